@@ -1,0 +1,30 @@
+#pragma once
+// The one exception base of the system: a UTF-16 message, like the class library's Exception.
+#include <exception>
+#include <string>
+
+namespace kv {
+
+class Exception : public std::exception {
+public:
+    explicit Exception(std::u16string message);
+    const std::u16string& Message() const noexcept { return message_; }
+    const char* what() const noexcept override { return utf8_.c_str(); }
+
+private:
+    std::u16string message_;
+    std::string utf8_;
+};
+
+// Raised by file and stream operations; carries the platform error code when there is one.
+class EFileError : public Exception {
+public:
+    EFileError(std::u16string message, unsigned long code = 0)
+        : Exception(std::move(message)), code_(code) {}
+    unsigned long Code() const noexcept { return code_; }
+
+private:
+    unsigned long code_;
+};
+
+} // namespace kv

@@ -1,0 +1,68 @@
+#pragma once
+// A CSV file held in memory as a rectangular table of UTF-16 cells, filled once (from a file or
+// a text) and then only read. Interface thread; the parser pumps window messages inside quoted
+// fields through kv::PumpMessages.
+//
+// Storage: one text arena holding every cell's characters back to back, plus the end offset of
+// each cell and, per row, where its cells and its text begin. No heap string per cell, so
+// tables of millions of cells fit in a 32-bit process.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/ReservedBuffer.h"
+
+class TCsv {
+public:
+    TCsv() = default;
+    ~TCsv();
+    TCsv(const TCsv&) = delete;
+    TCsv& operator=(const TCsv&) = delete;
+
+    // Reads, decodes and parses the whole file. False on any failure (missing or locked file,
+    // read error, exhausted memory), with no message; the table is then left empty.
+    bool LoadFromFile(const std::u16string& path);
+    // False, nothing changed, when the table is not empty; else parses text and returns true.
+    bool SetText(std::u16string_view text);
+    void Clear();
+    bool IsEmpty() const { return RowCount == 0 && ColCount == 0 && rows_.size() == 0; }
+
+    int GetRowCount() const { return RowCount; }
+    int GetColCount() const { return ColCount; }
+    // Row and column compare as unsigned: anything outside the table gives "".
+    std::u16string GetCell(int row, int col) const { return std::u16string(CellView(row, col)); }
+    // A copy of the row's ColCount cells; row must be valid.
+    std::vector<std::u16string> GetRow(int row) const;
+
+    // The cell's text without copying; valid as long as the table is loaded.
+    std::u16string_view CellView(int row, int col) const {
+        if (static_cast<uint32_t>(row) >= static_cast<uint32_t>(RowCount) ||
+            static_cast<uint32_t>(col) >= static_cast<uint32_t>(ColCount))
+            return {};
+        const RowInfo& r = rows_[row];
+        const uint32_t n = rows_[row + 1].firstCell - r.firstCell;
+        if (static_cast<uint32_t>(col) >= n) return {};  // squared-out cell
+        const uint32_t begin = col == 0 ? r.textStart : cellEnds_[r.firstCell + col - 1];
+        const uint32_t end = cellEnds_[r.firstCell + col];
+        return std::u16string_view(text_.data() + begin, end - begin);
+    }
+
+    int32_t RowCount = 0;
+    int32_t ColCount = 0;
+
+private:
+    struct RowInfo {
+        uint32_t firstCell;  // index into cellEnds_
+        uint32_t textStart;  // arena offset of the row's first cell
+    };
+    class Tokenizer;
+
+    bool Parse(std::u16string_view text);
+
+    kv::ReservedBuffer<char16_t> text_;
+    kv::ReservedBuffer<uint32_t> cellEnds_;
+    // One entry per row plus a sentinel, so a row's cell count is the next firstCell minus its
+    // own. Empty (no sentinel either) while the table is empty.
+    kv::ReservedBuffer<RowInfo> rows_;
+};
