@@ -361,8 +361,10 @@ void TControl::SetHint(const std::u16string& v) {
 }
 
 void TControl::SetShowHint(bool v) {
-    showHint_ = v;
     parentShowHint_ = false;
+    if (v == showHint_) return;
+    showHint_ = v;
+    ShowHintChanged();
 }
 
 void TControl::SetParentShowHint(bool v) {
@@ -452,7 +454,9 @@ void TControl::ParentColorChanged() {
 }
 
 void TControl::ParentShowHintChanged() {
-    if (parentShowHint_ && parent_) showHint_ = parent_->ShowHint();
+    if (!parentShowHint_ || !parent_ || showHint_ == parent_->ShowHint()) return;
+    showHint_ = parent_->ShowHint();
+    ShowHintChanged();
 }
 
 // ---- TWinControl ------------------------------------------------------------------------------
@@ -1018,6 +1022,10 @@ void TWinControl::FontChanged() {
 void TWinControl::ColorChanged() {
     Invalidate();
     for (TControl* c : controls_) c->ParentColorChanged();
+}
+
+void TWinControl::ShowHintChanged() {
+    for (TControl* c : controls_) c->ParentShowHintChanged();
 }
 
 void TWinControl::TextChanged() {

@@ -148,6 +148,8 @@ public:
     virtual void ParentFontChanged();
     virtual void ParentColorChanged();
     virtual void ParentShowHintChanged();
+    // ShowHint changed (children that follow it are told).
+    virtual void ShowHintChanged() {}
 
     void ActionChange(TBasicAction* action) override;
     void ActionRemoved() override;
@@ -272,6 +274,7 @@ public:
     void FontChanged() override;
     void ColorChanged() override;
     void TextChanged() override;
+    void ShowHintChanged() override;
     void Loaded() override;
 
     // The rectangle inside which children are aligned (client area less borders).

@@ -181,6 +181,10 @@ void TCustomForm::SetClientSize(int width, int height) {
 void TCustomForm::Loaded() {
     TWinControl::Loaded();
     if (clientWidthWanted_ >= 0) SetClientSize(clientWidthWanted_, clientHeightWanted_);
+    if (Visible()) {
+        SetVisibleField(false);
+        SetVisible(true);
+    }
 }
 
 void TCustomForm::SetMenu(TMainMenu* menu) {
@@ -292,6 +296,10 @@ void TCustomForm::PlaceOnShow() {
 
 void TCustomForm::SetVisible(bool v) {
     if (v == Visible()) return;
+    if (IsLoading()) { // shown once the whole form is read
+        SetVisibleField(v);
+        return;
+    }
     if (v) {
         Handle();
         PlaceOnShow();

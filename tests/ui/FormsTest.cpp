@@ -197,6 +197,25 @@ TEST(Forms, WindowClassesAreNamedAfterTheirClasses) {
     EXPECT_STREQ(name, L"TApplication");
 }
 
+TEST(Forms, CentredFormsAreCentredOnTheScreenOrTheirOwner) {
+    kv::TForm owner(kv::Application);
+    owner.SetPosition(kv::poScreenCenter);
+    owner.SetBounds(0, 0, 600, 400);
+    owner.Show();
+    const RECT work = kv::Screen->WorkAreaRect();
+    EXPECT_EQ(owner.Left(), work.left + (work.right - work.left - 600) / 2);
+    EXPECT_EQ(owner.Top(), work.top + (work.bottom - work.top - 400) / 2);
+    kv::TForm dialog(&owner);
+    dialog.SetPosition(kv::poOwnerFormCenter);
+    dialog.SetBounds(0, 0, 200, 100);
+    dialog.Show();
+    EXPECT_EQ(dialog.Left(), owner.Left() + 200);
+    EXPECT_EQ(dialog.Top(), owner.Top() + 150);
+    EXPECT_EQ(GetWindow(dialog.Handle(), GW_OWNER), owner.Handle());
+    dialog.Hide();
+    owner.Hide();
+}
+
 TEST(Forms, NormalBoundsComeFromThePlacement) {
     kv::TForm form(kv::Application);
     form.SetBounds(50, 60, 300, 200);
