@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace kv {
+namespace kv::crash {
 
 namespace {
 
@@ -42,4 +42,4 @@ size_t ValidBytesAt(const void* p, size_t maxBytes) {
     return valid < maxBytes ? valid : maxBytes;
 }
 
-} // namespace kv
+} // namespace kv::crash

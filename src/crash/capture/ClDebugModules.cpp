@@ -4,7 +4,7 @@
 
 #include "base/Stream.h"
 
-namespace kv {
+namespace kv::crash {
 
 uint16_t LastCrashVersion = 0;
 
@@ -91,4 +91,4 @@ void FreeModulesList() {
     g_modulesList.reset();
 }
 
-} // namespace kv
+} // namespace kv::crash

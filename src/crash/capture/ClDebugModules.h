@@ -11,8 +11,10 @@
 #include <vector>
 
 namespace kv {
-
 class TMemoryStream;
+}
+
+namespace kv::crash {
 
 class TCrashModuleOptions; // the module's options (defaults until its block is read)
 class TELDebugInfoSource;  // external debug data: .map file, TD32 or UL data
@@ -143,4 +145,4 @@ bool LoadModuleCLData(TCrashModuleInfo& info);
 // True while RefreshModulesList runs (set only under the registry's lock).
 bool ModuleEnumerationActive();
 
-} // namespace kv
+} // namespace kv::crash

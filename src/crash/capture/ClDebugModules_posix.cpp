@@ -1,7 +1,7 @@
 // Native builds load no PE modules: the registry stays empty and every lookup finds nothing.
 #include "crash/capture/ClDebugModules.h"
 
-namespace kv {
+namespace kv::crash {
 
 PCrashModuleInfo ModuleInfoByHandle(uint32_t) {
     return nullptr;
@@ -54,4 +54,4 @@ bool ModuleEnumerationActive() {
     return false;
 }
 
-} // namespace kv
+} // namespace kv::crash

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace kv {
+namespace kv::crash {
 
 namespace {
 
@@ -1618,4 +1618,4 @@ std::string TDisAsm::GetInstruction(const uint8_t* code, size_t available, uint3
     return Decoder(*this, code, available, address).Run(size);
 }
 
-} // namespace kv
+} // namespace kv::crash

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kv {
+namespace kv::crash {
 
 // A memory operand: base and index register (0 to 7 in eax, ecx, edx, ebx, esp, ebp, esi, edi
 // order, -1 for none) with their scale factors (0 for none), and the displacement.
@@ -50,4 +50,4 @@ struct TDisAsm {
     std::string GetInstruction(uint32_t address, uint32_t& size) const;
 };
 
-} // namespace kv
+} // namespace kv::crash

@@ -4,7 +4,7 @@
 
 #include "crash/capture/ClCodeAccess.h"
 
-namespace kv {
+namespace kv::crash {
 
 std::string TDisAsm::GetInstruction(uint32_t address, uint32_t& size) const {
     // An instruction is at most 15 bytes; copy what is readable so no read can fault.
@@ -15,4 +15,4 @@ std::string TDisAsm::GetInstruction(uint32_t address, uint32_t& size) const {
     return GetInstruction(bytes, n, address, size);
 }
 
-} // namespace kv
+} // namespace kv::crash

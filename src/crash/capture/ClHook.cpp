@@ -5,7 +5,7 @@
 
 #include "crash/capture/ClCodeAccess.h"
 
-namespace kv {
+namespace kv::crash {
 
 namespace {
 
@@ -219,4 +219,4 @@ uint32_t FunctionSizeInBytes(const uint8_t* start, size_t available, uint32_t ma
     return 1;
 }
 
-} // namespace kv
+} // namespace kv::crash

@@ -11,7 +11,7 @@
 
 #include "base/Exception.h"
 
-namespace kv {
+namespace kv::crash {
 
 // Length of the instruction at code, prefixes included. False (length 1) when the opcode tables
 // give no length. Reads up to 19 bytes at code.
@@ -98,4 +98,4 @@ bool UnhookVirtualMethod(void* vtable, int slot);
 void HookUnitInit();
 void HookUnitDone();
 
-} // namespace kv
+} // namespace kv::crash

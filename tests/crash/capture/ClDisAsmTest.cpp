@@ -10,7 +10,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kAt = 0x00401000;
 
-std::string Dis(const kv::TDisAsm& da, const Bytes& code, uint32_t& size) {
+std::string Dis(const kv::crash::TDisAsm& da, const Bytes& code, uint32_t& size) {
     return da.GetInstruction(code.data(), code.size(), kAt, size);
 }
 
@@ -101,7 +101,7 @@ TEST(TDisAsm, Instructions) {
          "DB      $26, $26, $26, $26, $26, $26, $26, $26, $26, $26, $26, $26, $26, $26, $26  //",
          15},
     };
-    const kv::TDisAsm da{};
+    const kv::crash::TDisAsm da{};
     for (const auto& c : kCases) {
         uint32_t size = 0;
         EXPECT_EQ(Dis(da, c.code, size), c.text) << c.name;
@@ -114,7 +114,7 @@ struct Calls {
 };
 
 TEST(TDisAsm, CallbacksReplaceOperandTexts) {
-    kv::TDisAsm da{};
+    kv::crash::TDisAsm da{};
     Calls calls;
     da.Param = &calls;
     da.OnCallInstr = [](void* p, uint32_t valueAt, uint32_t target, std::string& r) {
@@ -131,7 +131,7 @@ TEST(TDisAsm, CallbacksReplaceOperandTexts) {
                                               std::to_string(ref));
         r = "Global";
     };
-    da.OnRef = [](void* p, const kv::TdaRef& ref, uint32_t size, std::string& r) {
+    da.OnRef = [](void* p, const kv::crash::TdaRef& ref, uint32_t size, std::string& r) {
         static_cast<Calls*>(p)->log.push_back(
             "ref " + std::to_string(ref.ARegister1) + "*" + std::to_string(ref.MultiplyReg1) + " " +
             std::to_string(ref.ARegister2) + "*" + std::to_string(ref.MultiplyReg2) + " " +

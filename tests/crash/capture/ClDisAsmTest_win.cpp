@@ -12,7 +12,7 @@ namespace {
 TEST(TDisAsm, SizesAgreeWithObjdumpOverOurCode) {
     const auto listing = kvtest::ReadCodeListing();
     ASSERT_GT(listing.size(), 10000u);
-    const kv::TDisAsm da{};
+    const kv::crash::TDisAsm da{};
     size_t checked = 0;
     for (const auto& insn : listing) {
         const uint8_t first = insn.bytes[0];
@@ -31,7 +31,7 @@ TEST(TDisAsm, SizesAgreeWithObjdumpOverOurCode) {
 // In this process: the first instruction of a system routine, and an address that cannot be
 // read.
 TEST(TDisAsm, ReadsOnlyReadableMemory) {
-    const kv::TDisAsm da{};
+    const kv::crash::TDisAsm da{};
     uint32_t size = 0;
     const auto proc = reinterpret_cast<uintptr_t>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount"));

@@ -59,7 +59,7 @@ TEST(GetAsmSize, Lengths) {
     for (const auto& c : kCases) {
         const Bytes code = Padded(c.code);
         uint8_t length = 0;
-        EXPECT_EQ(kv::GetAsmSize(code.data(), length), c.known) << c.name;
+        EXPECT_EQ(kv::crash::GetAsmSize(code.data(), length), c.known) << c.name;
         EXPECT_EQ(length, c.length) << c.name;
     }
 }
@@ -81,13 +81,13 @@ TEST(GetFunctionSize, StopsAfterTheFirstReturn) {
     };
     for (const auto& c : kCases) {
         const Bytes code = Padded(c.code);
-        EXPECT_EQ(kv::GetFunctionSize(code.data(), c.maxLength), c.size) << c.name;
+        EXPECT_EQ(kv::crash::GetFunctionSize(code.data(), c.maxLength), c.size) << c.name;
     }
 }
 
 TEST(GetFunctionSize, FaultsGiveOne) {
     const Bytes code = {0x90, 0x90, 0x8B};
-    EXPECT_EQ(kv::FunctionSizeInBytes(code.data(), code.size(), 100), 1u);
+    EXPECT_EQ(kv::crash::FunctionSizeInBytes(code.data(), code.size(), 100), 1u);
 }
 
 } // namespace

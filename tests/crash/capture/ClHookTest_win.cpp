@@ -14,7 +14,7 @@ TEST(GetAsmSize, AgreesWithObjdumpOverOurCode) {
         auto bytes = insn.bytes;
         bytes.resize(bytes.size() + 32, 0);
         uint8_t length = 0;
-        if (!kv::GetAsmSize(bytes.data(), length)) continue;
+        if (!kv::crash::GetAsmSize(bytes.data(), length)) continue;
         ++checked;
         ASSERT_EQ(length, insn.bytes.size()) << insn.line;
     }
