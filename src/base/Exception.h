@@ -27,4 +27,10 @@ private:
     unsigned long code_;
 };
 
+// The silent abort: ends the current operation; handlers show no message for it.
+class EAbort : public Exception {
+public:
+    EAbort() : Exception(u"Operation aborted") {}
+};
+
 } // namespace kv
