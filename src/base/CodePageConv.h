@@ -6,8 +6,8 @@
 
 namespace kv {
 
-constexpr unsigned kMbPrecomposed = 0x00000001;     // MB_PRECOMPOSED
-constexpr unsigned kWcCompositeCheck = 0x00000200;  // WC_COMPOSITECHECK
+constexpr unsigned kMbPrecomposed = 0x00000001;    // MB_PRECOMPOSED
+constexpr unsigned kWcCompositeCheck = 0x00000200; // WC_COMPOSITECHECK
 
 // The system's ANSI code page (GetACP; 932 on POSIX, as on the users' machines).
 unsigned GetAnsiCodePage();

@@ -16,22 +16,35 @@ namespace {
 const char* IconvName(unsigned cp) {
     switch (cp) {
     case 0:
-    case 932: return "CP932";
-    case 20932: return "EUC-JP";
-    case 65001: return "UTF-8";
-    case 1200: return "UTF-16LE";
-    case 1201: return "UTF-16BE";
-    case 12000: return "UTF-32LE";
-    case 12001: return "UTF-32BE";
-    case 1252: return "CP1252";
-    case 437: return "CP437";
-    case 28591: return "ISO-8859-1";
-    default: return nullptr;
+    case 932:
+        return "CP932";
+    case 20932:
+        return "EUC-JP";
+    case 65001:
+        return "UTF-8";
+    case 1200:
+        return "UTF-16LE";
+    case 1201:
+        return "UTF-16BE";
+    case 12000:
+        return "UTF-32LE";
+    case 12001:
+        return "UTF-32BE";
+    case 1252:
+        return "CP1252";
+    case 437:
+        return "CP437";
+    case 28591:
+        return "ISO-8859-1";
+    default:
+        return nullptr;
     }
 }
 
 // Replacement for undecodable bytes: what Windows gives for 932 and UTF-8.
-char16_t DecodeReplacement(unsigned cp) { return (cp == 932 || cp == 0) ? u'\u30FB' : u'\uFFFD'; }
+char16_t DecodeReplacement(unsigned cp) {
+    return (cp == 932 || cp == 0) ? u'\u30FB' : u'\uFFFD';
+}
 
 class Iconv {
 public:
@@ -50,7 +63,9 @@ private:
 
 } // namespace
 
-unsigned GetAnsiCodePage() { return 932; }
+unsigned GetAnsiCodePage() {
+    return 932;
+}
 
 bool PlatformMultiByteToWide(unsigned codePage, unsigned flags, const char* bytes, size_t n,
                              std::u16string& out) {

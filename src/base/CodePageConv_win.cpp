@@ -6,7 +6,9 @@
 
 namespace kv {
 
-unsigned GetAnsiCodePage() { return GetACP(); }
+unsigned GetAnsiCodePage() {
+    return GetACP();
+}
 
 bool PlatformMultiByteToWide(unsigned codePage, unsigned flags, const char* bytes, size_t n,
                              std::u16string& out) {

@@ -1,7 +1,9 @@
 #pragma once
-// A growable array of trivially copyable elements that never moves: address space for the
-// largest size it may reach is reserved up front and committed as it grows, so a huge table
-// is built without the copy (and double footprint) of a reallocating vector.
+// A growable array of trivially copyable elements for huge tables: address space for the size
+// it is expected to reach is reserved up front and committed only as it grows, so it neither
+// moves nor holds unused committed memory while the estimate holds. Past the reservation it
+// moves once into a reservation twice as large, like a vector.
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -12,7 +14,7 @@ namespace kv {
 namespace detail {
 // Reserve and commit whole pages; Reserve returns nullptr when the address space is lacking.
 void* ReserveAddressSpace(size_t bytes);
-bool CommitPages(void* base, size_t bytes);  // commits [base, base + bytes)
+bool CommitPages(void* base, size_t bytes); // commits [base, base + bytes)
 void ReleaseAddressSpace(void* base, size_t bytes);
 } // namespace detail
 
@@ -59,11 +61,11 @@ public:
     T& operator[](size_t i) { return data_[i]; }
     const T& operator[](size_t i) const { return data_[i]; }
 
-    // Makes room for n more elements (throws bad_alloc past the reservation) and returns where
-    // they go; Commit(n) then counts them in.
+    // Makes room for n more elements and returns where they go; Added(n) then counts them in.
+    // Throws bad_alloc when memory or address space is lacking.
     T* Grow(size_t n) {
         const size_t need = size_ + n;
-        if (need > capacity_) throw std::bad_alloc();
+        if (need > capacity_) Relocate(need);
         if (need > committed_) CommitUpTo(need);
         return data_ + size_;
     }
@@ -81,12 +83,21 @@ public:
 
 private:
     void CommitUpTo(size_t need) {
-        constexpr size_t kStep = 1u << 20;  // bytes per commit
+        constexpr size_t kStep = 1u << 20; // bytes per commit
         size_t bytes = need * sizeof(T);
         bytes = (bytes + kStep - 1) / kStep * kStep;
         if (bytes > reservedBytes_) bytes = reservedBytes_;
         if (!detail::CommitPages(data_, bytes)) throw std::bad_alloc();
         committed_ = bytes / sizeof(T);
+    }
+    void Relocate(size_t need) {
+        ReservedBuffer bigger;
+        bigger.Reserve(std::max(need, capacity_ * 2));
+        if (size_ > 0) {
+            std::memcpy(static_cast<void*>(bigger.Grow(size_)), data_, size_ * sizeof(T));
+            bigger.Added(size_);
+        }
+        Swap(bigger);
     }
     void Swap(ReservedBuffer& o) noexcept {
         std::swap(data_, o.data_);

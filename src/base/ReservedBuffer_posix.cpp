@@ -13,6 +13,8 @@ bool CommitPages(void* base, size_t bytes) {
     return mprotect(base, bytes, PROT_READ | PROT_WRITE) == 0;
 }
 
-void ReleaseAddressSpace(void* base, size_t bytes) { munmap(base, bytes); }
+void ReleaseAddressSpace(void* base, size_t bytes) {
+    munmap(base, bytes);
+}
 
 } // namespace kv::detail

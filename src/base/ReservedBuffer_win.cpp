@@ -12,6 +12,8 @@ bool CommitPages(void* base, size_t bytes) {
     return VirtualAlloc(base, bytes, MEM_COMMIT, PAGE_READWRITE) != nullptr;
 }
 
-void ReleaseAddressSpace(void* base, size_t) { VirtualFree(base, 0, MEM_RELEASE); }
+void ReleaseAddressSpace(void* base, size_t) {
+    VirtualFree(base, 0, MEM_RELEASE);
+}
 
 } // namespace kv::detail

@@ -17,7 +17,9 @@ void TStream::ReadBuffer(void* buffer, size_t count) {
     }
 }
 
-void TMemoryStream::SetPosition(int64_t pos) { pos_ = std::clamp<int64_t>(pos, 0, GetSize()); }
+void TMemoryStream::SetPosition(int64_t pos) {
+    pos_ = std::clamp<int64_t>(pos, 0, GetSize());
+}
 
 size_t TMemoryStream::Read(void* buffer, size_t count) {
     const size_t left = static_cast<size_t>(GetSize() - pos_);

@@ -57,9 +57,9 @@ private:
 // Plain file handles for writers, like the class library's FileCreate / FileOpen / FileSeek /
 // FileWrite / FileClose. Handles are -1 when invalid; nothing here raises.
 constexpr intptr_t kInvalidFile = -1;
-intptr_t FileCreate(const std::u16string& path);         // read/write, no sharing, truncates
-intptr_t FileOpenWriteOnly(const std::u16string& path);  // write access, no sharing
-int64_t FileSeekEnd(intptr_t handle);                    // new position, -1 on failure
+intptr_t FileCreate(const std::u16string& path);        // read/write, no sharing, truncates
+intptr_t FileOpenWriteOnly(const std::u16string& path); // write access, no sharing
+int64_t FileSeekEnd(intptr_t handle);                   // new position, -1 on failure
 // Bytes written, or -1 when the write call fails.
 long long FileWrite(intptr_t handle, const void* data, size_t count);
 void FileClose(intptr_t handle);

@@ -39,9 +39,13 @@ TFileStream::TFileStream(const std::u16string& path) : handle_(Open(path, O_RDON
     size_ = st.st_size;
 }
 
-TFileStream::~TFileStream() { ::close(static_cast<int>(handle_)); }
+TFileStream::~TFileStream() {
+    ::close(static_cast<int>(handle_));
+}
 
-int64_t TFileStream::GetSize() const { return size_; }
+int64_t TFileStream::GetSize() const {
+    return size_;
+}
 
 void TFileStream::SetPosition(int64_t pos) {
     if (lseek(static_cast<int>(handle_), pos, SEEK_SET) < 0) throw EFileError(u"Seek error");
@@ -66,9 +70,13 @@ size_t TFileStream::Read(void* buffer, size_t count) {
     return total;
 }
 
-intptr_t FileCreate(const std::u16string& path) { return Open(path, O_RDWR | O_CREAT | O_TRUNC); }
+intptr_t FileCreate(const std::u16string& path) {
+    return Open(path, O_RDWR | O_CREAT | O_TRUNC);
+}
 
-intptr_t FileOpenWriteOnly(const std::u16string& path) { return Open(path, O_WRONLY); }
+intptr_t FileOpenWriteOnly(const std::u16string& path) {
+    return Open(path, O_WRONLY);
+}
 
 int64_t FileSeekEnd(intptr_t handle) {
     const off_t pos = lseek(static_cast<int>(handle), 0, SEEK_END);

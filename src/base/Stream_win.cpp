@@ -7,8 +7,12 @@
 namespace kv {
 namespace {
 
-HANDLE H(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+HANDLE H(intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+const wchar_t* W(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
 
 intptr_t Open(const std::u16string& path, DWORD access, DWORD disposition) {
     const HANDLE h =
@@ -32,9 +36,13 @@ TFileStream::TFileStream(const std::u16string& path)
     size_ = size.QuadPart;
 }
 
-TFileStream::~TFileStream() { CloseHandle(H(handle_)); }
+TFileStream::~TFileStream() {
+    CloseHandle(H(handle_));
+}
 
-int64_t TFileStream::GetSize() const { return size_; }
+int64_t TFileStream::GetSize() const {
+    return size_;
+}
 
 void TFileStream::SetPosition(int64_t pos) {
     LARGE_INTEGER li;

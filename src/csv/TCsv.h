@@ -42,7 +42,7 @@ public:
             return {};
         const RowInfo& r = rows_[row];
         const uint32_t n = rows_[row + 1].firstCell - r.firstCell;
-        if (static_cast<uint32_t>(col) >= n) return {};  // squared-out cell
+        if (static_cast<uint32_t>(col) >= n) return {}; // squared-out cell
         const uint32_t begin = col == 0 ? r.textStart : cellEnds_[r.firstCell + col - 1];
         const uint32_t end = cellEnds_[r.firstCell + col];
         return std::u16string_view(text_.data() + begin, end - begin);
@@ -53,8 +53,8 @@ public:
 
 private:
     struct RowInfo {
-        uint32_t firstCell;  // index into cellEnds_
-        uint32_t textStart;  // arena offset of the row's first cell
+        uint32_t firstCell; // index into cellEnds_
+        uint32_t textStart; // arena offset of the row's first cell
     };
     class Tokenizer;
 

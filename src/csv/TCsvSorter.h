@@ -10,7 +10,7 @@ class TCsvSorter {
 public:
     struct TSortInfo {
         int32_t Column;
-        int32_t Order;  // 0 ascending, 1 descending, anything else inert
+        int32_t Order; // 0 ascending, 1 descending, anything else inert
         bool operator==(const TSortInfo&) const = default;
     };
 

@@ -23,10 +23,6 @@ public:
     template <class Row>
     static std::u16string MakeCsvLineOf(const Row& cells, std::u16string_view lineBreak);
 
-    // Appends one item by the comma-text writing rules (quoted when it holds U+0001..U+0020,
-    // a quote or a comma; quotes doubled).
-    static void AppendCommaTextItem(std::u16string& out, std::u16string_view item);
-
 private:
     static void AppendCell(std::u16string& out, std::u16string_view cell,
                            std::u16string_view lineBreak);
@@ -36,8 +32,8 @@ template <class Row>
 std::u16string TCsvUtility::MakeCsvLineOf(const Row& cells, std::u16string_view lineBreak) {
     std::u16string out;
     const size_t n = cells.size();
-    if (n == 1 && std::u16string_view(cells[0]).find_first_not_of(u'\0') ==
-                      std::u16string_view::npos) {
+    if (n == 1 &&
+        std::u16string_view(cells[0]).find_first_not_of(u'\0') == std::u16string_view::npos) {
         // One item that ends up empty: the text of one empty quoted field.
         return u"\"\"";
     }

@@ -15,4 +15,6 @@ TResultSaveStatus SaveResultRows(const TKolvaneGridModel& model, const std::u16s
                                  bool isNew, unsigned short codePage);
 
 // The code page of the save dialog's encoding index: 0 ANSI, anything else UTF-8.
-inline unsigned short SaveCodePage(int encodingIndex) { return encodingIndex != 0 ? 65001 : 0; }
+inline unsigned short SaveCodePage(int encodingIndex) {
+    return encodingIndex != 0 ? 65001 : 0;
+}

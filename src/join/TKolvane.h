@@ -25,15 +25,16 @@ public:
     }
     std::u16string_view operator[](size_t k) const {
         const int leftCols = left_ ? left_->GetColCount() : 0;
-        if (k < static_cast<size_t>(leftCols)) return left_->CellView(leftRow_, static_cast<int>(k));
+        if (k < static_cast<size_t>(leftCols))
+            return left_->CellView(leftRow_, static_cast<int>(k));
         return right_ ? right_->CellView(rightRow_, static_cast<int>(k - leftCols))
                       : std::u16string_view();
     }
 
 private:
-    const TCsv* left_ = nullptr;   // not owned
-    const TCsv* right_ = nullptr;  // not owned
-    int32_t leftRow_ = -1;         // -1: no left part (CellView then gives "")
+    const TCsv* left_ = nullptr;  // not owned
+    const TCsv* right_ = nullptr; // not owned
+    int32_t leftRow_ = -1;        // -1: no left part (CellView then gives "")
     int32_t rightRow_ = -1;
 };
 
@@ -60,10 +61,10 @@ public:
     bool HasTitleRow() const;
 
     std::vector<JoinedRow> Rows;
-    const TCsv* Left;  // not owned
+    const TCsv* Left; // not owned
     int32_t LeftKey;
     bool LeftTitle;
-    const TCsv* Right;  // not owned
+    const TCsv* Right; // not owned
     int32_t RightKey;
     bool RightTitle;
     int32_t LeftCols;
@@ -75,7 +76,7 @@ private:
     // table; a group is consumed by the first left row with its key.
     struct Group {
         uint32_t hash;
-        int32_t first;  // first right row of the key, -1 for a free slot
+        int32_t first; // first right row of the key, -1 for a free slot
         int32_t last;
         bool consumed;
     };
@@ -86,7 +87,7 @@ private:
     int32_t FindGroup(std::u16string_view key, uint32_t hash) const;
 
     std::vector<Group> groups_;
-    std::vector<int32_t> nextInGroup_;  // right row -> next right row of the same key
-    std::vector<uint8_t> indexed_;      // right row -> 1 while indexed and not yet consumed
+    std::vector<int32_t> nextInGroup_; // right row -> next right row of the same key
+    std::vector<uint8_t> indexed_;     // right row -> 1 while indexed and not yet consumed
     uint32_t mask_ = 0;
 };

@@ -1,0 +1,41 @@
+#include "join/ResultSave.h"
+
+#include "csv/TCsvSaveFile.h"
+
+namespace {
+
+// The data columns of one grid row (grid columns 2 and on), as the grid would show them.
+class GridRowCells {
+public:
+    GridRowCells(const JoinedCells& cells, size_t count) : cells_(cells), count_(count) {}
+    size_t size() const { return count_; }
+    std::u16string_view operator[](size_t k) const {
+        return k < cells_.size() ? cells_[k] : std::u16string_view();
+    }
+
+private:
+    const JoinedCells& cells_;
+    size_t count_;
+};
+
+} // namespace
+
+TResultSaveStatus SaveResultRows(const TKolvaneGridModel& model, const std::u16string& path,
+                                 bool isNew, unsigned short codePage) {
+    TCsvSaveFile file(path, u"\n", codePage);
+    if (!file.Open(isNew)) return TResultSaveStatus::OpenFailed;
+    // The title row goes into an existing file only when that file held no data yet.
+    const bool skipTitle = !isNew && !file.AtStart && model.GetFixedRowCount() == 2;
+    const size_t columns = static_cast<size_t>(model.GetColCount() - 2);
+    // Only rows the grid shows: no line of empty cells when the join produced no data row.
+    for (int r = skipTitle ? 2 : 1; r <= model.GetVisibleCount(); ++r) {
+        const GridRowCells cells(boost::get<2>(model.VisibleRow(r)), columns);
+        if (!file.WriteRowOf(cells)) {
+            file.Close();
+            return TResultSaveStatus::WriteFailed;
+        }
+    }
+    const bool flushed = file.Flush();
+    file.Close();
+    return flushed ? TResultSaveStatus::Saved : TResultSaveStatus::WriteFailed;
+}

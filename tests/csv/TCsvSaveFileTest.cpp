@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+#include "base/Stream.h"
+#include "base/Text.h"
+#include "csv/TCodePage.h"
+#include "csv/TCsvSaveFile.h"
+#include "csv/TCsvUtility.h"
+
+namespace {
+
+using Cells = std::vector<std::u16string>;
+
+TEST(MakeCsvLine, QuotingAndLineBreaks) {
+    static const struct {
+        const char* name;
+        Cells cells;
+        std::u16string_view lineBreak;
+        std::u16string_view line;
+    } kCases[] = {
+        {"mixed row",
+         {u"a", u"b,c", u"x\"y", u"", u"line1\nline2"},
+         u"\n",
+         u"a,\"b,c\",\"x\"\"y\",,\"line1\nline2\""},
+        {"one empty cell", {u""}, u"\n", u"\"\""},
+        {"one cell of NULs", {std::u16string(2, u'\0')}, u"\n", u"\"\""},
+        {"two empty cells", {u"", u""}, u"\n", u","},
+        {"no cells", {}, u"\n", u""},
+        {"spaces and tab quote", {u" a", u"b ", u"c\td"}, u"\n", u"\" a\",\"b \",\"c\td\""},
+        {"wide spaces do not quote", {u"\u3000", u"\u00A0", u"\x7f"}, u"\n", u"\u3000,\u00A0,\x7f"},
+        {"cr lf and cr become lf", {u"a\r\nb\rc"}, u"\n", u"\"a\nb\nc\""},
+        {"nul removed, quoted by the rest",
+         {std::u16string(u"a\0b", 3), std::u16string(u"c\0 ", 3)},
+         u"\n",
+         u"ab,\"c \""},
+        {"other line-break text", {u"a\r\nb"}, u"<br>", u"a<br>b"},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(TCsvUtility::MakeCsvLine(c.cells, c.lineBreak), c.line) << c.name;
+}
+
+TEST(TCodePageBom, BomsOfTheOutputCodePages) {
+    EXPECT_EQ(TCodePage::GetBom(65001), "\xEF\xBB\xBF");
+    EXPECT_EQ(TCodePage::GetBom(1200), "\xFF\xFE");
+    EXPECT_EQ(TCodePage::GetBom(1201), "\xFE\xFF");
+    for (unsigned short cp : {0, 932, 20932, 50220, 12000, 65000})
+        EXPECT_EQ(TCodePage::GetBom(cp), "") << cp;
+}
+
+std::string Save(const kvtest::TempFile& f, bool isNew, unsigned short cp, const Cells& row,
+                 bool* atStart = nullptr) {
+    TCsvSaveFile w(f.Path(), u"\n", cp);
+    EXPECT_TRUE(w.Open(isNew));
+    if (atStart) *atStart = w.AtStart;
+    EXPECT_TRUE(w.WriteRow(row));
+    w.Close();
+    return f.Read();
+}
+
+TEST(TCsvSaveFile, NewUtf8FileStartsWithBomAndEndsLinesWithCrLf) {
+    kvtest::TempFile f("save_new.csv");
+    EXPECT_EQ(Save(f, true, 65001, {u"名", u"a\nb"}), "\xEF\xBB\xBF\xE5\x90\x8D,\"a\nb\"\r\n");
+}
+
+TEST(TCsvSaveFile, AnsiFileIsShiftJisWithoutBom) {
+    kvtest::TempFile f("save_ansi.csv");
+    EXPECT_EQ(Save(f, true, 0, {u"\u3042", u"x"}), "\x82\xA0,x\r\n");
+}
+
+TEST(TCsvSaveFile, AppendingAddsNoBomAndTellsWhetherDataWasThere) {
+    kvtest::TempFile f("save_append.csv");
+    bool atStart = false;
+    f.Write("");
+    EXPECT_EQ(Save(f, false, 65001, {u"a"}, &atStart), "a\r\n"); // empty file: no BOM either
+    EXPECT_TRUE(atStart);
+    EXPECT_EQ(Save(f, false, 65001, {u"b"}, &atStart), "a\r\nb\r\n");
+    EXPECT_FALSE(atStart);
+    EXPECT_EQ(Save(f, true, 65001, {u"c"}, &atStart), "\xEF\xBB\xBF"
+                                                      "c\r\n"); // new: emptied
+    EXPECT_TRUE(atStart);
+}
+
+TEST(TCsvSaveFile, AppendingToMissingFileCreatesItWithBom) {
+    kvtest::TempFile f("save_missing.csv");
+    EXPECT_EQ(Save(f, false, 65001, {u"a"}), "\xEF\xBB\xBF"
+                                             "a\r\n");
+}
+
+TEST(TCsvSaveFile, FileHeldOpenElsewhereCannotBeOpened) {
+    kvtest::TempFile f("save_locked.csv");
+    f.Write("x\r\n");
+    kv::TFileStream holder(f.Path());
+    TCsvSaveFile append(f.Path(), u"\n", 0);
+    EXPECT_FALSE(append.Open(false));
+    TCsvSaveFile create(f.Path(), u"\n", 0);
+    EXPECT_FALSE(create.Open(true));
+}
+
+TEST(TCsvSaveFile, ManyRowsAreWrittenInOrder) {
+    kvtest::TempFile f("save_many.csv");
+    std::string expected;
+    {
+        TCsvSaveFile w(f.Path(), u"\n", 0);
+        ASSERT_TRUE(w.Open(true));
+        for (int i = 0; i < 30000; ++i) {
+            ASSERT_TRUE(w.WriteRow({kv::IntToStr(i), u"x"}));
+            expected += std::to_string(i) + ",x\r\n";
+        }
+    } // the destructor writes what is gathered
+    EXPECT_EQ(f.Read(), expected);
+}
+
+#ifndef _WIN32
+TEST(TCsvSaveFile, FailedWriteIsReported) {
+    // /dev/full takes the open and refuses every write, like a full disk.
+    TCsvSaveFile w(u"/dev/full", u"\n", 0);
+    ASSERT_TRUE(w.Open(false));
+    bool ok = true;
+    for (int i = 0; i < 10000 && ok; ++i) ok = w.WriteRow({u"some text", u"more"});
+    EXPECT_FALSE(ok && w.Flush());
+}
+#endif
+
+} // namespace
