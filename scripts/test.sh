@@ -27,7 +27,8 @@ echo "== Windows build (i686, MinGW-w64)"
 cmake --build build/win32 -j "$jobs"
 
 echo "== Windows tests under Wine"
-source scripts/wine-env.sh "$root/build/win32/wineprefix"
-trap 'wine_env_stop' EXIT
-wine_env_start
-ctest --test-dir build/win32 --output-on-failure -j "$jobs"
+# Windows need a display: a private Xvfb server unless one is given.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/test-wine.sh "$jobs"
+fi
+exec bash scripts/test-wine.sh "$jobs"

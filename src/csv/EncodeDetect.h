@@ -6,7 +6,7 @@
 
 #include "base/Stream.h"
 
-using TEncodeType = int32_t;  // -1 none, 0..9 as below
+using TEncodeType = int32_t; // -1 none, 0..9 as below
 
 enum : TEncodeType {
     etNone = -1,
@@ -25,8 +25,10 @@ enum : TEncodeType {
 enum TBOMType { btNone, btUTF8, bt16LE, bt16BE, bt32LE, bt32BE };
 
 enum TIgnoreEncode { ieSJIS, ieEUC, ieUTF8, ieJIS, ieBOM, ieUTF7 };
-using TIgnoreEncodes = uint32_t;  // bit i set = member of ordinal i
-constexpr TIgnoreEncodes IgnoreBit(TIgnoreEncode e) { return 1u << e; }
+using TIgnoreEncodes = uint32_t; // bit i set = member of ordinal i
+constexpr TIgnoreEncodes IgnoreBit(TIgnoreEncode e) {
+    return 1u << e;
+}
 
 TEncodeType CheckEncoding(const uint8_t* bytes, size_t length, TIgnoreEncodes ignore = 0);
 // Stream forms: n <= 0 or beyond the size means the whole stream; reads from position 0 and
@@ -40,4 +42,6 @@ bool IsSJIS(const uint8_t* bytes, size_t length, int32_t& score, TIgnoreEncodes 
 bool IsEUC(const uint8_t* bytes, size_t length, int32_t& score, TIgnoreEncodes ignore = 0);
 bool IsUTF8(const uint8_t* bytes, size_t length, int32_t& score, TIgnoreEncodes ignore = 0);
 bool IsUTF7(const uint8_t* bytes, size_t length, int32_t& score, TIgnoreEncodes ignore = 0);
-inline bool IsASCII(uint8_t b) { return b < 0x80; }
+inline bool IsASCII(uint8_t b) {
+    return b < 0x80;
+}

@@ -20,10 +20,14 @@ std::string UnicodeToUTF16BE(std::u16string_view text) {
 
 std::string GetPreamble(unsigned codePage) {
     switch (codePage) {
-    case 1200: return "\xFF\xFE";
-    case 1201: return "\xFE\xFF";
-    case 65001: return "\xEF\xBB\xBF";
-    default: return {};  // UTF-7 and the multibyte code pages have no preamble
+    case 1200:
+        return "\xFF\xFE";
+    case 1201:
+        return "\xFE\xFF";
+    case 65001:
+        return "\xEF\xBB\xBF";
+    default:
+        return {}; // UTF-7 and the multibyte code pages have no preamble
     }
 }
 

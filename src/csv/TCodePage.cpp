@@ -4,4 +4,6 @@
 
 std::map<unsigned short, std::vector<std::u16string>> TCodePage::Names;
 
-std::string TCodePage::GetBom(unsigned short codePage) { return GetPreamble(codePage); }
+std::string TCodePage::GetBom(unsigned short codePage) {
+    return GetPreamble(codePage);
+}
