@@ -76,7 +76,7 @@ run_case() { # name pair options...
 run_case 1m-sjis 1m-sjis --lt --rt
 run_case 1m-utf8 1m-utf8 --lt --rt --encoding 1
 run_case 100k 100k-sjis --lt --rt
-run_case 100k-sorted 100k-sjis --lt --rt --view 1 --sort "${SORT_TEXT:-3,1,0,0}"
+run_case 100k-sorted 100k-sjis --lt --rt --view 1 --sort "${SORT_TEXT:-3,1,11,0,0,0}"
 
 echo
 echo "== summary (seconds; peak memory in MiB)"
