@@ -1,6 +1,6 @@
 // kolvane-bench: times one join from files to saved result the way the join window runs it
 // (load both files, join step by step into the result model, order, save) and prints the
-// seconds of each phase and the peak memory. Never part of the tests.
+// seconds of each phase and the peak memory. Not run by the tests.
 #include <chrono>
 #include <cstdio>
 #include <exception>
