@@ -390,23 +390,29 @@ std::string EucJpToIso2022Jp(std::string_view euc) {
     return out;
 }
 
-// Whether the text holds a unit that can be the second of a composing pair: combining marks
-// and the scripts with them (U+0300..U+1FFF), combining marks for symbols, the ideographic
-// tone marks, the kana voiced-sound marks, Hangul and the rest of U+A000..U+F8FF with the
-// surrogates, and the combining half marks. Japanese text outside these ranges never does.
+// Units that can be the second of a composing pair: combining marks and the scripts with them
+// (U+0300..U+1FFF), combining marks for symbols, the ideographic tone marks, the kana
+// voiced-sound marks, Hangul and the rest of U+A000..U+F8FF with the surrogates, and the
+// combining half marks. Japanese text outside these ranges never composes.
+constexpr std::array<uint32_t, 2048> MakeComposingUnits() {
+    std::array<uint32_t, 2048> t{};
+    auto mark = [&t](unsigned from, unsigned to) {
+        for (unsigned u = from; u < to; ++u) t[u >> 5] |= 1u << (u & 31);
+    };
+    mark(0x0300, 0x2000);
+    mark(0x20D0, 0x2100);
+    mark(0x302A, 0x3030);
+    mark(0x3099, 0x309B);
+    mark(0xA000, 0xF900);
+    mark(0xFE20, 0xFE30);
+    return t;
+}
+constexpr std::array<uint32_t, 2048> kComposingUnits = MakeComposingUnits();
+
 bool MayCompose(std::u16string_view text) {
-    for (const char16_t u : text) {
-        if (u < 0x0300) continue;
-        if (u >= 0x3030 && u < 0xA000) { // kana and kanji, the bulk of Japanese text
-            if (u == 0x3099 || u == 0x309A) return true;
-            continue;
-        }
-        if (u >= 0xFF00) continue; // full- and half-width forms
-        if (u < 0x2000 || (u >= 0x20D0 && u < 0x2100) || (u >= 0x302A && u < 0x3030) ||
-            (u >= 0xA000 && u < 0xF900) || (u >= 0xFE20 && u < 0xFE30))
-            return true;
-    }
-    return false;
+    uint32_t any = 0; // no early exit: a branch-free pass is faster on texts that never compose
+    for (const char16_t u : text) any |= kComposingUnits[u >> 5] >> (u & 31);
+    return (any & 1u) != 0;
 }
 
 } // namespace
