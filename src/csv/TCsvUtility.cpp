@@ -58,14 +58,8 @@ std::u16string TCsvUtility::MakeCsvLine(const std::vector<std::u16string>& cells
     return MakeCsvLineOf(cells, lineBreak);
 }
 
-void TCsvUtility::AppendCell(std::u16string& out, std::u16string_view cell,
-                             std::u16string_view lineBreak) {
-    // Most cells hold nothing to clean up or quote.
-    if (std::none_of(cell.begin(), cell.end(),
-                     [](char16_t ch) { return ch <= 0x20 || ch == u'"' || ch == u','; })) {
-        out += cell;
-        return;
-    }
+void TCsvUtility::AppendSpecialCell(std::u16string& out, std::u16string_view cell,
+                                    std::u16string_view lineBreak) {
     const bool singleLf = lineBreak == u"\n";
     std::u16string clean;
     clean.reserve(cell.size());
