@@ -33,4 +33,10 @@ public:
     EAbort() : Exception(u"Operation aborted") {}
 };
 
+// Raised by text conversions (text to boolean) when the text is not a valid value.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
 } // namespace kv
