@@ -1,0 +1,109 @@
+#pragma once
+// Builds CLDATA blocks for the module-registry tests, with stand-in codecs: zlib for the
+// compression and a XOR cipher keyed by the password in place of the block cipher.
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "base/Stream.h"
+#include "crash/capture/ClDebugModules.h"
+
+namespace kvtest {
+
+inline std::string g_cipherKey;
+
+inline void TestInitKey(std::string_view password) {
+    g_cipherKey = password;
+}
+inline void TestCipher(const void* in, void* out, size_t size) {
+    const auto* src = static_cast<const uint8_t*>(in);
+    auto* dst = static_cast<uint8_t*>(out);
+    for (size_t i = 0; i < size; ++i)
+        dst[i] = src[i] ^ static_cast<uint8_t>(
+                              g_cipherKey.empty() ? 0x5A : g_cipherKey[i % g_cipherKey.size()]);
+}
+inline void TestInflate(const void* in, size_t n, std::string& out) {
+    out.assign(1 << 20, '\0');
+    uLongf size = static_cast<uLongf>(out.size());
+    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size, static_cast<const Bytef*>(in),
+                   static_cast<uLong>(n)) != Z_OK)
+        size = 0;
+    out.resize(size);
+}
+inline void InstallTestCodecs() {
+    kv::crash::CLDataCodecs = {&TestInflate, &TestInitKey, &TestCipher};
+}
+
+inline std::string Deflate(const std::string& plain) {
+    std::string out(compressBound(static_cast<uLong>(plain.size())), '\0');
+    uLongf size = static_cast<uLongf>(out.size());
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+              reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()), 9);
+    out.resize(size);
+    return out;
+}
+
+template <class T> void Put(std::string& s, T v) {
+    s.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+// The options stream of options whose e-mail subject is `subject`.
+inline std::string OptionsStream(const std::string& subject) {
+    kv::crash::TCrashModuleOptions options("");
+    options.SetEMailSubject(subject);
+    kv::TMemoryStream stream;
+    options.SaveToStream(stream);
+    return stream.Data();
+}
+
+struct BlockSpec {
+    uint16_t version = 6104;
+    double date = 45000.5;
+    std::string subject = "from the block";
+    std::string password = "secret"; // enciphers the check word
+    std::string debug = "DEBUGDATA";
+    std::string symbols; // 9-byte records
+};
+
+// A CLDATA resource of data version 500 and later.
+inline std::string ResourceBlock(const BlockSpec& b) {
+    std::string s;
+    Put<uint32_t>(s, kv::crash::kCLDataMagic);
+    Put<uint16_t>(s, b.version);
+    Put<double>(s, b.date);
+    const uint16_t effective = b.version >= 600 && b.version <= 602 ? b.version + 5400 : b.version;
+    if (effective >= 6000) s += std::string("\x01\x02", 2);
+    Put<uint32_t>(s, static_cast<uint32_t>(b.symbols.size()));
+    s += b.symbols;
+    const std::string options = Deflate(OptionsStream(b.subject));
+    Put<uint32_t>(s, static_cast<uint32_t>(options.size()));
+    s += options;
+    uint32_t check = kv::crash::kCLDataMagic, enciphered = 0;
+    TestInitKey(b.password);
+    TestCipher(&check, &enciphered, 4);
+    Put<uint32_t>(s, enciphered);
+    std::string debug;
+    Put<uint32_t>(debug, static_cast<uint32_t>(b.debug.size()));
+    debug += b.debug;
+    s += Deflate(debug);
+    return s;
+}
+
+// A CLDATA trailer as appended to a module file.
+inline std::string TrailerBlock(const BlockSpec& b) {
+    std::string body;
+    Put<uint16_t>(body, b.version);
+    Put<double>(body, b.date);
+    body += OptionsStream(b.subject);
+    Put<uint32_t>(body, static_cast<uint32_t>(b.debug.size()));
+    body += b.debug;
+    std::string s = body;
+    Put<uint32_t>(s, static_cast<uint32_t>(body.size()));
+    Put<uint32_t>(s, kv::crash::kCLDataMagicOld);
+    return s;
+}
+
+} // namespace kvtest
