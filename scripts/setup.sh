@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  libz-mingw-w64-dev libboost-dev zlib1g-dev googletest dpkg-dev unzip
+  libz-mingw-w64-dev libboost-dev zlib1g-dev googletest dpkg-dev unzip python3
   wine wine32:i386 xvfb xauth fonts-noto-cjk locales
 )
 
