@@ -359,6 +359,19 @@ TEST(ClCore, UserCharSetIsShiftJis) {
 TEST(ClCore, NoIde) {
     EXPECT_FALSE(IntoIDE());
     EXPECT_FALSE(Real_GetMainModuleFileName().empty());
+    EXPECT_EQ(RADRegistryKey(), "SOFTWARE\\Embarcadero\\BDS\\9.0");
+    EXPECT_EQ(RADDir(), "");
+}
+
+TEST(ClCore, ParametersAfterTheProgramName) {
+    const std::vector<std::string> argv = testing::internal::GetArgvs();
+    ASSERT_FALSE(argv.empty());
+    EXPECT_EQ(ParamStrings(), TStrings(argv.begin() + 1, argv.end()));
+}
+
+TEST(ClCoreDeathTest, TerminateEndsTheProcessWithExitCode1) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(TerminateOrRestart(false), testing::ExitedWithCode(1), "");
 }
 
 // ---- SafeExec ----
@@ -422,6 +435,31 @@ TEST_F(SafeExecTest, WithoutHookTheErrorNamesSectionAndMessage) {
         FAIL() << "no exception";
     } catch (const kv::Exception& e) {
         EXPECT_EQ(e.Message(), u"General internal error.");
+    }
+}
+
+int g_inits = 0, g_dones = 0;
+void CountInit() {
+    ++g_inits;
+}
+void CountDone() {
+    ++g_dones;
+}
+
+TEST_F(SafeExecTest, UnitBodiesRunOnceEachWithTheirSections) {
+    g_inits = g_dones = 0;
+    {
+        TUnitBodies unit("ClTest", CountInit, CountDone);
+        EXPECT_EQ(g_inits, 1);
+        EXPECT_EQ(g_dones, 0);
+    }
+    EXPECT_EQ(g_dones, 1);
+    CriticalError = Hook;
+    {
+        TUnitBodies failing("ClFail", ThrowsException, nullptr); // nothing escapes
+        EXPECT_EQ(g_hookMessage, "ClFail.Init (Address: " +
+                                     IntToHex(reinterpret_cast<uintptr_t>(&ThrowsException), 8) +
+                                     ")");
     }
 }
 
