@@ -37,10 +37,7 @@ public:
 };
 
 // A text that is no number or date.
-class EConvertError : public kv::Exception {
-public:
-    using kv::Exception::Exception;
-};
+using EConvertError = kv::EConvertError;
 
 // The internal-error hook; empty until the component's start-up installs its handler. (winnt.h
 // has an enumerator of the same name: outside this namespace, qualify it.)

@@ -28,7 +28,7 @@ class ClCoreFiles : public testing::Test {
 protected:
     void SetUp() override {
         SetEnvVariable("XDG_CONFIG_HOME", dir_.Ansi("config"));
-        std::filesystem::create_directories(dir_.Path() / "config");
+        std::filesystem::create_directories(dir_.FsPath() / "config");
     }
     void TearDown() override { SetEnvVariable("XDG_CONFIG_HOME", ""); }
     kvtest::TempDir dir_{"core"};
@@ -317,7 +317,7 @@ TEST_F(ClCoreFiles, IniValuesRoundTripAndConvert) {
 
 TEST_F(ClCoreFiles, FileRoutines) {
     const std::string name = dir_.Ansi("data.bin");
-    std::ofstream(dir_.Path() / "data.bin", std::ios::binary) << std::string(1000, 'x');
+    std::ofstream(dir_.FsPath() / "data.bin", std::ios::binary) << std::string(1000, 'x');
     EXPECT_EQ(GetFileSizeByName(name), 1000u);
     EXPECT_EQ(GetFileSizeByName(dir_.Ansi("none")), 0u);
     EXPECT_TRUE(IsReadableFile(name));
@@ -334,7 +334,7 @@ TEST_F(ClCoreFiles, FileRoutines) {
     EXPECT_TRUE(TouchFile(kv::crash::AnsiToUtf16(name)));
     EXPECT_FALSE(TouchFile(kv::crash::AnsiToUtf16(dir_.Ansi("none"))));
 
-    std::filesystem::permissions(dir_.Path() / "data.bin", std::filesystem::perms::owner_read);
+    std::filesystem::permissions(dir_.FsPath() / "data.bin", std::filesystem::perms::owner_read);
     EXPECT_TRUE(ForceDeleteFile(name));
     EXPECT_FALSE(FileExists(name));
     EXPECT_FALSE(ForceDeleteFile(name));

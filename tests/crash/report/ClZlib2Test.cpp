@@ -100,7 +100,7 @@ protected:
         Put("small.bin", std::string("\0\x01\x02\xFF", 4));
     }
     void Put(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir_.Path() / name, std::ios::binary) << bytes;
+        std::ofstream(dir_.FsPath() / name, std::ios::binary) << bytes;
         files_.emplace_back(name, bytes);
     }
     std::string Read(const std::filesystem::path& p) {
@@ -134,11 +134,11 @@ TEST_F(ZipTest, PlainArchiveRoundTrips) {
     ASSERT_EQ(flags.size(), 3u);
     for (int f : flags) EXPECT_EQ(f & 1, 0); // no entry encrypted
 
-    std::filesystem::create_directory(dir_.Path() / "out");
+    std::filesystem::create_directory(dir_.FsPath() / "out");
     TZipExtractor extractor(archive, "", dir_.Ansi("out"));
     EXPECT_TRUE(extractor.Succeeded());
-    for (const auto& [name, bytes] : files_) EXPECT_EQ(Read(dir_.Path() / "out" / name), bytes);
-    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "out" / "missing.txt"));
+    for (const auto& [name, bytes] : files_) EXPECT_EQ(Read(dir_.FsPath() / "out" / name), bytes);
+    EXPECT_FALSE(std::filesystem::exists(dir_.FsPath() / "out" / "missing.txt"));
 }
 
 TEST_F(ZipTest, EncryptedArchiveNeedsItsPassword) {
@@ -148,10 +148,10 @@ TEST_F(ZipTest, EncryptedArchiveNeedsItsPassword) {
     ASSERT_EQ(flags.size(), 3u);
     for (int f : flags) EXPECT_EQ(f & 1, 1); // traditional encryption on every entry
 
-    std::filesystem::create_directory(dir_.Path() / "out");
+    std::filesystem::create_directory(dir_.FsPath() / "out");
     EXPECT_TRUE(ExtractZipFiles(archive, dir_.Ansi("out"), "s3cret"));
-    for (const auto& [name, bytes] : files_) EXPECT_EQ(Read(dir_.Path() / "out" / name), bytes);
-    std::filesystem::create_directory(dir_.Path() / "wrong");
+    for (const auto& [name, bytes] : files_) EXPECT_EQ(Read(dir_.FsPath() / "out" / name), bytes);
+    std::filesystem::create_directory(dir_.FsPath() / "wrong");
     EXPECT_FALSE(ExtractZipFiles(archive, dir_.Ansi("wrong"), "guess"));
 }
 
@@ -163,7 +163,7 @@ TEST_F(ZipTest, CreateReplacesAnOldFileAndCloseReports) {
     EXPECT_TRUE(AddZipFile(zip, dir_.Ansi("small.bin"), "small.bin", ""));
     EXPECT_FALSE(AddZipFile(zip, dir_.Ansi("missing.txt"), "missing.txt", ""));
     EXPECT_TRUE(CloseZipFile(zip));
-    EXPECT_LT(std::filesystem::file_size(dir_.Path() / "again.zip"), 1000u);
+    EXPECT_LT(std::filesystem::file_size(dir_.FsPath() / "again.zip"), 1000u);
     EXPECT_FALSE(CloseZipFile(nullptr));
     EXPECT_FALSE(AddZipFile(nullptr, dir_.Ansi("small.bin"), "small.bin", ""));
     EXPECT_EQ(CreateZipFile(dir_.Ansi("no folder" + std::string(1, kPathDelim) + "x.zip")),
@@ -178,10 +178,10 @@ TEST_F(ZipTest, EntriesThatWouldLeaveTheFolderAreNotWritten) {
     EXPECT_TRUE(AddZipFile(zip, dir_.Ansi("small.bin"), "../escaped.bin", ""));
     EXPECT_TRUE(AddZipFile(zip, dir_.Ansi("small.bin"), "inside.bin", ""));
     ASSERT_TRUE(CloseZipFile(zip));
-    std::filesystem::create_directory(dir_.Path() / "out");
+    std::filesystem::create_directory(dir_.FsPath() / "out");
     EXPECT_FALSE(ExtractZipFiles(archive, dir_.Ansi("out"), ""));
-    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "escaped.bin"));
-    EXPECT_TRUE(std::filesystem::exists(dir_.Path() / "out" / "inside.bin"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.FsPath() / "escaped.bin"));
+    EXPECT_TRUE(std::filesystem::exists(dir_.FsPath() / "out" / "inside.bin"));
 }
 
 } // namespace

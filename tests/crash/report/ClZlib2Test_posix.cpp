@@ -16,8 +16,8 @@ using namespace kv::crash;
 class ZipInterop : public testing::Test {
 protected:
     void SetUp() override {
-        std::ofstream(dir_.Path() / "report.txt", std::ios::binary) << text_;
-        std::ofstream(dir_.Path() / "Screenshot.png", std::ios::binary)
+        std::ofstream(dir_.FsPath() / "report.txt", std::ios::binary) << text_;
+        std::ofstream(dir_.FsPath() / "Screenshot.png", std::ios::binary)
             << std::string("\x89PNG\r\n\x1A\n\0\0", 10);
     }
     void Write(const std::string& password) {
@@ -41,7 +41,7 @@ TEST_F(ZipInterop, UnzipReadsPlainAndEncryptedArchives) {
     for (const std::string& password : {std::string(), std::string("pa ss")}) {
         Write(password);
         const std::string out =
-            (dir_.Path() / ("unzip" + std::to_string(password.size()))).string();
+            (dir_.FsPath() / ("unzip" + std::to_string(password.size()))).string();
         const std::string pass = password.empty() ? "" : " -P '" + password + "'";
         ASSERT_EQ(Run("unzip -t" + pass + " '" + dir_.Ansi("BugReport.zip") + "'"), 0) << password;
         ASSERT_EQ(Run("unzip -o" + pass + " '" + dir_.Ansi("BugReport.zip") + "' -d '" + out + "'"),
@@ -68,8 +68,8 @@ TEST_F(ZipInterop, PythonZipfileReadsPlainAndEncryptedArchives) {
                                    "data = z.read('report.txt', pwd=pw)\n"
                                    "assert data.endswith(b'end of report\\r\\n'), data[-20:]\n"
                                    "assert z.testzip() is None if pw is None else True\n";
-        std::ofstream(dir_.Path() / "check.py") << script;
-        EXPECT_EQ(Run("/usr/bin/python3 '" + (dir_.Path() / "check.py").string() + "' '" +
+        std::ofstream(dir_.FsPath() / "check.py") << script;
+        EXPECT_EQ(Run("/usr/bin/python3 '" + (dir_.FsPath() / "check.py").string() + "' '" +
                       dir_.Ansi("BugReport.zip") + "' '" + password + "'"),
                   0)
             << password;

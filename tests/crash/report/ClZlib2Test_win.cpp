@@ -13,8 +13,8 @@ using namespace kv::crash;
 
 TEST(ClZlib2Win, AFileOpenForWritingIsLeftOutAndTheArchiveStaysValid) {
     kvtest::TempDir dir("zipshare");
-    std::ofstream(dir.Path() / "busy.log", std::ios::binary) << "being written";
-    std::ofstream(dir.Path() / "done.txt", std::ios::binary) << "finished";
+    std::ofstream(dir.FsPath() / "busy.log", std::ios::binary) << "being written";
+    std::ofstream(dir.FsPath() / "done.txt", std::ios::binary) << "finished";
     // Another writer that lets readers in: our reader denies write access, so it cannot open.
     const HANDLE writer =
         CreateFileA(dir.Ansi("busy.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
