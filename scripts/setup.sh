@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  libz-mingw-w64-dev libboost-dev zlib1g-dev libminizip-dev googletest dpkg-dev unzip
+  libz-mingw-w64-dev libboost-dev zlib1g-dev googletest dpkg-dev unzip python3
   wine wine32:i386 xvfb xauth fonts-noto-cjk locales
   fp-utils
 )
@@ -81,9 +81,10 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 
-# minizip for the Windows build: Debian ships no MinGW package of it, so its sources come from
-# Debian's zlib source package (contrib/minizip) and CMake compiles them. They live outside the
-# repository; the source entries are derived from the machine's own Debian sources list.
+# minizip: its sources come from Debian's zlib source package (contrib/minizip) and CMake
+# compiles them for both builds (Debian ships no MinGW minizip, and its libminizip 1.1 cannot
+# encrypt correctly on 64-bit hosts). They live outside the repository; the source entries are
+# derived from the machine's own Debian sources list.
 deps=/opt/kolvane-deps
 if [ ! -f "$deps/zlib/contrib/minizip/zip.c" ]; then
   echo "setup: fetching the zlib source package for minizip"

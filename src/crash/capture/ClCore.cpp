@@ -609,6 +609,25 @@ std::string GetCrashLogLabel() {
     return "CrashLog 6.1.04 " + edition;
 }
 
+std::string RADRegistryKey() {
+    std::string name = "BDS";
+    if (IntoIDE()) {
+        for (const std::string& p : ParamStrings()) {
+            if (p.size() >= 2 && UpperCase(p.substr(0, 2)) == "-R") {
+                name = p.substr(2);
+                break;
+            }
+        }
+    }
+    return std::string("SOFTWARE\\Embarcadero\\") + name + "\\9.0";
+}
+
+std::string RADDir() {
+    std::string dir = ReadKey(kHKeyLocalMachine, RADRegistryKey(), "RootDir");
+    if (dir.empty()) dir = ReadKey(kHKeyCurrentUser, RADRegistryKey(), "RootDir");
+    return ExcludeLastBackslash(dir);
+}
+
 // ---- Memory and code addresses ----
 
 // crash-time safe
@@ -706,6 +725,19 @@ void SafeExec(void (*proc)(), const char* section) {
                     : std::string("General internal error.")));
 }
 
+TUnitBodies::TUnitBodies(const char* unitName, void (*init)(), void (*done)())
+    : unit_(unitName), done_(done) {
+    try {
+        if (init) SafeExec(init, (std::string(unit_) + ".Init").c_str());
+    } catch (...) {}
+}
+
+TUnitBodies::~TUnitBodies() {
+    try {
+        if (done_) SafeExec(done_, (std::string(unit_) + ".Done").c_str());
+    } catch (...) {}
+}
+
 namespace {
 
 bool g_intoIde = false;
@@ -716,16 +748,7 @@ void ClCoreInit() {
 
 void ClCoreDone() {}
 
-// The unit's start-up and shut-down bodies, run before and after everything else.
-struct UnitBodies {
-    UnitBodies() { SafeExec(ClCoreInit, "ClCore.Init"); }
-    ~UnitBodies() {
-        try {
-            SafeExec(ClCoreDone, "ClCore.Done");
-        } catch (...) {}
-    }
-};
-UnitBodies g_unitBodies __attribute__((init_priority(101)));
+TUnitBodies g_unitBodies __attribute__((init_priority(101))){"ClCore", ClCoreInit, ClCoreDone};
 
 } // namespace
 

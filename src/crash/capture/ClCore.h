@@ -37,10 +37,7 @@ public:
 };
 
 // A text that is no number or date.
-class EConvertError : public kv::Exception {
-public:
-    using kv::Exception::Exception;
-};
+using EConvertError = kv::EConvertError;
 
 // The internal-error hook; empty until the component's start-up installs its handler. (winnt.h
 // has an enumerator of the same name: outside this namespace, qualify it.)
@@ -202,6 +199,11 @@ std::string ReadKey(uintptr_t rootKey, std::string_view subKey, const std::strin
 bool CheckKey(uintptr_t rootKey, std::string_view subKey);
 // "CrashLog 6.1.04 " + the edition named in the user's settings.
 std::string GetCrashLogLabel();
+// The development environment's settings key: "SOFTWARE\Embarcadero\" + "BDS" (inside the
+// environment: the text after its "-R" parameter) + "\9.0"; and its "RootDir" value (machine,
+// then user settings) without a trailing delimiter.
+std::string RADRegistryKey();
+std::string RADDir();
 
 // ---- Memory and code addresses ----
 
@@ -230,9 +232,29 @@ bool CopyTextToClipboard(const std::string& text);
 // With restart, starts the program again; then ends the process with exit code 1 at once.
 [[noreturn]] void TerminateOrRestart(bool restart);
 
+// The program's command-line parameters after its name.
+TStrings ParamStrings();
+
 // Runs proc. EIgnoreException passes unchanged. Any other exception, including a system
 // exception raised inside proc, goes to CriticalError ("section (Address: proc)") followed by
 // kv::EAbort, or, without the hook, becomes a kv::Exception naming the section and the error.
 void SafeExec(void (*proc)(), const char* section);
+
+// A unit's start-up and shut-down bodies, run through SafeExec with the sections "<Unit>.Init"
+// and "<Unit>.Done" when the object is made and destroyed. One static object per unit, made
+// before everything else:
+//   TUnitBodies g_unitBodies __attribute__((init_priority(101))){"ClCore", Init, Done};
+// A failing body has gone to CriticalError (when set) and goes no further.
+class TUnitBodies {
+public:
+    TUnitBodies(const char* unitName, void (*init)(), void (*done)());
+    ~TUnitBodies();
+    TUnitBodies(const TUnitBodies&) = delete;
+    TUnitBodies& operator=(const TUnitBodies&) = delete;
+
+private:
+    const char* unit_; // a literal
+    void (*done_)();
+};
 
 } // namespace kv::crash

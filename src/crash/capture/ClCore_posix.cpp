@@ -209,6 +209,20 @@ bool CopyTextToClipboard(const std::string&) {
     return false;
 }
 
+TStrings ParamStrings() {
+    std::string all;
+    ReadAll("/proc/self/cmdline", all);
+    TStrings params;
+    size_t start = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i] != '\0') continue;
+        params.push_back(Ansi(all.substr(start, i - start)));
+        start = i + 1;
+    }
+    if (!params.empty()) params.erase(params.begin()); // the program's name
+    return params;
+}
+
 void TerminateOrRestart(bool) {
     std::_Exit(1);
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <cstring>
 #include <exception>
@@ -385,6 +387,17 @@ bool CopyTextToClipboard(const std::string& text) {
     }
     CloseClipboard();
     return ok;
+}
+
+TStrings ParamStrings() {
+    TStrings params;
+    int count = 0;
+    if (LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i)
+            params.push_back(Utf16ToAnsi(reinterpret_cast<const char16_t*>(args[i])));
+        LocalFree(args);
+    }
+    return params;
 }
 
 void TerminateOrRestart(bool restart) {

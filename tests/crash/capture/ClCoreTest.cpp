@@ -28,7 +28,7 @@ class ClCoreFiles : public testing::Test {
 protected:
     void SetUp() override {
         SetEnvVariable("XDG_CONFIG_HOME", dir_.Ansi("config"));
-        std::filesystem::create_directories(dir_.Path() / "config");
+        std::filesystem::create_directories(dir_.FsPath() / "config");
     }
     void TearDown() override { SetEnvVariable("XDG_CONFIG_HOME", ""); }
     kvtest::TempDir dir_{"core"};
@@ -317,7 +317,7 @@ TEST_F(ClCoreFiles, IniValuesRoundTripAndConvert) {
 
 TEST_F(ClCoreFiles, FileRoutines) {
     const std::string name = dir_.Ansi("data.bin");
-    std::ofstream(dir_.Path() / "data.bin", std::ios::binary) << std::string(1000, 'x');
+    std::ofstream(dir_.FsPath() / "data.bin", std::ios::binary) << std::string(1000, 'x');
     EXPECT_EQ(GetFileSizeByName(name), 1000u);
     EXPECT_EQ(GetFileSizeByName(dir_.Ansi("none")), 0u);
     EXPECT_TRUE(IsReadableFile(name));
@@ -334,7 +334,7 @@ TEST_F(ClCoreFiles, FileRoutines) {
     EXPECT_TRUE(TouchFile(kv::crash::AnsiToUtf16(name)));
     EXPECT_FALSE(TouchFile(kv::crash::AnsiToUtf16(dir_.Ansi("none"))));
 
-    std::filesystem::permissions(dir_.Path() / "data.bin", std::filesystem::perms::owner_read);
+    std::filesystem::permissions(dir_.FsPath() / "data.bin", std::filesystem::perms::owner_read);
     EXPECT_TRUE(ForceDeleteFile(name));
     EXPECT_FALSE(FileExists(name));
     EXPECT_FALSE(ForceDeleteFile(name));
@@ -359,6 +359,19 @@ TEST(ClCore, UserCharSetIsShiftJis) {
 TEST(ClCore, NoIde) {
     EXPECT_FALSE(IntoIDE());
     EXPECT_FALSE(Real_GetMainModuleFileName().empty());
+    EXPECT_EQ(RADRegistryKey(), "SOFTWARE\\Embarcadero\\BDS\\9.0");
+    EXPECT_EQ(RADDir(), "");
+}
+
+TEST(ClCore, ParametersAfterTheProgramName) {
+    const std::vector<std::string> argv = testing::internal::GetArgvs();
+    ASSERT_FALSE(argv.empty());
+    EXPECT_EQ(ParamStrings(), TStrings(argv.begin() + 1, argv.end()));
+}
+
+TEST(ClCoreDeathTest, TerminateEndsTheProcessWithExitCode1) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(TerminateOrRestart(false), testing::ExitedWithCode(1), "");
 }
 
 // ---- SafeExec ----
@@ -422,6 +435,31 @@ TEST_F(SafeExecTest, WithoutHookTheErrorNamesSectionAndMessage) {
         FAIL() << "no exception";
     } catch (const kv::Exception& e) {
         EXPECT_EQ(e.Message(), u"General internal error.");
+    }
+}
+
+int g_inits = 0, g_dones = 0;
+void CountInit() {
+    ++g_inits;
+}
+void CountDone() {
+    ++g_dones;
+}
+
+TEST_F(SafeExecTest, UnitBodiesRunOnceEachWithTheirSections) {
+    g_inits = g_dones = 0;
+    {
+        TUnitBodies unit("ClTest", CountInit, CountDone);
+        EXPECT_EQ(g_inits, 1);
+        EXPECT_EQ(g_dones, 0);
+    }
+    EXPECT_EQ(g_dones, 1);
+    CriticalError = Hook;
+    {
+        TUnitBodies failing("ClFail", ThrowsException, nullptr); // nothing escapes
+        EXPECT_EQ(g_hookMessage, "ClFail.Init (Address: " +
+                                     IntToHex(reinterpret_cast<uintptr_t>(&ThrowsException), 8) +
+                                     ")");
     }
 }
 

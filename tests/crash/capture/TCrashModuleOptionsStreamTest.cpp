@@ -449,7 +449,7 @@ TEST_F(TextsFileTest, TextsRoundTripThroughTheFile) {
     EXPECT_EQ(written.TextsCollection(), dir_.Ansi("Japanese"));
 
     // The file holds plain ASCII only.
-    std::ifstream in(dir_.Path() / "Japanese.ini", std::ios::binary);
+    std::ifstream in(dir_.FsPath() / "Japanese.ini", std::ios::binary);
     const std::string content{std::istreambuf_iterator<char>(in), {}};
     ASSERT_FALSE(content.empty());
     for (char c : content) ASSERT_LT(static_cast<unsigned char>(c), 128u);
@@ -463,7 +463,7 @@ TEST_F(TextsFileTest, TextsRoundTripThroughTheFile) {
 }
 
 TEST_F(TextsFileTest, HandWrittenAndMissingEntries) {
-    std::ofstream(dir_.Path() / "Japanese.ini", std::ios::binary)
+    std::ofstream(dir_.FsPath() / "Japanese.ini", std::ios::binary)
         << "[Exception Log]\r\n"
            "Count mtDialog_Caption=2\r\n"
            "mtDialog_Caption0=typed <by> hand\r\n"
