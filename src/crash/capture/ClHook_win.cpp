@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "base/CodePageConv.h"
-#include "crash/capture/ClCodeAccess.h"
+#include "crash/capture/ClCore.h"
 
 namespace kv::crash {
 
@@ -38,18 +38,7 @@ bool IsWin9x() {
 }
 
 bool Readable(uintptr_t at, size_t n) {
-    return ValidBytesAt(reinterpret_cast<const void*>(at), n) >= n;
-}
-
-// An import thunk (jmp dword ptr [cell]) stands for the routine it jumps to.
-uintptr_t FollowImportThunk(uintptr_t address) {
-    if (!Readable(address, 8)) return address;
-    const auto* p = reinterpret_cast<const uint8_t*>(address);
-    if (p[0] != 0xFF || p[1] != 0x25) return address;
-    uint32_t cell;
-    std::memcpy(&cell, p + 2, 4);
-    if (!Readable(cell, 4)) return address;
-    return *reinterpret_cast<const uint32_t*>(cell);
+    return IsValidBlockAddr(at, n);
 }
 
 std::string ModuleFileNameOf(const void* address) {
@@ -355,10 +344,10 @@ void* ExportedAddress(const std::string& dllName, const std::string& procName) {
 }
 
 HookUnit::HookUnit() {
-    HookUnitInit();
+    SafeExec(&HookUnitInit, "ClHook.Init");
 }
 HookUnit::~HookUnit() {
-    HookUnitDone();
+    SafeExec(&HookUnitDone, "ClHook.Done");
 }
 
 } // namespace
@@ -372,10 +361,9 @@ void JumpToMem(void* at, const void* target) {
 }
 
 void* HookProcedureEx(void* procedure, void* newProcedure, const std::string& name) {
-    auto* proc =
-        reinterpret_cast<uint8_t*>(FollowImportThunk(reinterpret_cast<uintptr_t>(procedure)));
+    auto* proc = reinterpret_cast<uint8_t*>(ConvertAddress(reinterpret_cast<uintptr_t>(procedure)));
     auto* target =
-        reinterpret_cast<uint8_t*>(FollowImportThunk(reinterpret_cast<uintptr_t>(newProcedure)));
+        reinterpret_cast<uint8_t*>(ConvertAddress(reinterpret_cast<uintptr_t>(newProcedure)));
     if (!proc) throw EProcNull(Message("Cannot hook a null procedure (\"%s\").", name));
     if (IsWin9x() && reinterpret_cast<uintptr_t>(proc) >= 0x80000000u)
         throw ESharedArea(Message("Cannot hook the module \"%s\" located into the shared-area.",
@@ -395,7 +383,7 @@ void* HookProcedureEx(void* procedure, void* newProcedure, const std::string& na
 bool UnhookProcedure(void* address) {
     if (!g_detours) return false;
     auto* a = static_cast<uint8_t*>(address);
-    auto* followed = reinterpret_cast<uint8_t*>(FollowImportThunk(reinterpret_cast<uintptr_t>(a)));
+    auto* followed = reinterpret_cast<uint8_t*>(ConvertAddress(reinterpret_cast<uintptr_t>(a)));
     bool found = false;
     for (size_t i = g_detours->size(); i-- > 0;) {
         const TDetour& d = *(*g_detours)[i];

@@ -1,8 +1,5 @@
 #pragma once
-// Builds CLDATA blocks for the module-registry tests, with stand-in codecs: zlib for the
-// compression and a XOR cipher keyed by the password in place of the block cipher.
-#include <zlib.h>
-
+// Builds CLDATA blocks for the module-registry tests with the component's own codecs.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -10,39 +7,19 @@
 
 #include "base/Stream.h"
 #include "crash/capture/ClDebugModules.h"
+#include "crash/report/ClEncrypt.h"
+#include "crash/report/ClZlib2.h"
 
 namespace kvtest {
 
-inline std::string g_cipherKey;
-
-inline void TestInitKey(std::string_view password) {
-    g_cipherKey = password;
-}
-inline void TestCipher(const void* in, void* out, size_t size) {
-    const auto* src = static_cast<const uint8_t*>(in);
-    auto* dst = static_cast<uint8_t*>(out);
-    for (size_t i = 0; i < size; ++i)
-        dst[i] = src[i] ^ static_cast<uint8_t>(
-                              g_cipherKey.empty() ? 0x5A : g_cipherKey[i % g_cipherKey.size()]);
-}
-inline void TestInflate(const void* in, size_t n, std::string& out) {
-    out.assign(1 << 20, '\0');
-    uLongf size = static_cast<uLongf>(out.size());
-    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size, static_cast<const Bytef*>(in),
-                   static_cast<uLong>(n)) != Z_OK)
-        size = 0;
-    out.resize(size);
-}
 inline void InstallTestCodecs() {
-    kv::crash::CLDataCodecs = {&TestInflate, &TestInitKey, &TestCipher};
+    kv::crash::CLDataCodecs = {&kv::crash::ZDecompress, &kv::crash::InitKey,
+                               &kv::crash::Decrypt};
 }
 
 inline std::string Deflate(const std::string& plain) {
-    std::string out(compressBound(static_cast<uLong>(plain.size())), '\0');
-    uLongf size = static_cast<uLongf>(out.size());
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-              reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()), 9);
-    out.resize(size);
+    std::string out;
+    kv::crash::ZCompress(plain.data(), plain.size(), out);
     return out;
 }
 
@@ -82,8 +59,8 @@ inline std::string ResourceBlock(const BlockSpec& b) {
     Put<uint32_t>(s, static_cast<uint32_t>(options.size()));
     s += options;
     uint32_t check = kv::crash::kCLDataMagic, enciphered = 0;
-    TestInitKey(b.password);
-    TestCipher(&check, &enciphered, 4);
+    kv::crash::InitKey(b.password);
+    kv::crash::Encrypt(&check, &enciphered, 4);
     Put<uint32_t>(s, enciphered);
     std::string debug;
     Put<uint32_t>(debug, static_cast<uint32_t>(b.debug.size()));
