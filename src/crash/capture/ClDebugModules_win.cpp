@@ -35,19 +35,23 @@ std::string ModuleFileName(uintptr_t handle) {
 }
 
 template <class T> bool ReadAt(uintptr_t address, T& value) {
-    if (!IsValidBlockAddr(address, sizeof(T))) return false;
-    std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof(T));
-    return true;
+    THModuleStream stream(address);
+    return stream.SecureRead(value);
 }
 
-// The NT headers' offset and file header of a loaded image, read through validity checks.
+// The NT headers' offset and file header of a loaded image: "MZ", the header offset at 60,
+// "PE" and two zero bytes there, then the file header.
 bool ReadFileHeader(uintptr_t handle, uint32_t& ntOffset, IMAGE_FILE_HEADER& header) {
+    if (!handle) return false;
+    THModuleStream image(handle);
     uint16_t mz = 0;
     uint32_t signature = 0;
-    if (!handle || !ReadAt(handle, mz) || mz != IMAGE_DOS_SIGNATURE) return false;
-    if (!ReadAt(handle + 60, ntOffset) || ntOffset == 0) return false;
-    if (!ReadAt(handle + ntOffset, signature) || signature != IMAGE_NT_SIGNATURE) return false;
-    return ReadAt(handle + ntOffset + 4, header);
+    if (!image.SecureRead(mz) || mz != IMAGE_DOS_SIGNATURE) return false;
+    image.SetPosition(60);
+    if (!image.SecureRead(ntOffset) || ntOffset == 0) return false;
+    image.SetPosition(ntOffset);
+    if (!image.SecureRead(signature) || signature != IMAGE_NT_SIGNATURE) return false;
+    return image.SecureRead(header);
 }
 
 // The resource of a module as bytes of the loaded image; empty when it has none.
@@ -403,13 +407,18 @@ bool LoadModuleCLData(TCrashModuleInfo& info) {
         const uint8_t* data = nullptr;
         size_t size = 0;
         const bool own = info.Handle == OwnModule();
+        bool read = false;
         if (HasCLDataResource(info.Handle)) {
-            if (!FindResourceBytes(info.Handle, "CLDATA", data, size)) return false;
-            return ReadCLDataResource(data, size, info, g_enumerating, own);
+            read = FindResourceBytes(info.Handle, "CLDATA", data, size) &&
+                   ReadCLDataResource(data, size, info, g_enumerating, own);
+        } else {
+            std::vector<uint8_t> tail;
+            read = HasCLDataTrailer(info.Handle) && ReadTrailerBytes(info.Handle, tail) &&
+                   ReadCLDataTrailer(tail.data(), tail.size(), info, g_enumerating);
         }
-        std::vector<uint8_t> tail;
-        if (HasCLDataTrailer(info.Handle) && ReadTrailerBytes(info.Handle, tail))
-            return ReadCLDataTrailer(tail.data(), tail.size(), info, g_enumerating);
+        // Another module's running component publishes its live options.
+        if (read && !own) info.ExtraInformation.Options->LoadSharedData();
+        return read;
     } catch (...) {
         // A damaged block counts as absent.
     }

@@ -151,3 +151,26 @@ TEST(FileVersionText, Parts) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(THModuleStream, ReadsOnlyValidMemory) {
+    const std::string image = "MZ\x90\0data";
+    kv::crash::THModuleStream stream(reinterpret_cast<uintptr_t>(image.data()));
+    uint16_t mz = 0;
+    EXPECT_TRUE(stream.SecureRead(mz));
+    EXPECT_EQ(mz, 0x5A4D);
+    stream.SetPosition(4);
+    char text[4];
+    EXPECT_TRUE(stream.SecureRead(text, 4));
+    EXPECT_EQ(std::string(text, 4), "data");
+    EXPECT_EQ(stream.GetPosition(), 8);
+    EXPECT_EQ(stream.GetSize(), 0x7FFFFFFF);
+
+    kv::crash::THModuleStream nowhere(0x10);
+    uint32_t value = 0;
+    EXPECT_FALSE(nowhere.SecureRead(value));
+    EXPECT_EQ(nowhere.GetPosition(), 0);
+}
+
+} // namespace
