@@ -155,7 +155,7 @@ TEST(FileVersionText, Parts) {
 namespace {
 
 TEST(THModuleStream, ReadsOnlyValidMemory) {
-    const std::string image = "MZ\x90\0data";
+    const std::string image("MZ\x90\0data", 8);
     kv::crash::THModuleStream stream(reinterpret_cast<uintptr_t>(image.data()));
     uint16_t mz = 0;
     EXPECT_TRUE(stream.SecureRead(mz));
