@@ -279,7 +279,8 @@ void GetFileVersionInfoText(const std::string& fileName, std::string& descriptio
         uint16_t pair[2];
         std::memcpy(pair, value, 4);
         char key[64];
-        wsprintfA(key, "\\StringFileInfo\\%04X%04X\\FileDescription", pair[0], pair[1]);
+        // The description's path keeps its doubled separator; the version functions accept it.
+        wsprintfA(key, "\\StringFileInfo\\%04X%04X\\\\FileDescription", pair[0], pair[1]);
         if (VerQueryValueA(data.data(), key, &value, &length) && length > 0) {
             const std::string text(static_cast<const char*>(value),
                                    strnlen(static_cast<const char*>(value), length));
