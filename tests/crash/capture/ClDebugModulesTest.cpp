@@ -73,19 +73,19 @@ TEST_F(CLDataBlock, OwnModuleIsAskedOnce) {
 }
 
 TEST_F(CLDataBlock, Version601IsReadAs6001WithTheLongerHeader) {
-    kvtest::BlockSpec spec;
-    spec.version = 601;
+    kvtest::BlockFields fields;
+    fields.version = 601;
     g_asked.reply = "secret";
-    ASSERT_TRUE(ReadResource(kvtest::ResourceBlock(spec)));
+    ASSERT_TRUE(ReadResource(kvtest::ResourceBlock(fields)));
     EXPECT_EQ(info.ExtraInformation.CrashVersion, 6001);
     EXPECT_EQ(Subject(), "from the block");
     EXPECT_EQ(Debug(), "DEBUGDATA");
 }
 
 TEST_F(CLDataBlock, NewerVersionIsIgnored) {
-    kvtest::BlockSpec spec;
-    spec.version = 6105;
-    EXPECT_FALSE(ReadResource(kvtest::ResourceBlock(spec)));
+    kvtest::BlockFields fields;
+    fields.version = 6105;
+    EXPECT_FALSE(ReadResource(kvtest::ResourceBlock(fields)));
     EXPECT_EQ(kv::crash::LastCrashVersion, 6105);
     EXPECT_EQ(Subject(), "");
 }
@@ -113,9 +113,9 @@ TEST_F(CLDataBlock, DamagedBlocksFail) {
 }
 
 TEST_F(CLDataBlock, Trailer) {
-    kvtest::BlockSpec spec;
-    spec.version = 6200; // taken as stored: no ceiling for trailers
-    const std::string t = kvtest::TrailerBlock(spec);
+    kvtest::BlockFields fields;
+    fields.version = 6200; // taken as stored: no ceiling for trailers
+    const std::string t = kvtest::TrailerBlock(fields);
     const auto* bytes = reinterpret_cast<const uint8_t*>(t.data());
     EXPECT_EQ(kv::crash::CLDataTrailerLength(bytes + t.size() - 8), t.size());
     ASSERT_TRUE(kv::crash::ReadCLDataTrailer(bytes, t.size(), info, false));
@@ -126,13 +126,13 @@ TEST_F(CLDataBlock, Trailer) {
 }
 
 TEST(CLDataSymbols, FindById) {
-    kvtest::BlockSpec spec;
+    kvtest::BlockFields fields;
     for (uint8_t id : {3, 7}) {
-        spec.symbols += static_cast<char>(id);
-        kvtest::Put<uint32_t>(spec.symbols, 0x100u * id);
-        kvtest::Put<uint32_t>(spec.symbols, 0);
+        fields.symbols += static_cast<char>(id);
+        kvtest::Put<uint32_t>(fields.symbols, 0x100u * id);
+        kvtest::Put<uint32_t>(fields.symbols, 0);
     }
-    const std::string block = kvtest::ResourceBlock(spec);
+    const std::string block = kvtest::ResourceBlock(fields);
     const auto* bytes = reinterpret_cast<const uint8_t*>(block.data());
     uint32_t offset = 0;
     EXPECT_TRUE(kv::crash::FindCLDataSymbol(bytes, block.size(), 7, offset));
