@@ -354,7 +354,7 @@ std::string NativeFileName(const std::string& fileName) {
 }
 
 bool ReadFileDenyWrite(const std::string& fileName, std::string& data) {
-    return ReadAll(fileName, data); // no share modes here
+    return FileExists(fileName) && ReadAll(fileName, data); // no share modes here
 }
 
 bool RunGuarded(void (*proc)(), SystemFault&) {

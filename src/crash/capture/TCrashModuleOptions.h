@@ -203,7 +203,8 @@ public:
     virtual void SaveToFile(const std::string& fileName) const;
     // Reads the layout of version LastCrashVersion (LoadFromStreamOfVersion).
     virtual bool LoadFromStream(kv::TStream& stream);
-    // Raises kv::EFileError when the file cannot be opened; else LoadFromStream.
+    // Reads the file (others may read it meanwhile, not write) and LoadFromStream; raises
+    // kv::EFileError when it cannot be opened.
     virtual bool LoadFromFile(const std::string& fileName);
     virtual void StoreSharedData() {}
     virtual void LoadSharedData() {}

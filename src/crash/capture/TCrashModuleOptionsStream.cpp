@@ -1,9 +1,11 @@
 // The stream form of TCrashModuleOptions and the customised-texts INI file.
+#include "crash/capture/TCrashModuleOptions.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "base/CodePageConv.h"
-#include "crash/capture/TCrashModuleOptions.h"
+#include "crash/capture/ClCorePlatform.h"
 
 namespace kv::crash {
 
@@ -227,7 +229,10 @@ bool TCrashModuleOptions::LoadFromStream(kv::TStream& stream) {
 }
 
 bool TCrashModuleOptions::LoadFromFile(const std::string& fileName) {
-    kv::TFileStream stream(AnsiToUtf16(fileName));
+    std::string bytes;
+    if (!detail::ReadFileDenyWrite(fileName, bytes))
+        throw kv::EFileError(u"Cannot open file \"" + AnsiToUtf16(fileName) + u"\"");
+    kv::TMemoryStream stream(std::move(bytes));
     return LoadFromStream(stream);
 }
 
