@@ -68,6 +68,21 @@ inline std::string ResourceBlock(const BlockFields& b) {
     return s;
 }
 
+// A CLDATA resource of a data version below 500: the options stream (of that version's layout),
+// the debug data, zlib-compressed from version 450 on.
+inline std::string OldResourceBlock(uint16_t version, const std::string& options,
+                                    const std::string& debug) {
+    std::string s;
+    Put<uint32_t>(s, kv::crash::kCLDataMagicOld);
+    Put<uint16_t>(s, version);
+    Put<double>(s, 40000.25);
+    std::string body = options;
+    Put<uint32_t>(body, static_cast<uint32_t>(debug.size()));
+    body += debug;
+    s += version >= 450 ? Deflate(body) : body;
+    return s;
+}
+
 // A CLDATA trailer as appended to a module file.
 inline std::string TrailerBlock(const BlockFields& b) {
     std::string body;
