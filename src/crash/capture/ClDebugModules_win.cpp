@@ -327,13 +327,13 @@ bool ReadModuleExports(uintptr_t handle, TCrashFunctionsList* list) {
             !ReadAt(handle + dir.AddressOfNameOrdinals + 2 * i, ordinal) ||
             !ReadAt(handle + dir.AddressOfFunctions + 4 * ordinal, functionRva))
             continue;
+        // Up to 256 bytes of name; near the end of the image each byte is checked on its own.
         char name[257] = {};
-        const size_t readable =
-            std::min<size_t>(256, IsValidBlockAddr(handle + nameRva, 256) ? 256 : 0);
+        const auto* text = reinterpret_cast<const char*>(handle + nameRva);
+        const bool wholeRange = IsValidBlockAddr(text, 256);
         for (size_t k = 0; k < 256; ++k) {
-            if (readable == 0 && !IsValidBlockAddr(handle + nameRva + k, 1)) break;
-            name[k] = *reinterpret_cast<const char*>(handle + nameRva + k);
-            if (!name[k]) break;
+            if (!wholeRange && !IsValidBlockAddr(text + k, 1)) break;
+            if ((name[k] = text[k]) == '\0') break;
         }
         TCrashFunctionInfo f;
         f.Name = name;
