@@ -27,4 +27,16 @@ private:
     unsigned long code_;
 };
 
+// Raised by text conversions (text to boolean) when the text is not a valid value.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The silent abort: ends the current operation; handlers show no message for it.
+class EAbort : public Exception {
+public:
+    EAbort() : Exception(u"Operation aborted") {}
+};
+
 } // namespace kv
