@@ -486,16 +486,19 @@ bool TCustomForm::PreTranslateKey(MSG& msg, TWinControl* control) {
             }
         }
         if (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE) return false;
-        const LRESULT code =
-            SendMessageW(msg.hwnd, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
+        // The window that has the key and the control it belongs to (a combo box whose edit
+        // box has the focus) both say whether they want it; a dropped-down list wants Enter
+        // and Esc.
+        LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
+        if (control && control->HandleAllocated() && control->Handle() != msg.hwnd)
+            code |=
+                SendMessageW(control->Handle(), WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
         if (code & DLGC_WANTALLKEYS) return false;
         if (key == VK_TAB) {
             if ((code & DLGC_WANTTAB) || (shift & (ssCtrl | ssAlt))) return false;
             SelectNext(!(shift & ssShift));
             return true;
         }
-        // A dropped-down list closes on Enter and Esc itself.
-        if (GetKeyState(VK_LBUTTON) < 0) return false;
         std::vector<TWinControl*> all;
         GetTabOrderList(all);
         for (TWinControl* c : all)

@@ -145,6 +145,66 @@ TEST(Controls, ParentFontAndParentColorFollowTheParent) {
     EXPECT_EQ(lf.lfHeight, -16);
 }
 
+TEST(Controls, MouseEnterAndLeaveFollowTheControlUnderTheMouse) {
+    kvtest::ShownForm s;
+    auto* a = s.Add<kv::TButton>();
+    auto* b = s.Add<kv::TButton>();
+    std::vector<std::string> seen;
+    a->OnMouseEnter = [&](kv::TObject*) { seen.push_back("enter a"); };
+    a->OnMouseLeave = [&](kv::TObject*) { seen.push_back("leave a"); };
+    b->OnMouseEnter = [&](kv::TObject*) { seen.push_back("enter b"); };
+    SendMessageW(a->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    SendMessageW(a->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 2)); // still inside
+    SendMessageW(b->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    EXPECT_EQ(seen, (std::vector<std::string>{"enter a", "leave a", "enter b"}));
+    EXPECT_TRUE(b->MouseInControl());
+    EXPECT_FALSE(a->MouseInControl());
+    kv::Application->MouseOver(nullptr);
+}
+
+TEST(Controls, TabMovesTheFocusInTabOrder) {
+    kvtest::ShownForm s;
+    auto* first = s.Add<kv::TEdit>();
+    auto* second = s.Add<kv::TEdit>();
+    auto* third = s.Add<kv::TButton>();
+    second->SetTabOrder(0); // second, first, third
+    EXPECT_EQ(second->TabOrder(), 0);
+    EXPECT_EQ(first->TabOrder(), 1);
+    second->SetFocus();
+    const auto tab = [&](bool back) { s.form.SelectNext(!back); };
+    tab(false);
+    EXPECT_TRUE(first->Focused());
+    tab(false);
+    EXPECT_TRUE(third->Focused());
+    tab(false); // around to the start
+    EXPECT_TRUE(second->Focused());
+    tab(true);
+    EXPECT_TRUE(third->Focused());
+    // The Tab key itself, as the message loop sees it.
+    MSG msg{third->Handle(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+    EXPECT_TRUE(s.form.PreTranslateKey(msg, third));
+    EXPECT_TRUE(second->Focused());
+}
+
+TEST(ComboBox, ADroppedDownListKeepsEnterAndEsc) {
+    kvtest::ShownForm s;
+    auto* combo = s.Add<kv::TComboBox>();
+    combo->SetStyle(kv::csDropDownList);
+    combo->Items().Assign({u"x", u"y"});
+    auto* cancel = s.Add<kv::TButton>();
+    cancel->SetCancel(true);
+    int cancels = 0;
+    cancel->OnClick = [&](kv::TObject*) { ++cancels; };
+    combo->SetFocus();
+    MSG msg{combo->Handle(), WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}};
+    EXPECT_TRUE(s.form.PreTranslateKey(msg, combo)); // closed: Esc presses Cancel
+    EXPECT_EQ(cancels, 1);
+    SendMessageW(combo->Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+    EXPECT_FALSE(s.form.PreTranslateKey(msg, combo)); // dropped: the list closes itself
+    EXPECT_EQ(cancels, 1);
+    SendMessageW(combo->Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+}
+
 TEST(Controls, ShowHintFollowsTheParentUntilSetOnItsOwn) {
     kvtest::ShownForm s;
     auto* panel = s.Add<kv::TGroupBox>();
