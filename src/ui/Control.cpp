@@ -574,6 +574,13 @@ LRESULT TWinControl::SafeWndProc(UINT msg, WPARAM w, LPARAM l) {
     const HWND wnd = handle_;
     try {
         result = WndProc(msg, w, l);
+        // Hooks only while the window still belongs to this object (a handler may have freed
+        // it).
+        if (reinterpret_cast<TWinControl*>(GetWindowLongPtrW(wnd, GWLP_USERDATA)) == this &&
+            !hooks_.empty()) {
+            const auto hooks = hooks_;
+            for (const auto& hook : hooks) hook.second(msg, w, l, result);
+        }
     } catch (...) {
         detail::HandleEscapedException(this);
     }
@@ -758,7 +765,19 @@ std::u16string TWinControl::WindowText() const {
     return s;
 }
 
+int TWinControl::AddMessageHook(TMessageHook hook) {
+    hooks_.emplace_back(nextHookId_, std::move(hook));
+    return nextHookId_++;
+}
+
+void TWinControl::RemoveMessageHook(int id) {
+    hooks_.erase(
+        std::remove_if(hooks_.begin(), hooks_.end(), [id](const auto& h) { return h.first == id; }),
+        hooks_.end());
+}
+
 void TWinControl::InsertControl(TControl* c) {
+    ControlListChanging(c, true);
     controls_.push_back(c);
     c->parent_ = this;
     auto* w = dynamic_cast<TWinControl*>(c);
@@ -776,15 +795,18 @@ void TWinControl::InsertControl(TControl* c) {
         }
     }
     if (c->Align() != alNone || c->Anchors() != (akLeft | akTop)) Realign();
+    ControlListChanged(c, true);
 }
 
 void TWinControl::RemoveControl(TControl* c) {
+    if (!IsDestroying()) ControlListChanging(c, false);
     controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
     tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), c), tabList_.end());
     c->parent_ = nullptr;
     auto* w = dynamic_cast<TWinControl*>(c);
     if (w && w->handle_ && !w->IsDestroying()) w->DestroyWnd();
     if (!IsDestroying() && c->Align() != alNone) Realign();
+    if (!IsDestroying()) ControlListChanged(c, false);
 }
 
 int TWinControl::IndexOfControl(const TControl* c) const {
@@ -1087,8 +1109,10 @@ LRESULT TCustomControl::WndProc(UINT msg, WPARAM w, LPARAM l) {
 namespace detail {
 
 void RegisterControlClasses() {
+    // Non-visual components store where the designer showed them: read and ignored.
     TClassBuilder<TComponent>(RegisterUiClass(u"TComponent", u"", nullptr))
-        .Int(u"Tag", [](TComponent& c, int v) { c.SetTag(v); });
+        .Int(u"Tag", [](TComponent& c, int v) { c.SetTag(v); })
+        .Ignore({u"Left", u"Top", u"DesignInfo"});
     static const TNameTable kAlign = {{u"alNone", alNone},     {u"alTop", alTop},
                                       {u"alBottom", alBottom}, {u"alLeft", alLeft},
                                       {u"alRight", alRight},   {u"alClient", alClient},

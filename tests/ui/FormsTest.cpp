@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "UiTestSupport.h"
 #include "base/Text.h"
@@ -183,6 +184,21 @@ TEST(ModalForm, DisablesTheOtherWindowsWhileItRuns) {
     EXPECT_FALSE(otherEnabled);
     EXPECT_TRUE(IsWindowEnabled(other.Handle()));
     other.Hide();
+}
+
+TEST(Forms, MessageHooksSeeEveryMessageAfterTheFormsOwnHandling) {
+    kv::TForm form(kv::Application);
+    std::vector<UINT> seen;
+    const int id = form.AddMessageHook([&](UINT msg, WPARAM, LPARAM, LRESULT& result) {
+        if (msg == WM_APP + 5) {
+            seen.push_back(msg);
+            result = 42;
+        }
+    });
+    EXPECT_EQ(SendMessageW(form.Handle(), WM_APP + 5, 0, 0), 42);
+    form.RemoveMessageHook(id);
+    EXPECT_EQ(SendMessageW(form.Handle(), WM_APP + 5, 0, 0), 0);
+    EXPECT_EQ(seen.size(), 1u);
 }
 
 TEST(Forms, WindowClassesAreNamedAfterTheirClasses) {
