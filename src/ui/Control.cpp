@@ -465,6 +465,7 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
     MarkDestroying();
+    if (Application) Application->ControlDestroyed(this);
     while (!controls_.empty()) delete controls_.back();
     DestroyHandleOnly();
 }

@@ -384,9 +384,15 @@ void TCustomForm::DoClose(TCloseAction& action) {
     if (OnClose && !IsDestroying()) OnClose(this, action);
 }
 
+void TCustomForm::SetModalResult(TModalResult v) {
+    modalResult_ = v;
+    // Wake the modal loop: it may be waiting for a message (an idle handler set the result).
+    if (v != mrNone && modal_ && HandleAllocated()) PostMessageW(Handle(), WM_NULL, 0, 0);
+}
+
 void TCustomForm::Close() {
     if (modal_) {
-        modalResult_ = mrCancel;
+        SetModalResult(mrCancel);
         return;
     }
     if (!CloseQuery()) return;

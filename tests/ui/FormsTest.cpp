@@ -169,6 +169,18 @@ TEST(ModalForm, CloseQueryCanKeepTheFormOpen) {
     EXPECT_EQ(seen, kv::caHide);
 }
 
+TEST(ModalForm, AnIdleHandlerCanCloseIt) {
+    // The join window's automatic run closes the window from its idle handler.
+    kvtest::ModalWatchdog watchdog;
+    TModalForm form;
+    kv::Application->OnIdle = [&](kv::TObject*, bool&) {
+        kv::Application->OnIdle = nullptr;
+        form.Close();
+    };
+    EXPECT_EQ(form.ShowModal(), kv::mrCancel);
+    EXPECT_FALSE(watchdog.Fired());
+}
+
 TEST(ModalForm, DisablesTheOtherWindowsWhileItRuns) {
     kvtest::ModalWatchdog watchdog;
     kv::TForm other(kv::Application);
