@@ -9,6 +9,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Forms.h"
 #include "ui/Services.h"
+#include "ui/StdCtrls.h"
 
 namespace {
 
@@ -43,6 +44,30 @@ TEST(Dialogs, WarningBoxesHaveTheWarningIconAndOneOkButton) {
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].text, u"左CSVファイルが選択されていません。");
     EXPECT_EQ(services.boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+}
+
+TEST(Dialogs, TheInputPromptReturnsWhatWasTyped) {
+    kvtest::ModalWatchdog watchdog;
+    std::u16string value = u"old";
+    std::u16string shownValue, className;
+    kv::Application->OnIdle = [&](kv::TObject*, bool&) {
+        kv::Application->OnIdle = nullptr;
+        kv::TCustomForm* prompt = kv::Screen->ActiveForm();
+        ASSERT_NE(prompt, nullptr);
+        auto* edit = dynamic_cast<kv::TEdit*>(prompt->FindComponent(u"Edit"));
+        ASSERT_NE(edit, nullptr);
+        shownValue = edit->Text();
+        wchar_t name[32] = {};
+        GetClassNameW(prompt->Handle(), name, 32);
+        className = kv::FromW(name);
+        edit->SetText(u"山田");
+        PostMessageW(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    };
+    EXPECT_TRUE(kv::InputQuery(u"ファイル名部分一致検索", u"検索文字列", value));
+    EXPECT_EQ(value, u"山田");
+    EXPECT_EQ(shownValue, u"old");
+    EXPECT_EQ(className, u"TForm");
+    EXPECT_FALSE(watchdog.Fired());
 }
 
 TEST(Services, DroppedFilesAreReadWholeAndInOrder) {
