@@ -1,0 +1,85 @@
+#pragma once
+// Address lookup: turns a code address into module, unit, class, procedure, line and the line's
+// distance from the procedure's first line, trying the module's own debug data, then its
+// external debug source, then its exports. Lookups never raise for missing or bad data; they
+// fall through to the next source. Any thread; the registry's records are borrowed.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "crash/capture/ClDebugData.h"
+#include "crash/capture/ClMemoryReader.h"
+
+namespace kv::crash {
+
+struct TCrashModuleInfo;
+using PCrashModuleInfo = TCrashModuleInfo*;
+
+enum TCrashDebugDetail : uint8_t {
+    ddNone = 0,
+    ddModule = 1,
+    ddProcedure = 2,
+    ddUnitAndProcedure = 3,
+    ddSourceCode = 4,
+};
+// A set of details: bit n for detail n.
+using TCrashDebugDetails = uint8_t;
+constexpr TCrashDebugDetails DetailBit(TCrashDebugDetail d) {
+    return static_cast<TCrashDebugDetails>(1u << d);
+}
+constexpr bool HasDetail(TCrashDebugDetails set, TCrashDebugDetail d) {
+    return (set & DetailBit(d)) != 0;
+}
+
+// Longest texts of a record (short strings).
+constexpr size_t kMaxDebugName = 255;
+constexpr size_t kMaxLeakType = 64;
+
+struct TCrashDebugInfo {
+    TCrashDebugDetail DebugDetail = ddNone;
+    PCrashModuleInfo ModuleInfo = nullptr; // the registry's record (or OwnModuleInfo); not owned
+    uint32_t ThreadID = 0;
+    bool RunningThread = false;
+    bool ErrorLine = false;
+    bool IsALeak = false;
+    std::string LeakType;
+    uint32_t LeakSize = 0;
+    uint32_t LeakCount = 0;
+    uint32_t Addr = 0;
+    std::string UnitName;
+    std::string ClassName;
+    std::string ProcedureName;
+    uint32_t Line = 0;
+    uint32_t ProcOffsetLine = 0;
+    std::string CustomMsg;
+    // A record of the frame's own (handle and file name only) for frames taken without lookup.
+    std::shared_ptr<TCrashModuleInfo> OwnModuleInfo;
+};
+using PCrashDebugInfo = TCrashDebugInfo*;
+
+// Sets a short-string field, cut to its longest length.
+void SetShortString(std::string& field, std::string_view text, size_t maxLength = kMaxDebugName);
+
+// The exported switch that shows the component's own units in call stacks.
+extern bool ShowCrashLogUnits;
+// The component's own units, hidden from lookups while ShowCrashLogUnits is false. The list is
+// kept sorted and searched without regard to case; an empty list hides nothing.
+void SetHiddenUnits(std::vector<std::string> unitFileNames);
+bool IsHiddenUnit(std::string_view unitName);
+
+// push ebp; mov ebp, esp at the address (55 8B EC, or the 55 89 E5 form our compiler emits).
+bool IsFramePrologue(uint32_t address, const TMemoryReader& memory = ProcessMemory());
+// push ebx (53) at the address.
+bool IsPushEbxPrologue(uint32_t address, const TMemoryReader& memory = ProcessMemory());
+
+// Fills a record from a hit in a module's own debug data: names, line and the line's distance
+// from the procedure's first line (never negative), then hides the component's own units.
+void DebugDataHitToDebugInfo(const TDebugDataHit& hit, uint32_t address, TCrashDebugInfo& info,
+                             const TMemoryReader& memory = ProcessMemory());
+
+// Splits an exported name into unit, class and procedure; false when it does not parse.
+bool ExportNameToDebugInfo(const std::string& name, TCrashDebugInfo& info);
+
+} // namespace kv::crash
