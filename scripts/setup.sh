@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libz-mingw-w64-dev libboost-dev zlib1g-dev googletest
   wine wine32:i386 xvfb xauth fonts-noto-cjk locales
+  fp-utils
 )
 
 need_install=()

@@ -3,6 +3,7 @@
 // iconv on POSIX, where 932 stands in for the ANSI code page). Stateless; any thread.
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace kv {
 
@@ -21,5 +22,10 @@ bool PlatformMultiByteToWide(unsigned codePage, unsigned flags, const char* byte
 // the platform's default character. False, nothing appended, for a code page it cannot convert.
 bool PlatformWideToMultiByte(unsigned codePage, unsigned flags, const char16_t* text, size_t n,
                              std::string& out);
+
+// The text in the system's ANSI code page, when that code page holds every character of it: the
+// bytes must decode back to the same text, so neither the default character nor a best-fit
+// look-alike is accepted. False otherwise (out is then unspecified).
+bool TryWideToAnsi(std::u16string_view text, std::string& out);
 
 } // namespace kv

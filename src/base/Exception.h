@@ -27,4 +27,10 @@ private:
     unsigned long code_;
 };
 
+// Raised by text conversions (text to boolean) when the text is not a valid value.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
 } // namespace kv

@@ -65,4 +65,18 @@ long long FileWrite(intptr_t handle, const void* data, size_t count);
 void FileClose(intptr_t handle);
 bool FileExists(const std::u16string& path);
 
+// Owns a handle of the functions above; FileClose on destruction.
+class FileHandle {
+public:
+    explicit FileHandle(intptr_t handle) noexcept : h_(handle) {}
+    ~FileHandle() { FileClose(h_); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    intptr_t get() const noexcept { return h_; }
+    bool valid() const noexcept { return h_ != kInvalidFile; }
+
+private:
+    intptr_t h_;
+};
+
 } // namespace kv

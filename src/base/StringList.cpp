@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/Text.h"
+
 namespace kv {
 namespace {
 
@@ -13,6 +15,12 @@ inline bool NeedsQuotes(char16_t ch) {
 }
 
 } // namespace
+
+int TStringList::IndexOfText(std::u16string_view s) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (SameText(items_[i], s)) return static_cast<int>(i);
+    return -1;
+}
 
 std::u16string TStringList::GetCommaText() const {
     if (items_.size() == 1 && items_[0].empty()) return u"\"\"";

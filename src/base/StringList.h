@@ -1,6 +1,7 @@
 #pragma once
 // An ordered list of UTF-16 strings with the class library's comma-text rules, used for
-// projects, settings, sort conditions and CSV output lines. Pure; any thread.
+// projects, settings, sort conditions and CSV output lines, and a letter-case-blind find for
+// the settings history. Pure; any thread.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,9 @@ public:
     void Delete(int index) { items_.erase(items_.begin() + index); }
     void Clear() { items_.clear(); }
     const std::vector<std::u16string>& Items() const { return items_; }
+
+    // Index of the first item equal to s without regard to letter case (kv::SameText), or -1.
+    int IndexOfText(std::u16string_view s) const;
 
     // Items joined by commas, each quoted when it holds U+0001..U+0020, a quote or a comma
     // (quotes doubled); a list of one empty item gives "\"\"".

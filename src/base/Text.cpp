@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "base/Exception.h"
+
 namespace kv {
 
 std::u16string Utf8ToUtf16(std::string_view s) {
@@ -122,6 +124,60 @@ bool TryStrToInt(std::u16string_view s, int& value) {
     if (v > INT_MAX || v < INT_MIN) return false;
     value = static_cast<int>(v);
     return true;
+}
+
+int StrToIntDef(std::u16string_view s, int def) {
+    int v = 0;
+    return TryStrToInt(s, v) ? v : def;
+}
+
+namespace {
+
+// Upper-case partner of a lower-case letter in the ranges SameText folds; other units unchanged.
+char16_t FoldCase(char16_t c) {
+    if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
+    if (c == 0xFF) return 0x178;
+    if (c >= 0x100 && c <= 0x17F) {
+        // Latin Extended-A pairs upper/lower as even/odd, except 0139-0148 and 0179-017E,
+        // which pair odd/even; 0138 (kra) and 0149 have no partner.
+        const bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (c == 0x138 || c == 0x149 || c == 0x17F) return c;
+        const bool lower = oddUpper ? (c % 2 == 0) : (c % 2 == 1);
+        return lower ? static_cast<char16_t>(c - 1) : c;
+    }
+    if (c >= 0x3B1 && c <= 0x3C9) return c == 0x3C2 ? 0x3A3 : static_cast<char16_t>(c - 0x20);
+    if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
+    if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 0x20);
+    return c;
+}
+
+} // namespace
+
+bool SameText(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i])) return false;
+    return true;
+}
+
+bool StrToBool(std::u16string_view s) {
+    size_t i = (!s.empty() && (s[0] == u'-' || s[0] == u'+')) ? 1 : 0;
+    if (i < s.size()) {
+        bool digits = true, nonZero = false;
+        for (size_t k = i; k < s.size(); ++k) {
+            if (s[k] < u'0' || s[k] > u'9') {
+                digits = false;
+                break;
+            }
+            nonZero = nonZero || s[k] != u'0';
+        }
+        if (digits) return nonZero;
+    }
+    if (SameText(s, u"true")) return true;
+    if (SameText(s, u"false")) return false;
+    throw EConvertError(u"'" + std::u16string(s) + u"' is not a valid boolean value");
 }
 
 } // namespace kv

@@ -48,6 +48,23 @@ public:
         return std::u16string_view(text_.data() + begin, end - begin);
     }
 
+    // Calls f with each of the row's ColCount cells in order (all empty for a row outside the
+    // table); cheaper than CellView per cell when a whole row is walked.
+    template <class F> void ForEachCell(int row, F&& f) const {
+        uint32_t c = 0;
+        if (static_cast<uint32_t>(row) < static_cast<uint32_t>(RowCount)) {
+            const RowInfo& r = rows_[row];
+            const uint32_t n = rows_[row + 1].firstCell - r.firstCell;
+            const uint32_t* ends = cellEnds_.data() + r.firstCell;
+            uint32_t begin = r.textStart;
+            for (; c < n; ++c) {
+                f(std::u16string_view(text_.data() + begin, ends[c] - begin));
+                begin = ends[c];
+            }
+        }
+        for (; c < static_cast<uint32_t>(ColCount); ++c) f(std::u16string_view());
+    }
+
     int32_t RowCount = 0;
     int32_t ColCount = 0;
 

@@ -40,17 +40,10 @@ bool TCsvSaveFile::Open(bool isNew) {
 }
 
 bool TCsvSaveFile::WriteRow(const std::vector<std::u16string>& cells) {
-    std::u16string line = TCsvUtility::MakeCsvLine(cells, LineBreak);
-    return AppendLine(line);
+    return WriteRowOf(cells);
 }
 
-bool TCsvSaveFile::AppendLine(std::u16string& line) {
-    if (failed_ || Handle == -1) return false;
-    if (pending_.empty() && line.size() >= kBatchUnits) {
-        line += u"\r\n";
-        return WriteText(line);
-    }
-    pending_ += line;
+bool TCsvSaveFile::LineAdded() {
     pending_ += u"\r\n";
     if (pending_.size() >= kBatchUnits) return Flush();
     return true;
@@ -79,9 +72,9 @@ void TCsvSaveFile::WriteBom() {
 
 bool TCsvSaveFile::Flush() {
     if (pending_.empty()) return !failed_;
-    std::u16string batch;
-    batch.swap(pending_);
-    return WriteText(batch);
+    const std::string bytes = TStringUtility::StringToBytes(pending_, CodePage);
+    pending_.clear(); // keeps its capacity for the next batch
+    return WriteBytes(bytes);
 }
 
 void TCsvSaveFile::Close() {

@@ -37,7 +37,8 @@ public:
     bool AtStart = true;
 
 private:
-    bool AppendLine(std::u16string& line);
+    // Ends the line just gathered; writes the batch once it is large enough.
+    bool LineAdded();
 
     std::u16string pending_;
     bool failed_ = false;
@@ -46,6 +47,7 @@ private:
 #include "csv/TCsvUtility.h"
 
 template <class Row> bool TCsvSaveFile::WriteRowOf(const Row& cells) {
-    std::u16string line = TCsvUtility::MakeCsvLineOf(cells, LineBreak);
-    return AppendLine(line);
+    if (failed_ || Handle == -1) return false;
+    TCsvUtility::AppendCsvLine(pending_, cells, LineBreak);
+    return LineAdded();
 }

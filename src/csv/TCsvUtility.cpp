@@ -58,32 +58,45 @@ std::u16string TCsvUtility::MakeCsvLine(const std::vector<std::u16string>& cells
     return MakeCsvLineOf(cells, lineBreak);
 }
 
-void TCsvUtility::AppendCell(std::u16string& out, std::u16string_view cell,
-                             std::u16string_view lineBreak) {
-    // Most cells hold nothing to clean up or quote.
-    if (std::none_of(cell.begin(), cell.end(),
-                     [](char16_t ch) { return ch <= 0x20 || ch == u'"' || ch == u','; })) {
-        out += cell;
+void TCsvUtility::AppendSpecialCell(std::u16string& out, std::u16string_view cell,
+                                    std::u16string_view lineBreak) {
+    const bool singleLf = lineBreak == u"\n";
+    if (singleLf) {
+        // One pass straight into the line. Removing NULs and turning CR into LF never changes
+        // whether the cell needs quotes, so that is decided on the cell as it stands.
+        const bool quoted = std::any_of(cell.begin(), cell.end(), [](char16_t ch) {
+            return ch != 0 && (ch <= 0x20 || ch == u'"' || ch == u',');
+        });
+        if (quoted) out.push_back(u'"');
+        for (size_t i = 0; i < cell.size(); ++i) {
+            const char16_t ch = cell[i];
+            if (ch == 0) continue;
+            if (ch == u'\r') {
+                // CR LF and lone CR become LF (a NUL between CR and LF does not separate them).
+                size_t j = i + 1;
+                while (j < cell.size() && cell[j] == 0) ++j;
+                if (j < cell.size() && cell[j] == u'\n') i = j;
+                out.push_back(u'\n');
+                continue;
+            }
+            if (ch == u'"') out.push_back(u'"');
+            out.push_back(ch);
+        }
+        if (quoted) out.push_back(u'"');
         return;
     }
-    const bool singleLf = lineBreak == u"\n";
     std::u16string clean;
     clean.reserve(cell.size());
     for (size_t i = 0; i < cell.size(); ++i) {
         const char16_t ch = cell[i];
         if (ch == 0) continue;
         if (ch == u'\r' || ch == u'\n') {
-            // CR LF and lone CR become LF (a NUL between CR and LF does not separate them).
             if (ch == u'\r') {
                 size_t j = i + 1;
                 while (j < cell.size() && cell[j] == 0) ++j;
                 if (j < cell.size() && cell[j] == u'\n') i = j;
             }
-            if (singleLf) {
-                clean.push_back(u'\n');
-            } else {
-                clean += lineBreak;
-            }
+            clean += lineBreak;
             continue;
         }
         clean.push_back(ch);

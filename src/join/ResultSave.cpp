@@ -12,6 +12,10 @@ public:
     std::u16string_view operator[](size_t k) const {
         return k < cells_.size() ? cells_[k] : std::u16string_view();
     }
+    template <class F> void ForEach(F&& f) const {
+        cells_.ForEach(f);
+        for (size_t k = cells_.size(); k < count_; ++k) f(std::u16string_view());
+    }
 
 private:
     const JoinedCells& cells_;

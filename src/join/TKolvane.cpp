@@ -53,8 +53,7 @@ int32_t TKolvane::FindGroup(std::u16string_view key, uint32_t hash) const {
     for (uint32_t slot = hash & mask_;; slot = (slot + 1) & mask_) {
         const Group& g = groups_[slot];
         if (g.first < 0) return -1;
-        if (g.hash == hash && Right->CellView(g.first, RightKey) == key)
-            return static_cast<int32_t>(slot);
+        if (g.Holds(key, hash)) return static_cast<int32_t>(slot);
     }
 }
 
@@ -68,7 +67,7 @@ void TKolvane::MakeKeyIndex() {
     if (first >= rightRows) return;
     uint32_t size = 16;
     while (size < static_cast<uint32_t>(rightRows - first) * 2u) size *= 2;
-    groups_.assign(size, Group{0, -1, -1, false});
+    groups_.assign(size, Group{0, -1, -1, 0, nullptr, false});
     mask_ = size - 1;
     nextInGroup_.assign(static_cast<size_t>(rightRows), -1);
     indexed_.assign(static_cast<size_t>(rightRows), 0);
@@ -79,10 +78,10 @@ void TKolvane::MakeKeyIndex() {
         for (;; slot = (slot + 1) & mask_) {
             Group& g = groups_[slot];
             if (g.first < 0) {
-                g = Group{hash, r, r, false};
+                g = Group{hash, r, r, static_cast<uint32_t>(key.size()), key.data(), false};
                 break;
             }
-            if (g.hash == hash && Right->CellView(g.first, RightKey) == key) {
+            if (g.Holds(key, hash)) {
                 nextInGroup_[g.last] = r; // rows arrive in ascending order
                 g.last = r;
                 break;
@@ -105,7 +104,15 @@ void TKolvane::JoinRow(int i) {
     Rows.clear();
     if (Below(LeftKey, LeftCols)) {
         const std::u16string_view key = Left->CellView(i, LeftKey);
-        const int32_t slot = FindGroup(key, HashKey(key));
+        const uint32_t hash = i == prefetchedRow_ ? prefetchedHash_ : HashKey(key);
+        // The index is far larger than the caches: fetch the next row's slot while this row
+        // is being joined.
+        if (!groups_.empty() && i + 1 < Left->GetRowCount()) {
+            prefetchedRow_ = i + 1;
+            prefetchedHash_ = HashKey(Left->CellView(i + 1, LeftKey));
+            __builtin_prefetch(&groups_[prefetchedHash_ & mask_]);
+        }
+        const int32_t slot = FindGroup(key, hash);
         if (slot >= 0 && !groups_[slot].consumed) {
             // The key's right rows go to this, the first left row with the key, and no other.
             for (int32_t j = groups_[slot].first; j >= 0; j = nextInGroup_[j]) {

@@ -31,6 +31,12 @@ public:
                       : std::u16string_view();
     }
 
+    // Calls f with every cell in order.
+    template <class F> void ForEach(F&& f) const {
+        if (left_) left_->ForEachCell(leftRow_, f);
+        if (right_) right_->ForEachCell(rightRow_, f);
+    }
+
 private:
     const TCsv* left_ = nullptr;  // not owned
     const TCsv* right_ = nullptr; // not owned
@@ -78,7 +84,14 @@ private:
         uint32_t hash;
         int32_t first; // first right row of the key, -1 for a free slot
         int32_t last;
+        uint32_t keyLength;
+        // The key cell's text in the right table: a probe then reads the table's text only.
+        const char16_t* keyText;
         bool consumed;
+        bool Holds(std::u16string_view key, uint32_t h) const {
+            return hash == h && keyLength == key.size() &&
+                   std::u16string_view(keyText, keyLength) == key;
+        }
     };
     void MakeKeyIndex();
     bool MakeTitleRow();
@@ -90,4 +103,6 @@ private:
     std::vector<int32_t> nextInGroup_; // right row -> next right row of the same key
     std::vector<uint8_t> indexed_;     // right row -> 1 while indexed and not yet consumed
     uint32_t mask_ = 0;
+    int32_t prefetchedRow_ = -1; // the left row whose key hash is prefetchedHash_
+    uint32_t prefetchedHash_ = 0;
 };

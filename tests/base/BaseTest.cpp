@@ -6,6 +6,7 @@
 #include "base/CodePageConv.h"
 #include "base/Exception.h"
 #include "base/ReservedBuffer.h"
+#include "base/StringList.h"
 #include "base/Stream.h"
 #include "base/Text.h"
 
@@ -61,6 +62,93 @@ TEST(Text, IntegerText) {
         }
     }
     EXPECT_EQ(kv::IntToStr(-2147483648LL), u"-2147483648");
+}
+
+TEST(Text, IntegerWithDefault) {
+    EXPECT_EQ(kv::StrToIntDef(u"-7", 3), -7);
+    EXPECT_EQ(kv::StrToIntDef(u"abc", 3), 3);
+    EXPECT_EQ(kv::StrToIntDef(u"", -1), -1);
+    EXPECT_EQ(kv::StrToIntDef(u"99999999999", 0), 0);
+}
+
+TEST(Text, BooleanText) {
+    static constexpr struct {
+        const char16_t* in;
+        bool value;
+    } kCases[] = {
+        {u"1", true},
+        {u"-1", true},
+        {u"0", false},
+        {u"-0", false},
+        {u"00", false},
+        {u"7", true},
+        {u"12345678901234567890", true},
+        {u"true", true},
+        {u"TRUE", true},
+        {u"False", false},
+        {u"fAlSe", false},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(kv::StrToBool(c.in), c.value) << kv::Utf16ToUtf8(c.in);
+    for (const char16_t* bad : {u"", u"yes", u"-", u"1.5x", u" 1", u"truee"}) {
+        try {
+            kv::StrToBool(bad);
+            ADD_FAILURE() << "no error for '" << kv::Utf16ToUtf8(bad) << "'";
+        } catch (const kv::EConvertError& e) {
+            EXPECT_EQ(e.Message(), u"'" + std::u16string(bad) + u"' is not a valid boolean value");
+        }
+    }
+}
+
+TEST(Text, SameTextFoldsLetterCaseOnly) {
+    static constexpr struct {
+        const char* name;
+        const char16_t* a;
+        const char16_t* b;
+        bool same;
+    } kCases[] = {
+        {"ascii", u"C:\\Data\\A.kvj", u"c:\\data\\a.KVJ", true},
+        {"latin-1", u"\u00C9t\u00E9", u"\u00E9T\u00C9", true},
+        {"latin extended", u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179", true},
+        {"cyrillic", u"\u0424\u0430\u0439\u043B", u"\u0444\u0410\u0419\u041B", true},
+        {"full-width", u"\uFF21\uFF42", u"\uFF41\uFF22", true},
+        {"kana untouched", u"\u30A2", u"\u3042", false},
+        {"different length", u"ab", u"abc", false},
+        {"different letter", u"abc", u"abd", false},
+        {"division sign is no letter", u"\u00F7", u"\u00D7", false},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(kv::SameText(c.a, c.b), c.same) << c.name;
+}
+
+TEST(StringList, IndexOfTextIgnoresLetterCase) {
+    const kv::TStringList list({u"C:\\a.kvj", u"C:\\B.kvj", u"c:\\b.KVJ"});
+    EXPECT_EQ(list.IndexOfText(u"c:\\B.KVJ"), 1);
+    EXPECT_EQ(list.IndexOfText(u"C:\\a.kvj"), 0);
+    EXPECT_EQ(list.IndexOfText(u"C:\\c.kvj"), -1);
+}
+
+TEST(CodePage, AnsiHoldsOnlyWhatRoundTrips) {
+    static constexpr struct {
+        const char* name;
+        const char16_t* text;
+        bool fits;
+        const char* bytes;
+    } kCases[] = {
+        {"ascii", u"C:\\a b.csv", true, "C:\\a b.csv"},
+        {"shift_jis", u"\u30C7\u30FC\u30BF\\\u8868.csv", true,
+         "\x83\x66\x81\x5B\x83\x5E\\\x95\x5C.csv"},
+        {"empty", u"", true, ""},
+        {"e acute has no code in 932", u"caf\u00E9", false, nullptr},
+        {"hangul", u"\uD55C", false, nullptr},
+        {"yen sign is only a look-alike", u"\u00A5", false, nullptr},
+        {"emoji", u"\U0001F600", false, nullptr},
+    };
+    for (const auto& c : kCases) {
+        std::string out;
+        EXPECT_EQ(kv::TryWideToAnsi(c.text, out), c.fits) << c.name;
+        if (c.fits) {
+            EXPECT_EQ(out, c.bytes) << c.name;
+        }
+    }
 }
 
 TEST(ReservedBuffer, GrowsInPlaceUpToItsReservationThenMoves) {

@@ -157,6 +157,19 @@ TEST(TStringUtility, StringToBytes) {
     }
 }
 
+#ifdef _WIN32
+// The platform composes a base and a combining mark into one Shift_JIS character; the check is
+// kept wherever a text holds such a mark, also amid long plain Japanese text.
+TEST(TStringUtility, ShiftJisComposesCombiningMarks) {
+    EXPECT_EQ(Hex(TStringUtility::StringToBytes(u"\u304B\u3099", 932)), Hex("\x82\xAA"sv));
+    std::u16string text(5000, u'\u3042');
+    text += u"\u304B\u3099";
+    const std::string bytes = TStringUtility::StringToBytes(text, 0);
+    EXPECT_EQ(Hex(bytes.substr(bytes.size() - 2)), Hex("\x82\xAA"sv));
+    EXPECT_EQ(bytes.size(), 10002u);
+}
+#endif
+
 TEST(TStringUtility, NulCharsAndBoms) {
     EXPECT_EQ(TStringUtility::RemoveNulChars(u"\0a\0\0b\0"sv), u"ab");
     EXPECT_EQ(TStringUtility::RemoveNulChars(u""), u"");
