@@ -78,7 +78,7 @@ bool ReadModuleHeaders(const TMemoryReader& memory, uint32_t module, TPeHeaders&
     std::string h(248, '\0');
     if (!memory.Read(nt, h.data(), 248)) return false;
     if (h.compare(0, 4, std::string("PE\0\0", 4)) != 0) return false;
-    uint16_t sections;
+    uint16_t sections = 0;
     TByteReader::U16At(h, 6, sections);
     headers = {};
     headers.NtHeaders = nt;

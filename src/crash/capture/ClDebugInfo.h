@@ -82,4 +82,32 @@ void DebugDataHitToDebugInfo(const TDebugDataHit& hit, uint32_t address, TCrashD
 // Splits an exported name into unit, class and procedure; false when it does not parse.
 bool ExportNameToDebugInfo(const std::string& name, TCrashDebugInfo& info);
 
+// Fills info for an address: module, then the module's own debug data, its external debug
+// source or its exports; the error-line flag always reports source-code detail.
+void GetDebugInfoByAddr(uint32_t address, uint32_t threadId, TCrashDebugInfo& info,
+                        bool runningThread, bool errorLine);
+// Lookup in the module's own debug data only; true when found.
+bool GetSourceInfoByAddr(uint32_t address, TCrashDebugInfo& info);
+// Lookup through the module's external debug source; true when found.
+bool GetOtherSourceInfoByAddr(uint32_t address, TCrashDebugInfo& info);
+// Fills info from an external source's answer (the part of GetOtherSourceInfoByAddr after the
+// query); false when the answer names no procedure.
+bool LocationInfoToDebugInfo(const struct TELLocationInfo& location, TCrashDebugInfo& info);
+
+// Size of the code of an export not measured yet.
+using TMeasureFunction = uint32_t (*)(uint32_t address);
+uint32_t MeasureFunctionSize(uint32_t address);
+// Binary search of the module's exports (sorted by address) for the first one whose
+// [address, address + size] holds the address; unmeasured sizes are measured and stored. The
+// caller holds the functions list's lock.
+struct TExportSearch {
+    int Index = 0;
+    bool Found = false;
+};
+TExportSearch FindExportByAddr(uint32_t address, TCrashModuleInfo& module,
+                               TMeasureFunction measure = MeasureFunctionSize);
+
+// Whether the runtime's memory allocation routine starts with a frame.
+bool IsRuntimeWithFrames();
+
 } // namespace kv::crash

@@ -56,7 +56,7 @@ bool TELBinDebugScanner::CheckFormat() const {
     uint32_t stored = 0, sum = 0;
     TByteReader::U32At(d, kChecksum, stored);
     for (size_t i = 0; i < d.size(); i += 4) {
-        uint32_t w;
+        uint32_t w = 0;
         TByteReader::U32At(d, i, w);
         sum += w;
     }

@@ -96,8 +96,8 @@ void TELTD32InfoParser::Analyse() {
         for (uint64_t i = 0; i < count; ++i) {
             const uint64_t entry = uint64_t(pos) + headerSize + 12 * i;
             if (entry + 12 > d.size()) return;
-            uint16_t type;
-            uint32_t offset, size;
+            uint16_t type = 0;
+            uint32_t offset = 0, size = 0;
             TByteReader::U16At(d, entry, type);
             TByteReader::U32At(d, entry + 4, offset);
             TByteReader::U32At(d, entry + 8, size);
@@ -152,8 +152,8 @@ void TELTD32InfoParser::AnalyseSourceModule(size_t pos, size_t size) {
         if (pairs + 8 * size_t(sm.FSegmentCount) > s.size()) continue;
         sm.FSegments = pos + pairs;
         for (uint32_t g = 0; g < sm.FSegmentCount; ++g) {
-            uint32_t block;
-            uint16_t n;
+            uint32_t block = 0;
+            uint16_t n = 0;
             TByteReader::U32At(s, blocks + 4 * g, block);
             if (!TByteReader::U16At(s, size_t(block) + 2, n)) continue;
             const size_t offsets = size_t(block) + 4;
@@ -161,7 +161,7 @@ void TELTD32InfoParser::AnalyseSourceModule(size_t pos, size_t size) {
             if (lines + 2 * size_t(n) > s.size()) continue;
             for (uint32_t k = 0; k < n; ++k) {
                 TELLineInfo li;
-                uint16_t line;
+                uint16_t line = 0;
                 TByteReader::U32At(s, offsets + 4 * k, li.FOffset);
                 TByteReader::U16At(s, lines + 2 * k, line);
                 li.FLineNo = line;

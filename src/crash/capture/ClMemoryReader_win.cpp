@@ -2,52 +2,28 @@
 // never through ReadProcessMemory on ourselves (far too slow under Wine).
 #include "crash/capture/ClMemoryReader.h"
 
-#include <windows.h>
-
 #include <cstring>
+
+#include "crash/capture/ClCodeAccess.h"
 
 namespace kv::crash {
 
 namespace {
 
-// Readable protections: guard pages and no-access fail.
-bool ReadableProtection(DWORD protect) {
-    if (protect & (PAGE_GUARD | PAGE_NOACCESS)) return false;
-    switch (protect & 0xFF) {
-    case PAGE_READONLY:
-    case PAGE_READWRITE:
-    case PAGE_WRITECOPY:
-    case PAGE_EXECUTE:
-    case PAGE_EXECUTE_READ:
-    case PAGE_EXECUTE_READWRITE:
-    case PAGE_EXECUTE_WRITECOPY:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool RangeReadable(uint32_t addr, uint32_t len) {
-    uint64_t cur = addr;
-    const uint64_t end = uint64_t(addr) + len;
-    while (cur < end) {
-        if (cur > 0xFFFFFFFFull) return false;
-        MEMORY_BASIC_INFORMATION mbi;
-        if (VirtualQuery(reinterpret_cast<void*>(static_cast<uintptr_t>(cur)), &mbi, sizeof(mbi)) !=
-            sizeof(mbi))
-            return false;
-        if (mbi.State != MEM_COMMIT || !ReadableProtection(mbi.Protect)) return false;
-        cur = reinterpret_cast<uintptr_t>(mbi.BaseAddress) + mbi.RegionSize;
-    }
-    return true;
+const void* Pointer(uint32_t addr) {
+    return reinterpret_cast<const void*>(static_cast<uintptr_t>(addr));
 }
 
 class TProcessMemory final : public TMemoryReader {
 public:
-    bool IsValid(uint32_t addr, uint32_t len) const override { return RangeReadable(addr, len); }
+    bool IsValid(uint32_t addr, uint32_t len) const override {
+        if (len == 0) return true;
+        if (uint64_t(addr) + len > 0x100000000ull) return false;
+        return ValidBytesAt(Pointer(addr), len) == len;
+    }
     bool Read(uint32_t addr, void* out, uint32_t len) const override {
-        if (!RangeReadable(addr, len)) return false;
-        if (len) std::memcpy(out, reinterpret_cast<const void*>(static_cast<uintptr_t>(addr)), len);
+        if (!IsValid(addr, len)) return false;
+        if (len) std::memcpy(out, Pointer(addr), len);
         return true;
     }
 };

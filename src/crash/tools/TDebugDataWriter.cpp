@@ -151,7 +151,7 @@ std::string WriteDebugData(const std::vector<TUnitRecord>& records, uint64_t ima
             line = newLine;
             address = a;
         }
-        AppendNameField(body, {WithoutDots(r.FileName.substr(0, kMaxNamePart))}, password);
+        AppendNameField(body, {r.FileName.substr(0, kMaxNamePart)}, password);
         PutU32(body, firstLine);
         PutU32(body, static_cast<uint32_t>(r.Start - codeBase));
         PutU32(body, static_cast<uint32_t>(size));
