@@ -19,8 +19,8 @@ bool TPeImageFile::Load(std::string bytes, std::string& err) {
     sections_.clear();
     const std::string_view d(bytes_);
     uint32_t lfanew;
-    uint16_t machine, count, optionalSize, magic;
-    uint32_t symbols, symbolCount;
+    uint16_t machine = 0, count = 0, optionalSize = 0, magic = 0;
+    uint32_t symbols = 0, symbolCount = 0;
     if (d.size() < 64 || d.substr(0, 2) != "MZ" || !TByteReader::U32At(d, 60, lfanew) ||
         !TByteReader::U16At(d, size_t(lfanew) + 4, machine) ||
         d.substr(lfanew, 4) != std::string_view("PE\0\0", 4)) {
@@ -48,7 +48,7 @@ bool TPeImageFile::Load(std::string bytes, std::string& err) {
         }
         TPeFileSection s;
         s.Name.assign(d.data() + h, std::find(d.data() + h, d.data() + h + 8, '\0'));
-        uint32_t flags;
+        uint32_t flags = 0;
         TByteReader::U32At(d, h + 8, s.VirtualSize);
         TByteReader::U32At(d, h + 12, s.VirtualAddress);
         TByteReader::U32At(d, h + 16, s.RawSize);
