@@ -33,4 +33,10 @@ public:
     using Exception::Exception;
 };
 
+// The silent abort: ends the current operation; handlers show no message for it.
+class EAbort : public Exception {
+public:
+    EAbort() : Exception(u"Operation aborted") {}
+};
+
 } // namespace kv

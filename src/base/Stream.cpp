@@ -17,6 +17,14 @@ void TStream::ReadBuffer(void* buffer, size_t count) {
     }
 }
 
+size_t TStream::Write(const void*, size_t) {
+    throw EFileError(u"Stream write error");
+}
+
+void TStream::WriteBuffer(const void* buffer, size_t count) {
+    if (count > 0 && Write(buffer, count) != count) throw EFileError(u"Stream write error");
+}
+
 void TMemoryStream::SetPosition(int64_t pos) {
     pos_ = std::clamp<int64_t>(pos, 0, GetSize());
 }
@@ -27,6 +35,15 @@ size_t TMemoryStream::Read(void* buffer, size_t count) {
     if (n > 0) std::memcpy(buffer, data_.data() + pos_, n);
     pos_ += static_cast<int64_t>(n);
     return n;
+}
+
+size_t TMemoryStream::Write(const void* buffer, size_t count) {
+    if (count == 0) return 0;
+    const size_t pos = static_cast<size_t>(pos_);
+    if (data_.size() < pos + count) data_.resize(pos + count);
+    std::memcpy(data_.data() + pos, buffer, count);
+    pos_ += static_cast<int64_t>(count);
+    return count;
 }
 
 } // namespace kv

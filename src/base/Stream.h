@@ -17,6 +17,11 @@ public:
     virtual size_t Read(void* buffer, size_t count) = 0;
     // Reads exactly count bytes or raises EFileError.
     void ReadBuffer(void* buffer, size_t count);
+    // Writes up to count bytes at the position and returns how many were written; a stream
+    // that cannot be written raises EFileError.
+    virtual size_t Write(const void* buffer, size_t count);
+    // Writes exactly count bytes or raises EFileError.
+    void WriteBuffer(const void* buffer, size_t count);
 };
 
 class TFileStream final : public TStream {
@@ -47,6 +52,8 @@ public:
     int64_t GetPosition() const override { return pos_; }
     void SetPosition(int64_t pos) override;
     size_t Read(void* buffer, size_t count) override;
+    // Overwrites from the position on and grows the stream as needed.
+    size_t Write(const void* buffer, size_t count) override;
     const std::string& Data() const { return data_; }
 
 private:

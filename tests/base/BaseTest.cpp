@@ -187,4 +187,27 @@ TEST(Stream, MissingFileRaises) {
     EXPECT_FALSE(kv::FileExists(TempPath("kolvane_no_such_file.csv")));
 }
 
+TEST(Stream, MemoryStreamWritesOverAndGrows) {
+    kv::TMemoryStream s(std::string("abcdef"));
+    s.SetPosition(4);
+    s.WriteBuffer("XYZ", 3);
+    EXPECT_EQ(s.Data(), "abcdXYZ");
+    EXPECT_EQ(s.GetPosition(), 7);
+    s.SetPosition(1);
+    EXPECT_EQ(s.Write("-", 1), 1u);
+    EXPECT_EQ(s.Data(), "a-cdXYZ");
+}
+
+TEST(Stream, FileStreamCannotBeWritten) {
+    const std::u16string path = TempPath("kv_stream_write.bin");
+    const intptr_t h = kv::FileCreate(path);
+    ASSERT_NE(h, kv::kInvalidFile);
+    kv::FileClose(h);
+    {
+        kv::TFileStream s(path);
+        EXPECT_THROW(s.WriteBuffer("x", 1), kv::EFileError);
+    }
+    std::filesystem::remove(std::filesystem::path(path));
+}
+
 } // namespace

@@ -1,0 +1,49 @@
+// Writes the seed corpus of the options stream fuzz target: streams of the current and of older
+// layouts, each behind its version word. Usage: make_options_stream_seeds <folder>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "../crash/capture/LegacyOptionsStream.h"
+#include "crash/capture/TCrashModuleOptions.h"
+
+namespace {
+
+void Write(const std::string& folder, const std::string& name, uint16_t version,
+           const std::string& stream) {
+    std::ofstream out(folder + "/" + name, std::ios::binary);
+    out.put(static_cast<char>(version & 0xFF));
+    out.put(static_cast<char>(version >> 8));
+    out << stream;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    using namespace kv::crash;
+    const std::string folder = argv[1];
+    TCrashModuleOptions options("");
+    kv::TMemoryStream defaults;
+    options.SaveToStream(defaults);
+    Write(folder, "current_defaults", CrashLogCurrentVersion, defaults.Data());
+
+    options.SetSMTPHost("smtp.example.com");
+    options.SetHTMLLayout("<html>\r\n<%HTML_TAG%>\r\n</html>\r\n");
+    options.ExceptionsFilters().Add({true, "EAccessViolation", "Bad %_ExceptMsg%", fetHandled,
+                                     fdtMSClassic, fhtCrashLog, fatTerminate});
+    options.SetCustomizedTexts(mtDialog_Caption, "\x83\x47\x83\x89\x81\x5B");
+    kv::TMemoryStream filled;
+    options.SaveToStream(filled);
+    Write(folder, "current_filled", CrashLogCurrentVersion, filled.Data());
+
+    for (uint16_t v : {399, 410, 420, 421, 440, 450, 499, 500, 5999, 6000}) {
+        kvtest::LegacyValues values;
+        if (v >= 422) values.storedTimeout = 60;
+        Write(folder, "layout_" + std::to_string(v), v, kvtest::LegacyStream(v, values));
+    }
+    return 0;
+}
