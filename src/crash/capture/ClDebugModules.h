@@ -4,97 +4,15 @@
 // CLDATA block (options and debug data) or its external debug source. Records belong to the
 // registry; callers borrow them while the module stays loaded. Any thread; the registry and each
 // functions list guard themselves with re-entrant locks.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
+#include <string_view>
 
-namespace kv {
-class TMemoryStream;
-}
+#include "crash/capture/CrashRecordLists.h"
 
 namespace kv::crash {
-
-class TCrashModuleOptions; // the module's options (defaults until its block is read)
-class TELDebugInfoSource;  // external debug data: .map file, TD32 or UL data
-
-enum TCrashModuleType : uint8_t {
-    mtUnknown = 0,
-    mtMainModule = 1,
-    mtBorlandPackage = 2,
-    mtOSLibrary = 3,
-};
-
-// One exported function. Size 0: not measured yet; 1: the export lies below the module's code.
-struct TCrashFunctionInfo {
-    std::string Name;
-    uint32_t Addr = 0;
-    uint32_t Size = 0;
-};
-using PCrashFunctionInfo = TCrashFunctionInfo*;
-
-// Exports of one module, sorted by address once read. Owns its records.
-class TCrashFunctionsList {
-public:
-    void Lock() { lock_.lock(); }
-    void Unlock() { lock_.unlock(); }
-    int Count() const { return static_cast<int>(items_.size()); }
-    PCrashFunctionInfo GetItem(int index); // under the lock; nullptr out of range
-    void Add(TCrashFunctionInfo info);
-    void Delete(int index);
-    void Clear();
-    void SortByAddress();
-
-private:
-    std::recursive_mutex lock_;
-    std::vector<std::unique_ptr<TCrashFunctionInfo>> items_;
-};
-
-struct TCrashExtraInformation {
-    uint16_t CrashVersion = 0;                           // data version of the module's block
-    double CompilationDate = 0;                          // date-time value
-    std::shared_ptr<TCrashModuleOptions> Options;        // always set once registered
-    std::unique_ptr<kv::TMemoryStream> DebugInformation; // the module's debug data, or none
-};
-
-struct TCrashModuleInfo {
-    TCrashModuleInfo();
-    ~TCrashModuleInfo();
-    TCrashModuleInfo(const TCrashModuleInfo&) = delete;
-    TCrashModuleInfo& operator=(const TCrashModuleInfo&) = delete;
-
-    uint32_t Handle = 0;                                // load address
-    std::string Name;                                   // full file name (ANSI)
-    std::string Description;                            // from the version resource
-    std::string Version;                                // "a.b.c.d", empty for 0.0.0.0 or none
-    uint32_t Size = 0;                                  // file size, low 32 bits
-    std::unique_ptr<TCrashFunctionsList> FunctionsList; // always set, maybe empty
-    TCrashModuleType ModuleType = mtUnknown;
-    TCrashExtraInformation ExtraInformation;
-    std::shared_ptr<TELDebugInfoSource> OtherDebugData; // used when the module has no block
-    double LastModified = 0;                            // date-time of the file's last write
-    std::string EncryptPassword;
-    bool IsValidEncryptPassword = true;
-};
-using PCrashModuleInfo = TCrashModuleInfo*;
-
-// The registry's container. Owns its records; Delete and Clear free them with all they own.
-class TCrashModulesList {
-public:
-    void Lock() { lock_.lock(); }
-    void Unlock() { lock_.unlock(); }
-    int Count() const { return static_cast<int>(items_.size()); }
-    PCrashModuleInfo GetItem(int index); // under the lock; nullptr out of range
-    void Add(std::unique_ptr<TCrashModuleInfo> info);
-    void Delete(int index);
-    void Clear();
-    void SortByHandle();
-
-private:
-    std::recursive_mutex lock_;
-    std::vector<std::unique_ptr<TCrashModuleInfo>> items_;
-};
 
 // The single registry of the process: created at the component's start-up, freed at shut-down.
 // ModulesList() is nullptr while it does not exist.
@@ -102,47 +20,82 @@ TCrashModulesList* ModulesList();
 void CreateModulesList();
 void FreeModulesList();
 
-// Highest data version of a CLDATA block this component reads.
-constexpr uint16_t CrashLogCurrentVersion = 6104;
 // Magic values of a CLDATA block (either is accepted), stored little-endian.
 constexpr uint32_t kCLDataMagic = 0x100FAB10;
 constexpr uint32_t kCLDataMagicOld = 0x000FAB10;
 
-// Data version of the CLDATA block read last (an exported variable).
-extern uint16_t LastCrashVersion;
-
 // Registry lookups: nullptr for handle 0, an address outside every module, a failed
 // registration, or when the registry does not exist. Registers the module on first use.
-PCrashModuleInfo ModuleInfoByHandle(uint32_t handle);
-PCrashModuleInfo ModuleInfoByAddr(uint32_t address);
+PCrashModuleInfo ModuleInfoByHandle(uintptr_t handle);
+PCrashModuleInfo ModuleInfoByAddr(uintptr_t address);
 
-uint32_t FindModuleOfAddr(uint32_t address); // 0 when no module holds it
-bool RegisterModuleInfo(uint32_t handle);
-bool AddModuleInfo(uint32_t handle, const std::string& fileName, bool full);
+uintptr_t FindModuleOfAddr(uintptr_t address); // 0 when no module holds it
+bool RegisterModuleInfo(uintptr_t handle);
+bool AddModuleInfo(uintptr_t handle, const std::string& fileName, bool full);
 void RefreshModulesList();
 
-TCrashModuleType GetModuleType(uint32_t handle);
-bool IsModuleLibrary(uint32_t handle);
+TCrashModuleType GetModuleType(uintptr_t handle);
+bool IsModuleLibrary(uintptr_t handle);
 // Description and version text of a file's version resource; both empty when it has none.
 void GetFileVersionInfoText(const std::string& fileName, std::string& description,
                             std::string& version);
-bool ReadModuleExports(uint32_t handle, TCrashFunctionsList* list);
+bool ReadModuleExports(uintptr_t handle, TCrashFunctionsList* list);
 
 // Address of a symbol of the component's own CLDATA symbol table, 0 when not found.
-uint32_t GetSymbolAddressByID(uint8_t id);
+uintptr_t GetSymbolAddressByID(uint8_t id);
 // handle + offset + 0x1000: offsets count from the start of the first section.
-constexpr uint32_t CodeOffsetToAddress(uint32_t handle, uint32_t offset) {
+constexpr uintptr_t CodeOffsetToAddress(uintptr_t handle, uint32_t offset) {
     return handle + offset + 0x1000;
 }
 
-bool HasCLDataResource(uint32_t handle);
-bool HasCLDataTrailer(uint32_t handle);
-bool IsCrashLogModule(uint32_t handle);
-uint16_t GetCrashLogModuleVersion(uint32_t handle);
-bool HasCurrentCLData(uint32_t handle);
+bool HasCLDataResource(uintptr_t handle);
+bool HasCLDataTrailer(uintptr_t handle);
+bool IsCrashLogModule(uintptr_t handle);
+uint16_t GetCrashLogModuleVersion(uintptr_t handle);
+bool HasCurrentCLData(uintptr_t handle);
 bool LoadModuleCLData(TCrashModuleInfo& info);
 
 // True while RefreshModulesList runs (set only under the registry's lock).
 bool ModuleEnumerationActive();
+
+// ---- What the registry borrows from other parts of the component ----
+
+// The report half's codecs (installed at start-up). Without them a compressed block cannot be
+// read and counts as absent, and an enciphered check word never matches.
+struct TCLDataCodecs {
+    void (*ZDecompress)(const void* in, size_t inSize, std::string& out) = nullptr;
+    void (*InitKey)(std::string_view passPhrase) = nullptr;
+    void (*Decrypt)(const void* in, void* out, size_t size) = nullptr;
+};
+extern TCLDataCodecs CLDataCodecs;
+
+// Asks for the password of a module's debug names: first the module's own request export,
+// then (secondAsk) the components' and the application's notifications. Returns the reply
+// (empty when nobody answered). Installed by the events; without it the password is empty.
+using TCLDataPasswordRequest = std::string (*)(uintptr_t module, bool secondAsk);
+extern TCLDataPasswordRequest CLDataPasswordRequest;
+
+// Finds a module's external debug source (.map file, TD32 data, UL data); installed by the
+// debug-information readers. Without it modules without a block have no external source.
+using TAssignValidDebugInfo = bool (*)(uintptr_t module,
+                                       std::unique_ptr<TELDebugInfoSource>& source);
+extern TAssignValidDebugInfo AssignValidDebugInfoProc;
+
+// ---- Block readers over bytes (the module readers above hand them the block) ----
+
+// Reads a CLDATA resource into info (version, date, options, password, debug data); false
+// when the block is unreadable, damaged or of a newer data version. Sets LastCrashVersion.
+// module is the block's module (for the password request); ownModule tells whether it is the
+// module that holds the component (asked for its password once only).
+bool ReadCLDataResource(const uint8_t* data, size_t size, TCrashModuleInfo& info, bool enumerating,
+                        bool ownModule);
+// Reads a CLDATA trailer from the last bytes of a module file (tail ends with the magic).
+bool ReadCLDataTrailer(const uint8_t* tail, size_t size, TCrashModuleInfo& info, bool enumerating);
+// The trailer's total length counted from the end of the file (T + 8), 0 when it has none.
+size_t CLDataTrailerLength(const uint8_t* last8);
+// Looks id up in a CLDATA resource's symbol table; the code offset, or false.
+bool FindCLDataSymbol(const uint8_t* data, size_t size, uint8_t id, uint32_t& codeOffset);
+// "a.b.c.d" of a fixed file version; empty for 0.0.0.0.
+std::string FileVersionText(uint32_t versionMS, uint32_t versionLS);
 
 } // namespace kv::crash

@@ -3,48 +3,51 @@
 
 namespace kv::crash {
 
-PCrashModuleInfo ModuleInfoByHandle(uint32_t) {
+PCrashModuleInfo ModuleInfoByHandle(uintptr_t) {
     return nullptr;
 }
-PCrashModuleInfo ModuleInfoByAddr(uint32_t) {
+PCrashModuleInfo ModuleInfoByAddr(uintptr_t) {
     return nullptr;
 }
-uint32_t FindModuleOfAddr(uint32_t) {
+uintptr_t FindModuleOfAddr(uintptr_t) {
     return 0;
 }
-bool RegisterModuleInfo(uint32_t) {
+bool RegisterModuleInfo(uintptr_t) {
+    return false;
+}
+bool AddModuleInfo(uintptr_t, const std::string&, bool) {
     return false;
 }
 void RefreshModulesList() {}
-TCrashModuleType GetModuleType(uint32_t) {
+TCrashModuleType GetModuleType(uintptr_t) {
     return mtUnknown;
 }
-bool IsModuleLibrary(uint32_t) {
+bool IsModuleLibrary(uintptr_t) {
     return false;
 }
 void GetFileVersionInfoText(const std::string&, std::string& description, std::string& version) {
     description.clear();
     version.clear();
 }
-bool ReadModuleExports(uint32_t, TCrashFunctionsList*) {
+bool ReadModuleExports(uintptr_t, TCrashFunctionsList*) {
     return false;
 }
-uint32_t GetSymbolAddressByID(uint8_t) {
+uintptr_t GetSymbolAddressByID(uint8_t) {
     return 0;
 }
-bool HasCLDataResource(uint32_t) {
+bool HasCLDataResource(uintptr_t) {
     return false;
 }
-bool HasCLDataTrailer(uint32_t) {
+bool HasCLDataTrailer(uintptr_t) {
     return false;
 }
-bool IsCrashLogModule(uint32_t) {
+bool IsCrashLogModule(uintptr_t) {
     return false;
 }
-uint16_t GetCrashLogModuleVersion(uint32_t) {
+uint16_t GetCrashLogModuleVersion(uintptr_t) {
     return 0;
 }
-bool HasCurrentCLData(uint32_t) {
+bool HasCurrentCLData(uintptr_t) {
     return false;
 }
 bool LoadModuleCLData(TCrashModuleInfo&) {
