@@ -1,5 +1,9 @@
 #include "crash/capture/ClCallStack.h"
 
+#include <map>
+#include <mutex>
+
+#include "crash/capture/ClCore.h"
 #include "crash/capture/ClDebug.h"
 #include "crash/capture/ClDebugModules.h"
 
@@ -16,6 +20,21 @@ uint32_t Le32(const uint8_t* p) {
 
 bool Resolved(TCrashDebugDetail d) {
     return d >= ddProcedure && d <= ddSourceCode;
+}
+
+// Module records of frames taken without lookup: one per module, kept until the process ends
+// (frames are freed with their lists, and the records must outlive every frame).
+TCrashModuleInfo* LightModuleInfo(uint32_t handle, const std::string& fileName) {
+    static std::mutex lock;
+    static std::map<std::pair<uint32_t, std::string>, std::unique_ptr<TCrashModuleInfo>> records;
+    const std::lock_guard<std::mutex> guard(lock);
+    auto& record = records[{handle, fileName}];
+    if (!record) {
+        record = std::make_unique<TCrashModuleInfo>();
+        record->Handle = handle;
+        record->Name = fileName;
+    }
+    return record.get();
 }
 
 class TWalk {
@@ -36,12 +55,12 @@ public:
             e->ErrorLine = errorLine;
             e->ThreadID = threadId_;
             e->Addr = address;
-            auto module = std::make_shared<TCrashModuleInfo>();
-            env_.ModuleOfAddr(address, module->Handle, module->Name);
-            e->OwnModuleInfo = module;
-            e->ModuleInfo = module.get();
+            uint32_t handle = 0;
+            std::string fileName;
+            env_.ModuleOfAddr(address, handle, fileName);
+            e->ModuleInfo = LightModuleInfo(handle, fileName);
         }
-        if (!errorLine && !HasDetail(shown_, e->DebugDetail)) return;
+        if (!errorLine && !shown_.Contains(e->DebugDetail)) return;
         if (firstLevel_ == -1 || (levels_ >= firstLevel_ && added_ < levelCount_)) {
             list_.Add(std::move(e));
             ++added_;
@@ -117,10 +136,14 @@ const TCrashModuleInfo* ModuleOf(const TCrashDebugInfo& e) {
     return e.ModuleInfo;
 }
 
+TCrashDebugInfo& At(const TCrashStackList& list, int index) {
+    return *list.GetItem(index);
+}
+
 // The next entry after from that is resolved to a procedure in the given module, or -1.
 int NextInModule(const TCrashStackList& list, int from, uint32_t handle) {
     for (int j = from + 1; j < list.Count(); ++j) {
-        const TCrashDebugInfo& e = *list[j];
+        const TCrashDebugInfo& e = At(list, j);
         if (!Resolved(e.DebugDetail) || !ModuleOf(e)) continue;
         if (ModuleOf(e)->Handle == handle) return j;
     }
@@ -139,7 +162,7 @@ bool SameProcedure(const TCrashDebugInfo& a, const TCrashDebugInfo& b) {
 void RemoveRepeats(TCrashStackList& list, int start, bool full, const TStackWalkEnvironment& env) {
     if (env.IntoIDE() && full)
         for (int i = list.Count() - 1; i >= start; --i) {
-            const TCrashDebugInfo& e = *list[i];
+            const TCrashDebugInfo& e = At(list, i);
             if (e.DebugDetail < ddProcedure ||
                 e.ProcedureName.find("HandleException") != std::string::npos)
                 list.Delete(i);
@@ -147,32 +170,32 @@ void RemoveRepeats(TCrashStackList& list, int start, bool full, const TStackWalk
     // A return address found again one or two module frames deeper is a stale copy: the more
     // recent copy is hidden.
     for (int i = list.Count() - 2; i >= start; --i) {
-        TCrashDebugInfo& e = *list[i];
+        TCrashDebugInfo& e = At(list, i);
         if (!Resolved(e.DebugDetail) || !ModuleOf(e)) continue;
         const uint32_t handle = ModuleOf(e)->Handle;
         const int j = NextInModule(list, i, handle);
         if (j < 0) continue;
-        if (list[j]->Addr == e.Addr) {
+        if (At(list, j).Addr == e.Addr) {
             e.DebugDetail = ddNone;
             continue;
         }
         const int k = NextInModule(list, j, handle);
-        if (k >= 0 && list[k]->Addr == e.Addr) e.DebugDetail = ddNone;
+        if (k >= 0 && At(list, k).Addr == e.Addr) e.DebugDetail = ddNone;
     }
     // A frame on the first line of its procedure, below a frame of the same procedure further
     // into it: the frames between them are leftovers. The search stays within this walk and
     // this thread.
     for (int c = list.Count() - 1; c > start; --c) {
-        const TCrashDebugInfo& e = *list[c];
+        const TCrashDebugInfo& e = At(list, c);
         if (e.DebugDetail != ddSourceCode || e.ProcOffsetLine != 0) continue;
         auto unrelated = [&](int i) {
-            const TCrashDebugInfo& o = *list[i];
+            const TCrashDebugInfo& o = At(list, i);
             return SameThread(e, o) && (!SameProcedure(e, o) || o.ProcOffsetLine == 0);
         };
         int i = c - 1;
         while (i > start && unrelated(i)) --i;
-        if (!SameThread(e, *list[i]) || unrelated(i)) continue;
-        for (int k = i + 1; k < c; ++k) list[k]->DebugDetail = ddNone;
+        if (!SameThread(e, At(list, i)) || unrelated(i)) continue;
+        for (int k = i + 1; k < c; ++k) At(list, k).DebugDetail = ddNone;
     }
 }
 
@@ -184,20 +207,13 @@ public:
         crash::GetDebugInfoByAddr(address, threadId, info, runningThread, errorLine);
     }
     void ModuleOfAddr(uint32_t address, uint32_t& handle, std::string& fileName) const override {
-        handle = FindModuleOfAddr(address);
+        handle = static_cast<uint32_t>(FindModuleOfAddr(address));
         fileName = handle ? ProcessModules().ModuleFileName(handle) : std::string();
     }
     uint32_t ConvertAddress(uint32_t address) const override {
-        // jmp [cell]: the thunk's target is read from the cell.
-        uint8_t code[8];
-        uint32_t target;
-        const TMemoryReader& m = Memory();
-        if (m.Read(address, code, 8) && code[0] == 0xFF && code[1] == 0x25 &&
-            m.ReadU32(Le32(&code[2]), target))
-            return target;
-        return address;
+        return static_cast<uint32_t>(crash::ConvertAddress(address));
     }
-    bool IntoIDE() const override { return false; }
+    bool IntoIDE() const override { return crash::IntoIDE(); }
 };
 
 } // namespace
@@ -207,20 +223,24 @@ const TStackWalkEnvironment& ProcessStackWalkEnvironment() {
     return env;
 }
 
-TCrashDebugDetails GetShownDebugDetails(uint8_t callStackOptions) {
-    TCrashDebugDetails d = DetailBit(ddSourceCode);
-    if (callStackOptions & 1) d |= DetailBit(ddProcedure);
-    if (callStackOptions & 2) d |= DetailBit(ddUnitAndProcedure);
+TCrashDebugDetails GetShownDebugDetails(TCallStackOptions callStackOptions) {
+    TCrashDebugDetails d{ddSourceCode};
+    if (callStackOptions.Contains(csoShowDLLs)) d.Include(ddProcedure);
+    if (callStackOptions.Contains(csoShowBPLs)) d.Include(ddUnitAndProcedure);
     return d;
 }
 
-void WalkStack(TCrashStackList& list, uint32_t firstAddress, uint32_t stackPointer,
-               uint32_t stackTop, uint32_t threadId, bool runningThread, bool fullInformation,
+TCrashDebugDetails GetShownDebugDetails(const TCrashModuleOptions& options) {
+    return GetShownDebugDetails(options.CallStackOptions());
+}
+
+void WalkStack(TCrashStackList& list, uintptr_t firstAddress, uintptr_t stackPointer,
+               uintptr_t stackTop, uint32_t threadId, bool runningThread, bool fullInformation,
                bool addCallTargets, int firstLevel, int levelCount, TCrashDebugDetails shown,
                const TStackWalkEnvironment& env) {
     const int start = list.Count();
     TWalk walk(list, threadId, runningThread, fullInformation, firstLevel, levelCount, shown, env);
-    if (firstAddress != 0) walk.AddFrame(firstAddress, true);
+    if (firstAddress != 0) walk.AddFrame(static_cast<uint32_t>(firstAddress), true);
     uint64_t top = stackTop;
     if (stackPointer < stackTop && stackTop - stackPointer > kMaxStackScanBytes)
         top = uint64_t(stackPointer) + kMaxStackScanBytes;
@@ -249,8 +269,8 @@ void WalkStack(TCrashStackList& list, uint32_t firstAddress, uint32_t stackPoint
     RemoveRepeats(list, start, fullInformation, env);
 }
 
-std::unique_ptr<TCrashStackList> GetCallStackByAddresses(uint32_t firstAddress,
-                                                         uint32_t stackPointer, uint32_t stackTop,
+std::unique_ptr<TCrashStackList> GetCallStackByAddresses(uintptr_t firstAddress,
+                                                         uintptr_t stackPointer, uintptr_t stackTop,
                                                          uint32_t threadId, bool runningThread,
                                                          bool addCallTargets, int firstLevel,
                                                          int levelCount, TCrashDebugDetails shown,

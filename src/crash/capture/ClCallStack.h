@@ -7,26 +7,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "crash/capture/ClDebugInfo.h"
 #include "crash/capture/ClMemoryReader.h"
+#include "crash/capture/CrashRecordLists.h"
+#include "crash/capture/TCrashModuleOptions.h"
 
 namespace kv::crash {
-
-// Frames of one or more stacks, the most recent call first; owns its entries.
-class TCrashStackList {
-public:
-    int Count() const { return static_cast<int>(items_.size()); }
-    PCrashDebugInfo Items(int index) const { return items_[index].get(); }
-    PCrashDebugInfo operator[](int index) const { return items_[index].get(); }
-    void Add(std::unique_ptr<TCrashDebugInfo> info) { items_.push_back(std::move(info)); }
-    void Delete(int index) { items_.erase(items_.begin() + index); }
-    void Clear() { items_.clear(); }
-
-private:
-    std::vector<std::unique_ptr<TCrashDebugInfo>> items_;
-};
 
 // What a walk needs of the process: memory, lookups and the module of an address.
 class TStackWalkEnvironment {
@@ -53,22 +40,24 @@ const TStackWalkEnvironment& ProcessStackWalkEnvironment();
 constexpr uint32_t kMaxStackScanBytes = 102400;
 constexpr int kMaxStackListEntries = 1025;
 
-// The details a report shows: always source code; procedures of other modules with the
-// call-stack option csoShowDLLs (bit 0), units and procedures with csoShowBPLs (bit 1).
-TCrashDebugDetails GetShownDebugDetails(uint8_t callStackOptions);
+// The details a report shows: always source code; procedures with the call-stack option
+// csoShowDLLs, units and procedures with csoShowBPLs.
+TCrashDebugDetails GetShownDebugDetails(TCallStackOptions callStackOptions);
+TCrashDebugDetails GetShownDebugDetails(const TCrashModuleOptions& options);
 
 // Appends the frames of one stack to list: the first address (the faulting one, 0 for none) as
 // the error line, then every return address found between stackPointer and stackTop.
 // firstLevel -1 keeps every shown frame; otherwise frames firstLevel to firstLevel + levelCount
-// - 1 of those shown. Without full information frames carry only their module.
-void WalkStack(TCrashStackList& list, uint32_t firstAddress, uint32_t stackPointer,
-               uint32_t stackTop, uint32_t threadId, bool runningThread, bool fullInformation,
+// - 1 of those shown. Without full information frames carry only their module (a record of
+// the walk's own, with handle and file name, kept for the life of the process).
+void WalkStack(TCrashStackList& list, uintptr_t firstAddress, uintptr_t stackPointer,
+               uintptr_t stackTop, uint32_t threadId, bool runningThread, bool fullInformation,
                bool addCallTargets, int firstLevel, int levelCount, TCrashDebugDetails shown,
                const TStackWalkEnvironment& env = ProcessStackWalkEnvironment());
 
 // A new list with the frames of one stack, resolved in full. The caller owns it.
 std::unique_ptr<TCrashStackList>
-GetCallStackByAddresses(uint32_t firstAddress, uint32_t stackPointer, uint32_t stackTop,
+GetCallStackByAddresses(uintptr_t firstAddress, uintptr_t stackPointer, uintptr_t stackTop,
                         uint32_t threadId, bool runningThread, bool addCallTargets, int firstLevel,
                         int levelCount, TCrashDebugDetails shown,
                         const TStackWalkEnvironment& env = ProcessStackWalkEnvironment());

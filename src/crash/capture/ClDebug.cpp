@@ -6,6 +6,8 @@
 #include "base/CodePageConv.h"
 #include "base/Stream.h"
 #include "crash/capture/ClByteReader.h"
+#include "crash/capture/ClCore.h"
+#include "crash/capture/ClDebugModules.h"
 
 namespace kv::crash {
 
@@ -17,7 +19,7 @@ bool TModuleAccess::ReadWholeFile(const std::string& fileName, std::string& byte
         std::u16string path;
         if (!PlatformMultiByteToWide(GetAnsiCodePage(), 0, fileName.data(), fileName.size(), path))
             return false;
-        if (!FileExists(path)) return false;
+        if (!kv::FileExists(path)) return false;
         TFileStream file(path);
         const int64_t size = file.GetSize();
         if (size < 0 || size > 0x7FFFFFFF) return false;
@@ -30,19 +32,9 @@ bool TModuleAccess::ReadWholeFile(const std::string& fileName, std::string& byte
     }
 }
 
-std::string ChangeDebugFileExt(const std::string& fileName, std::string_view ext) {
-    const size_t dirEnd = fileName.find_last_of("\\/:");
-    const size_t dot = fileName.rfind('.');
-    std::string result = fileName;
-    if (dot != std::string::npos && (dirEnd == std::string::npos || dot > dirEnd))
-        result.resize(dot);
-    result += ext;
-    return result;
-}
-
-bool TELDebugInfoSource::GetLocationInfo(uint32_t address, TELLocationInfo& info) {
+bool TELDebugInfoScanSource::GetLocationInfo(uintptr_t address, TELLocationInfo& info) {
     if (!ValidData()) return false;
-    const uint32_t offset = VAFromAddr(address);
+    const uint32_t offset = static_cast<uint32_t>(VAFromAddr(address));
     info.UnitName = ModuleNameFromAddr(offset);
     if (info.UnitName.empty()) return false;
     uint32_t distance = 0, unused = 0;
@@ -57,17 +49,35 @@ bool TELDebugInfoSource::GetLocationInfo(uint32_t address, TELLocationInfo& info
     return true;
 }
 
-bool AssignValidDebugInfo(uint32_t module, std::shared_ptr<TELDebugInfoSource>& source,
+bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source,
                           const TModuleAccess& access) {
     if (source) return false;
-    std::shared_ptr<TELDebugInfoSource> candidate =
-        std::make_shared<TELDebugInfoMap>(module, access);
-    if (!candidate->ValidData()) candidate = std::make_shared<TELDebugInfoTD32>(module, access);
-    if (!candidate->ValidData()) candidate = std::make_shared<TELDebugInfoJedy>(module, access);
+    std::unique_ptr<TELDebugInfoSource> candidate =
+        std::make_unique<TELDebugInfoMap>(module, access);
+    if (!candidate->ValidData()) candidate = std::make_unique<TELDebugInfoTD32>(module, access);
+    if (!candidate->ValidData()) candidate = std::make_unique<TELDebugInfoJedy>(module, access);
     if (!candidate->ValidData()) return false;
     source = std::move(candidate);
     return true;
 }
+
+bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source) {
+    return AssignValidDebugInfo(module, source, ProcessModules());
+}
+
+namespace {
+
+// The unit's start-up installs the external sources in the module registry.
+void InstallDebugSources() {
+    AssignValidDebugInfoProc = static_cast<TAssignValidDebugInfo>(&AssignValidDebugInfo);
+}
+void RemoveDebugSources() {
+    AssignValidDebugInfoProc = nullptr;
+}
+TUnitBodies g_unitBodies
+    __attribute__((init_priority(101))){"ClDebug", InstallDebugSources, RemoveDebugSources};
+
+} // namespace
 
 bool ReadModuleHeaders(const TMemoryReader& memory, uint32_t module, TPeHeaders& headers) {
     uint8_t mz[2];
@@ -496,8 +506,8 @@ void TELMapParser::LineNumbersItem(uint32_t lineNumber, const TELMapAddress& add
 
 // ---- .map source ----------------------------------------------------------------------------
 
-TELDebugInfoMap::TELDebugInfoMap(uint32_t module, const TModuleAccess& access)
-    : TELDebugInfoSource(module, access) {
+TELDebugInfoMap::TELDebugInfoMap(uintptr_t module, const TModuleAccess& access)
+    : TELDebugInfoScanSource(module, access) {
     InitializeSource();
 }
 
@@ -505,7 +515,7 @@ bool TELDebugInfoMap::InitializeSource() {
     FScanner.reset();
     const std::string fileName = GetFileName();
     if (fileName.empty()) return false;
-    auto scanner = std::make_unique<TELMapScanner>(ChangeDebugFileExt(fileName, ".map"), Access());
+    auto scanner = std::make_unique<TELMapScanner>(ChangeFileExt(fileName, ".map"), Access());
     if (scanner->HasText()) FScanner = std::move(scanner);
     return FScanner != nullptr;
 }

@@ -14,21 +14,9 @@
 #include <vector>
 
 #include "crash/capture/ClMemoryReader.h"
+#include "crash/capture/TELDebugInfoSource.h"
 
 namespace kv::crash {
-
-class TELDebugInfoSource;
-
-// What an external source says of an address.
-struct TELLocationInfo {
-    uint32_t Address = 0;
-    std::string UnitName;
-    std::string ProcedureName;
-    uint32_t ProcOffsetLine = 0;
-    uint32_t LineNumber = 0;
-    std::string SourceName;
-    TELDebugInfoSource* DebugInfo = nullptr; // not owned
-};
 
 // How a source reaches its module: the module's memory, its file name and files beside it.
 class TModuleAccess {
@@ -46,39 +34,27 @@ protected:
 // This process: its memory and its loaded modules.
 const TModuleAccess& ProcessModules();
 
-// The file name with its extension replaced by ext (which starts with ".").
-std::string ChangeDebugFileExt(const std::string& fileName, std::string_view ext);
-
-class TELDebugInfoSource {
+// The base of the three sources: the location query over four lookups of the source's own
+// scanner, by offset from the start of the module's first section (VAFromAddr).
+class TELDebugInfoScanSource : public TELDebugInfoSource {
 public:
-    virtual ~TELDebugInfoSource() = default;
-    TELDebugInfoSource(const TELDebugInfoSource&) = delete;
-    TELDebugInfoSource& operator=(const TELDebugInfoSource&) = delete;
-
-    // Looks for the data; whether it was found.
-    virtual bool InitializeSource() = 0;
-    // The offset of an address from the start of the module's first section.
-    virtual uint32_t VAFromAddr(uint32_t address) const { return address - FModule - 0x1000; }
-    virtual bool ValidData() const = 0;
     // Module (unit), procedure, line and source file of an address; false when the source has
-    // no module name for it.
-    virtual bool GetLocationInfo(uint32_t address, TELLocationInfo& info);
-    std::string GetFileName() const { return access_->ModuleFileName(FModule); }
-    uint32_t Module() const { return FModule; }
+    // no module name for it. The line's distance from the procedure's first line is never
+    // negative.
+    bool GetLocationInfo(uintptr_t address, TELLocationInfo& info) override;
+    // The module's file name; empty when unknown.
+    std::string GetFileName() const { return access_->ModuleFileName(Module32()); }
 
 protected:
-    TELDebugInfoSource(uint32_t module, const TModuleAccess& access)
-        : FModule(module), access_(&access) {}
+    TELDebugInfoScanSource(uintptr_t module, const TModuleAccess& access)
+        : TELDebugInfoSource(module), access_(&access) {}
     const TModuleAccess& Access() const { return *access_; }
+    uint32_t Module32() const { return static_cast<uint32_t>(FModule); }
 
-    // The four queries behind GetLocationInfo, over the source's own scanner (offsets from
-    // VAFromAddr).
     virtual std::string ModuleNameFromAddr(uint32_t offset) const = 0;
     virtual std::string ProcNameFromAddr(uint32_t offset, uint32_t& distance) const = 0;
     virtual uint32_t LineNumberFromAddr(uint32_t offset, uint32_t& distance) const = 0;
     virtual std::string SourceNameFromAddr(uint32_t offset) const = 0;
-
-    uint32_t FModule;
 
 private:
     const TModuleAccess* access_;
@@ -86,9 +62,10 @@ private:
 
 // Picks the module's external source: .map file, then TD32, then UL data. False, and nothing
 // changes, when source already holds one; false, source empty, when none is valid.
-bool AssignValidDebugInfo(uint32_t module, std::shared_ptr<TELDebugInfoSource>& source,
-                          const TModuleAccess& access = ProcessModules());
-
+bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source,
+                          const TModuleAccess& access);
+// The same over this process's modules; the module registry calls it through its hook.
+bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source);
 // ---- .map files -------------------------------------------------------------------------------
 
 struct TELMapAddress {
@@ -221,9 +198,9 @@ protected:
     void LineNumbersItem(uint32_t lineNumber, const TELMapAddress& address) override;
 };
 
-class TELDebugInfoMap final : public TELDebugInfoSource {
+class TELDebugInfoMap final : public TELDebugInfoScanSource {
 public:
-    explicit TELDebugInfoMap(uint32_t module, const TModuleAccess& access = ProcessModules());
+    explicit TELDebugInfoMap(uintptr_t module, const TModuleAccess& access = ProcessModules());
     bool InitializeSource() override;
     bool ValidData() const override { return FScanner != nullptr; }
     const TELMapScanner* Scanner() const { return FScanner.get(); }
@@ -394,9 +371,9 @@ private:
     std::unique_ptr<TELTD32InfoScanner> FTD32Scanner;
 };
 
-class TELDebugInfoTD32 final : public TELDebugInfoSource {
+class TELDebugInfoTD32 final : public TELDebugInfoScanSource {
 public:
-    explicit TELDebugInfoTD32(uint32_t module, const TModuleAccess& access = ProcessModules());
+    explicit TELDebugInfoTD32(uintptr_t module, const TModuleAccess& access = ProcessModules());
     bool InitializeSource() override;
     bool ValidData() const override;
 
@@ -452,9 +429,9 @@ private:
     mutable std::optional<std::vector<TProcEntry>> FProcNames;
 };
 
-class TELDebugInfoJedy final : public TELDebugInfoSource {
+class TELDebugInfoJedy final : public TELDebugInfoScanSource {
 public:
-    explicit TELDebugInfoJedy(uint32_t module, const TModuleAccess& access = ProcessModules());
+    explicit TELDebugInfoJedy(uintptr_t module, const TModuleAccess& access = ProcessModules());
     bool InitializeSource() override;
     bool ValidData() const override { return FScanner && FScanner->ValidFormat(); }
 

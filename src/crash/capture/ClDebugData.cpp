@@ -1,14 +1,32 @@
 #include "crash/capture/ClDebugData.h"
 
-#include <optional>
+#include <algorithm>
 
 #include "crash/capture/ClByteReader.h"
+#include "crash/capture/ClDebugModules.h"
 
 namespace kv::crash {
 
 namespace {
 
 constexpr uint8_t kOldNameKey = 0xA9;
+
+// Base64 (RFC 4648) of a name's still-scrambled bytes. The codecs proper belong to the report
+// half, which this reader cannot call.
+std::string Base64(std::string_view bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        uint32_t v = 0;
+        for (size_t k = 0; k < 3; ++k)
+            v = (v << 8) | (k < n ? static_cast<uint8_t>(bytes[i + k]) : 0);
+        for (size_t k = 0; k < 4; ++k)
+            out.push_back(k <= n ? kAlphabet[(v >> (18 - 6 * k)) & 63] : '=');
+    }
+    return out;
+}
 
 struct TUnitHead {
     size_t NamePos = 0; // position of the unit's name field
@@ -72,7 +90,11 @@ public:
     }
 
 private:
-    bool Scrambled() const { return s_.Version >= 500 && !s_.PasswordValid; }
+    // Names stay scrambled with a wrong password, and also when the cipher is not installed.
+    bool Scrambled() const {
+        return s_.Version >= 500 &&
+               (!s_.PasswordValid || !CLDataCodecs.InitKey || !CLDataCodecs.Decrypt);
+    }
 
     std::string Decode(std::string_view raw) {
         std::string text(raw);
@@ -80,15 +102,19 @@ private:
             for (char& c : text) c = static_cast<char>(c ^ kOldNameKey);
             return text;
         }
-        if (!s_.PasswordValid) return text.empty() ? text : "?" + detail::DebugBase64(raw);
-        // The key is made once per lookup, and only when a name is actually read.
-        if (!cipher_) cipher_.emplace(s_.Password);
-        cipher_->Decrypt(text.data(), text.size());
+        if (Scrambled()) return text.empty() ? text : "?" + Base64(raw);
+        // The key is process-wide and others change it (the password check): it is made again
+        // for every lookup, and only when a name is actually read.
+        if (!keyReady_) {
+            CLDataCodecs.InitKey(s_.Password);
+            keyReady_ = true;
+        }
+        CLDataCodecs.Decrypt(text.data(), text.data(), text.size());
         return text;
     }
 
     const TDebugDataSource& s_;
-    std::optional<detail::TDebugCipher> cipher_;
+    bool keyReady_ = false;
 };
 
 uint32_t CodeAddress(const TDebugDataSource& s, uint64_t offset) {

@@ -1,13 +1,13 @@
 #pragma once
 // Reader of a module's own debug data (the debug block of its CLDATA data): unit records with
-// code ranges and compact line programs that also name the procedures. Portable and pure over a
-// byte view; every length and count is checked against the data, and bad data ends the search
-// (nothing found) rather than being read past. Any thread.
+// code ranges and compact line programs that also name the procedures. Portable over a byte
+// view; every length and count is checked against the data, and bad data ends the search
+// (nothing found) rather than being read past. Names are deciphered with the cipher the start-up
+// installs (CLDataCodecs), which is process-wide: lookups run where its other users run (the
+// report thread or under the report lock).
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "crash/capture/ClDebugCipher.h"
 
 namespace kv::crash {
 

@@ -4,60 +4,18 @@
 // external debug source, then its exports. Lookups never raise for missing or bad data; they
 // fall through to the next source. Any thread; the registry's records are borrowed.
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "crash/capture/ClDebugData.h"
 #include "crash/capture/ClMemoryReader.h"
+#include "crash/capture/CrashRecordLists.h"
 
 namespace kv::crash {
 
-struct TCrashModuleInfo;
-using PCrashModuleInfo = TCrashModuleInfo*;
-
-enum TCrashDebugDetail : uint8_t {
-    ddNone = 0,
-    ddModule = 1,
-    ddProcedure = 2,
-    ddUnitAndProcedure = 3,
-    ddSourceCode = 4,
-};
-// A set of details: bit n for detail n.
-using TCrashDebugDetails = uint8_t;
-constexpr TCrashDebugDetails DetailBit(TCrashDebugDetail d) {
-    return static_cast<TCrashDebugDetails>(1u << d);
-}
-constexpr bool HasDetail(TCrashDebugDetails set, TCrashDebugDetail d) {
-    return (set & DetailBit(d)) != 0;
-}
-
 // Longest texts of a record (short strings).
 constexpr size_t kMaxDebugName = 255;
-constexpr size_t kMaxLeakType = 64;
-
-struct TCrashDebugInfo {
-    TCrashDebugDetail DebugDetail = ddNone;
-    PCrashModuleInfo ModuleInfo = nullptr; // the registry's record (or OwnModuleInfo); not owned
-    uint32_t ThreadID = 0;
-    bool RunningThread = false;
-    bool ErrorLine = false;
-    bool IsALeak = false;
-    std::string LeakType;
-    uint32_t LeakSize = 0;
-    uint32_t LeakCount = 0;
-    uint32_t Addr = 0;
-    std::string UnitName;
-    std::string ClassName;
-    std::string ProcedureName;
-    uint32_t Line = 0;
-    uint32_t ProcOffsetLine = 0;
-    std::string CustomMsg;
-    // A record of the frame's own (handle and file name only) for frames taken without lookup.
-    std::shared_ptr<TCrashModuleInfo> OwnModuleInfo;
-};
-using PCrashDebugInfo = TCrashDebugInfo*;
 
 // Sets a short-string field, cut to its longest length.
 void SetShortString(std::string& field, std::string_view text, size_t maxLength = kMaxDebugName);
@@ -73,6 +31,8 @@ bool IsHiddenUnit(std::string_view unitName);
 bool IsFramePrologue(uint32_t address, const TMemoryReader& memory = ProcessMemory());
 // push ebx (53) at the address.
 bool IsPushEbxPrologue(uint32_t address, const TMemoryReader& memory = ProcessMemory());
+// Whether the runtime's memory allocation routine starts with a frame.
+bool IsRuntimeWithFrames();
 
 // Fills a record from a hit in a module's own debug data: names, line and the line's distance
 // from the procedure's first line (never negative), then hides the component's own units.
@@ -84,19 +44,19 @@ bool ExportNameToDebugInfo(const std::string& name, TCrashDebugInfo& info);
 
 // Fills info for an address: module, then the module's own debug data, its external debug
 // source or its exports; the error-line flag always reports source-code detail.
-void GetDebugInfoByAddr(uint32_t address, uint32_t threadId, TCrashDebugInfo& info,
+void GetDebugInfoByAddr(uintptr_t address, uint32_t threadId, TCrashDebugInfo& info,
                         bool runningThread, bool errorLine);
 // Lookup in the module's own debug data only; true when found.
-bool GetSourceInfoByAddr(uint32_t address, TCrashDebugInfo& info);
+bool GetSourceInfoByAddr(uintptr_t address, TCrashDebugInfo& info);
 // Lookup through the module's external debug source; true when found.
-bool GetOtherSourceInfoByAddr(uint32_t address, TCrashDebugInfo& info);
-// Fills info from an external source's answer (the part of GetOtherSourceInfoByAddr after the
-// query); false when the answer names no procedure.
-bool LocationInfoToDebugInfo(const struct TELLocationInfo& location, TCrashDebugInfo& info);
+bool GetOtherSourceInfoByAddr(uintptr_t address, TCrashDebugInfo& info);
+// Fills info from an external source's answer (GetOtherSourceInfoByAddr after the query);
+// false when the answer names no procedure.
+bool LocationInfoToDebugInfo(const TELLocationInfo& location, TCrashDebugInfo& info);
 
 // Size of the code of an export not measured yet.
-using TMeasureFunction = uint32_t (*)(uint32_t address);
-uint32_t MeasureFunctionSize(uint32_t address);
+using TMeasureFunction = uint32_t (*)(uintptr_t address);
+uint32_t MeasureFunctionSize(uintptr_t address);
 // Binary search of the module's exports (sorted by address) for the first one whose
 // [address, address + size] holds the address; unmeasured sizes are measured and stored. The
 // caller holds the functions list's lock.
@@ -104,10 +64,7 @@ struct TExportSearch {
     int Index = 0;
     bool Found = false;
 };
-TExportSearch FindExportByAddr(uint32_t address, TCrashModuleInfo& module,
+TExportSearch FindExportByAddr(uintptr_t address, TCrashModuleInfo& module,
                                TMeasureFunction measure = MeasureFunctionSize);
-
-// Whether the runtime's memory allocation routine starts with a frame.
-bool IsRuntimeWithFrames();
 
 } // namespace kv::crash

@@ -27,18 +27,19 @@ bool SameTextNoCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-bool GetSourceInfoByAddr(uint32_t address, TCrashDebugInfo& info) {
+bool GetSourceInfoByAddr(uintptr_t address, TCrashDebugInfo& info) {
     const PCrashModuleInfo module = ModuleInfoByAddr(address);
     if (!module || !module->ExtraInformation.DebugInformation) return false;
     TDebugDataSource source;
     source.Data = module->ExtraInformation.DebugInformation->Data();
     source.Version = module->ExtraInformation.CrashVersion;
-    source.Module = module->Handle;
+    source.Module = static_cast<uint32_t>(module->Handle);
     source.Password = module->EncryptPassword;
     source.PasswordValid = module->IsValidEncryptPassword;
     TDebugDataHit hit;
-    if (!FindInDebugData(source, address, hit)) return false;
-    DebugDataHitToDebugInfo(hit, address, info);
+    const auto address32 = static_cast<uint32_t>(address);
+    if (!FindInDebugData(source, address32, hit)) return false;
+    DebugDataHitToDebugInfo(hit, address32, info);
     return true;
 }
 
@@ -80,7 +81,7 @@ bool LocationInfoToDebugInfo(const TELLocationInfo& location, TCrashDebugInfo& i
     return true;
 }
 
-bool GetOtherSourceInfoByAddr(uint32_t address, TCrashDebugInfo& info) {
+bool GetOtherSourceInfoByAddr(uintptr_t address, TCrashDebugInfo& info) {
     const PCrashModuleInfo module = ModuleInfoByAddr(address);
     if (!module || !module->OtherDebugData) return false;
     TELLocationInfo location;
@@ -88,9 +89,10 @@ bool GetOtherSourceInfoByAddr(uint32_t address, TCrashDebugInfo& info) {
     return LocationInfoToDebugInfo(location, info);
 }
 
-TExportSearch FindExportByAddr(uint32_t address, TCrashModuleInfo& module,
+TExportSearch FindExportByAddr(uintptr_t address, TCrashModuleInfo& module,
                                TMeasureFunction measure) {
     TExportSearch result;
+    if (!module.FunctionsList) return result;
     TCrashFunctionsList& list = *module.FunctionsList;
     int lo = 0, hi = list.Count() - 1;
     while (lo <= hi) {
@@ -99,7 +101,7 @@ TExportSearch FindExportByAddr(uint32_t address, TCrashModuleInfo& module,
         if (e->Size == 0) e->Size = measure(e->Addr);
         if (e->Addr > address) {
             hi = mid - 1;
-        } else if (uint64_t(e->Addr) + e->Size < address) {
+        } else if (uint64_t(e->Addr) + e->Size < uint64_t(address)) {
             lo = mid + 1;
         } else {
             result.Found = true;
@@ -110,7 +112,7 @@ TExportSearch FindExportByAddr(uint32_t address, TCrashModuleInfo& module,
     return result;
 }
 
-void GetDebugInfoByAddr(uint32_t address, uint32_t threadId, TCrashDebugInfo& info,
+void GetDebugInfoByAddr(uintptr_t address, uint32_t threadId, TCrashDebugInfo& info,
                         bool runningThread, bool errorLine) {
     info = TCrashDebugInfo();
     info.ModuleInfo = ModuleInfoByAddr(address);
@@ -124,8 +126,9 @@ void GetDebugInfoByAddr(uint32_t address, uint32_t threadId, TCrashDebugInfo& in
         info.Line = 0;
         if (info.ModuleInfo) {
             info.DebugDetail = ddModule;
-            TCrashFunctionsList& list = *info.ModuleInfo->FunctionsList;
-            if (list.Count() > 0) {
+            TCrashFunctionsList* functions = info.ModuleInfo->FunctionsList.get();
+            if (functions && functions->Count() > 0) {
+                TCrashFunctionsList& list = *functions;
                 list.Lock();
                 const TExportSearch hit = FindExportByAddr(address, *info.ModuleInfo);
                 if (hit.Found)

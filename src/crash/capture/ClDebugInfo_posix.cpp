@@ -3,7 +3,7 @@
 
 namespace kv::crash {
 
-uint32_t MeasureFunctionSize(uint32_t) {
+uint32_t MeasureFunctionSize(uintptr_t) {
     return 1;
 }
 

@@ -6,9 +6,8 @@
 
 namespace kv::crash {
 
-uint32_t MeasureFunctionSize(uint32_t address) {
-    return GetFunctionSize(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)),
-                           0xFFFFFFFF);
+uint32_t MeasureFunctionSize(uintptr_t address) {
+    return GetFunctionSize(reinterpret_cast<const void*>(address), 0xFFFFFFFF);
 }
 
 bool IsRuntimeWithFrames() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "crash/capture/ClByteReader.h"
+#include "crash/capture/ClCore.h"
 #include "crash/capture/ClDebug.h"
 
 namespace kv::crash {
@@ -257,8 +258,8 @@ uint32_t TELBinDebugScanner::LineNumberFromAddr(uint32_t offset, uint32_t& dista
 
 // ---- source ---------------------------------------------------------------------------------
 
-TELDebugInfoJedy::TELDebugInfoJedy(uint32_t module, const TModuleAccess& access)
-    : TELDebugInfoSource(module, access) {
+TELDebugInfoJedy::TELDebugInfoJedy(uintptr_t module, const TModuleAccess& access)
+    : TELDebugInfoScanSource(module, access) {
     InitializeSource();
 }
 
@@ -267,20 +268,20 @@ bool TELDebugInfoJedy::InitializeSource() {
     std::string data;
     bool found = false;
     TPeHeaders h;
-    if (FModule != 0 && ReadModuleHeaders(Access().Memory(), FModule, h)) {
+    const uint32_t module = Module32();
+    if (module != 0 && ReadModuleHeaders(Access().Memory(), module, h)) {
         for (const TPeSection& s : h.Sections) {
             if (s.Name != "ULDEBUG") continue;
             const uint32_t size = std::min(s.RawSize, s.VirtualSize);
             if (size > kMaxSectionData) break;
             data.assign(size, '\0');
-            found = Access().Memory().Read(FModule + s.VirtualAddress, data.data(), size);
+            found = Access().Memory().Read(module + s.VirtualAddress, data.data(), size);
             break;
         }
     }
     if (!found) {
         const std::string fileName = GetFileName();
-        found = !fileName.empty() &&
-                Access().ReadWholeFile(ChangeDebugFileExt(fileName, ".udbg"), data);
+        found = !fileName.empty() && Access().ReadWholeFile(ChangeFileExt(fileName, ".udbg"), data);
     }
     if (found) FScanner = std::make_unique<TELBinDebugScanner>(std::move(data), true);
     return found;

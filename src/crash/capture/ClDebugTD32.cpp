@@ -7,6 +7,7 @@
 #include <set>
 
 #include "crash/capture/ClByteReader.h"
+#include "crash/capture/ClCore.h"
 #include "crash/capture/ClDebug.h"
 
 namespace kv::crash {
@@ -414,7 +415,7 @@ bool TELPeBorTD32Image::IsDebugInfoInTds(std::string& data) const {
     const std::string fileName = access_->ModuleFileName(FModule);
     if (fileName.empty()) return false;
     std::string bytes;
-    if (!access_->ReadWholeFile(ChangeDebugFileExt(fileName, ".tds"), bytes)) return false;
+    if (!access_->ReadWholeFile(ChangeFileExt(fileName, ".tds"), bytes)) return false;
     if (!IsTD32DebugInfoValid(bytes.data(), bytes.size())) return false;
     data = std::move(bytes);
     return true;
@@ -430,15 +431,15 @@ void TELPeBorTD32Image::CheckDebugData() {
 
 // ---- source ---------------------------------------------------------------------------------
 
-TELDebugInfoTD32::TELDebugInfoTD32(uint32_t module, const TModuleAccess& access)
-    : TELDebugInfoSource(module, access) {
+TELDebugInfoTD32::TELDebugInfoTD32(uintptr_t module, const TModuleAccess& access)
+    : TELDebugInfoScanSource(module, access) {
     InitializeSource();
 }
 
 bool TELDebugInfoTD32::InitializeSource() {
     FImage.reset();
     if (FModule == 0) return false;
-    FImage = std::make_unique<TELPeBorTD32Image>(FModule, Access());
+    FImage = std::make_unique<TELPeBorTD32Image>(Module32(), Access());
     return FImage->FIsTD32DebugPresent;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "crash/capture/ClDebugCipher.h"
+#include "crash/report/ClEncrypt.h"
 
 namespace kv::crash::tools {
 
@@ -90,10 +90,10 @@ std::string Hex8(uint64_t v) {
 
 void AppendNameField(std::string& out, const std::vector<std::string>& parts,
                      const std::string& password) {
-    const detail::TDebugCipher cipher(password);
+    InitKey(password);
     for (size_t i = 0; i < parts.size(); ++i) {
         std::string bytes = parts[i].substr(0, kMaxNamePart);
-        cipher.Encrypt(bytes.data(), bytes.size());
+        Encrypt(bytes.data(), bytes.data(), bytes.size());
         const bool more = i + 1 < parts.size();
         out.push_back(static_cast<char>(bytes.size() | (more ? 0x80 : 0)));
         out += bytes;

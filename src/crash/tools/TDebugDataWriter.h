@@ -22,7 +22,8 @@ constexpr uint32_t kCLDataTrailerMagic = 0x100FAB10;
 void AppendLineProgramEntry(std::string& out, int64_t lineDelta, uint64_t addrDelta,
                             const TModelProc* proc, const std::string& password);
 
-// One name field: at most 127 bytes per part, parts after the first as continuations.
+// One name field: at most 127 bytes per part, parts after the first as continuations, each part
+// enciphered under password (the component's process-wide cipher key is set to it).
 void AppendNameField(std::string& out, const std::vector<std::string>& parts,
                      const std::string& password);
 

@@ -7,7 +7,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/Stream.h"
 #include "crash/capture/ClByteReader.h"
+#include "crash/capture/ClDebugModules.h"
+#include "crash/capture/TCrashModuleOptions.h"
 #include "crash/tools/TDebugDataWriter.h"
 #include "crash/tools/TDebugModel.h"
 #include "crash/tools/TDwarfReader.h"
@@ -57,7 +60,10 @@ std::string ReplaceExtension(const std::string& name, const std::string& ext) {
 } // namespace
 
 std::string DefaultOptionsStream() {
-    return {};
+    const TCrashModuleOptions options("");
+    kv::TMemoryStream stream;
+    options.SaveToStream(stream);
+    return stream.Data();
 }
 
 bool RunPostLink(const TPostLinkOptions& o, std::string& report, std::string& err) {
@@ -125,18 +131,26 @@ bool CheckCLDataTrailer(const std::string& executable, std::string& err) {
         err = "cannot read " + executable;
         return false;
     }
-    const std::string_view d(bytes);
-    uint32_t length = 0;
-    uint16_t version = 0;
-    if (!HasTrailer(d) || !TByteReader::U32At(d, d.size() - 8, length) || length < 14 ||
-        length > d.size() - 8) {
+    const size_t length =
+        bytes.size() >= 8
+            ? CLDataTrailerLength(reinterpret_cast<const uint8_t*>(bytes.data() + bytes.size() - 8))
+            : 0;
+    if (length == 0 || length > bytes.size()) {
         err = executable + ": no CLDATA trailer";
         return false;
     }
-    const size_t start = d.size() - 8 - length;
-    TByteReader::U16At(d, start, version);
-    if (version != kDebugDataVersion) {
-        err = executable + ": CLDATA of data version " + std::to_string(version);
+    // Read as the module registry reads it: version, date, options, debug data.
+    TCrashModuleInfo info;
+    info.ExtraInformation.Options = std::make_unique<TCrashModuleOptions>(executable);
+    const auto* tail = reinterpret_cast<const uint8_t*>(bytes.data() + bytes.size() - length);
+    if (!ReadCLDataTrailer(tail, length, info, false)) {
+        err = executable + ": damaged CLDATA trailer";
+        return false;
+    }
+    if (info.ExtraInformation.CrashVersion != kDebugDataVersion ||
+        !info.ExtraInformation.DebugInformation) {
+        err = executable + ": CLDATA of data version " +
+              std::to_string(info.ExtraInformation.CrashVersion) + " without debug data";
         return false;
     }
     return true;

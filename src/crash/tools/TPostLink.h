@@ -17,10 +17,11 @@ struct TPostLinkOptions {
 // written. An executable that already ends with a CLDATA trailer is left as it is.
 bool RunPostLink(const TPostLinkOptions& options, std::string& report, std::string& err);
 
-// True when the file ends with a well-formed CLDATA trailer holding debug data.
+// True when the file ends with a CLDATA trailer that the module registry reads (options and
+// debug data of the current version).
 bool CheckCLDataTrailer(const std::string& executable, std::string& err);
 
-// The options stream stored with our modules.
+// The options stream stored with our modules: the component's defaults.
 std::string DefaultOptionsStream();
 
 } // namespace kv::crash::tools

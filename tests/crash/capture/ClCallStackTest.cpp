@@ -104,13 +104,14 @@ std::string StackOf(const std::vector<uint32_t>& words) {
     return b.Str();
 }
 
-constexpr TCrashDebugDetails kAll = 0x1F;
-const TCrashDebugDetails kShown = GetShownDebugDetails(0x03);
+const TCrashDebugDetails kAll = TCrashDebugDetails::FirstN(5);
+const TCrashDebugDetails kShown = GetShownDebugDetails(TCallStackOptions{csoShowDLLs, csoShowBPLs});
 
 std::vector<uint32_t> Visible(const TCrashStackList& list) {
     std::vector<uint32_t> out;
     for (int i = 0; i < list.Count(); ++i)
-        if (list[i]->DebugDetail != ddNone) out.push_back(list[i]->Addr);
+        if (list.GetItem(i)->DebugDetail != ddNone)
+            out.push_back(static_cast<uint32_t>(list.GetItem(i)->Addr));
     return out;
 }
 
@@ -127,8 +128,8 @@ TEST(ClCallStack, EveryCallForm) {
               (std::vector<uint32_t>{kCode + 0x3FF, kCode + 0x10, kCode + 0x30, kCode + 0x40,
                                      kCode + 0x53, kCode + 0x70, kCode + 0x80, kCode + 0x90,
                                      kCode + 0xA0, kCode + 0xB0}));
-    EXPECT_TRUE((*list)[0]->ErrorLine);
-    EXPECT_FALSE((*list)[1]->ErrorLine);
+    EXPECT_TRUE(list->GetItem(0)->ErrorLine);
+    EXPECT_FALSE(list->GetItem(1)->ErrorLine);
 }
 
 TEST(ClCallStack, CallTargetsThroughImportThunks) {
@@ -152,16 +153,21 @@ TEST(ClCallStack, LevelsAndShownDetails) {
     EXPECT_EQ(Visible(*list), (std::vector<uint32_t>{kCode + 0x53, kCode + 0x70, kCode + 0x80}));
     // The error line is kept whatever its detail; with every detail shown the quiet frame is too.
     list = GetCallStackByAddresses(kQuiet + 0x20, kStack, kStack + 8, 1, false, false, -1, 0,
-                                   DetailBit(ddSourceCode), env);
+                                   TCrashDebugDetails{ddSourceCode}, env);
     EXPECT_EQ(Visible(*list), (std::vector<uint32_t>{kQuiet + 0x20, kCode + 0x30, kCode + 0x40}));
     list = GetCallStackByAddresses(0, kStack, kStack + 8, 1, false, false, -1, 0, kAll, env);
     EXPECT_EQ(Visible(*list), (std::vector<uint32_t>{kCode + 0x30, kQuiet + 0x10, kCode + 0x40}));
 }
 
 TEST(ClCallStack, ShownDetailsFromOptions) {
-    EXPECT_EQ(GetShownDebugDetails(0), DetailBit(ddSourceCode));
-    EXPECT_EQ(GetShownDebugDetails(1), DetailBit(ddSourceCode) | DetailBit(ddProcedure));
-    EXPECT_EQ(GetShownDebugDetails(2), DetailBit(ddSourceCode) | DetailBit(ddUnitAndProcedure));
+    EXPECT_EQ(GetShownDebugDetails(TCallStackOptions{}), TCrashDebugDetails{ddSourceCode});
+    EXPECT_EQ(GetShownDebugDetails(TCallStackOptions{csoShowDLLs, csoShowWindowsThreads}),
+              (TCrashDebugDetails{ddSourceCode, ddProcedure}));
+    EXPECT_EQ(GetShownDebugDetails(TCallStackOptions{csoShowBPLs}),
+              (TCrashDebugDetails{ddSourceCode, ddUnitAndProcedure}));
+    const TCrashModuleOptions defaults("prog.exe");
+    EXPECT_EQ(GetShownDebugDetails(defaults),
+              (TCrashDebugDetails{ddSourceCode, ddProcedure, ddUnitAndProcedure}));
 }
 
 TEST(ClCallStack, StaleCopiesOfReturnAddressesAreHidden) {
@@ -217,12 +223,13 @@ TEST(ClCallStack, WithoutLookupFramesCarryTheirModule) {
     TCrashStackList list;
     WalkStack(list, 0, kStack, kStack, 5, true, false, false, -1, 0, kAll, env);
     ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list[0]->DebugDetail, ddModule);
-    EXPECT_EQ(list[0]->ThreadID, 5u);
-    EXPECT_TRUE(list[0]->RunningThread);
-    ASSERT_NE(list[0]->ModuleInfo, nullptr);
-    EXPECT_EQ(list[0]->ModuleInfo->Handle, kCode);
-    EXPECT_EQ(list[0]->ModuleInfo->Name, "m65536.exe");
+    const TCrashDebugInfo& e = *list.GetItem(0);
+    EXPECT_EQ(e.DebugDetail, ddModule);
+    EXPECT_EQ(e.ThreadID, 5u);
+    EXPECT_TRUE(e.RunningThread);
+    ASSERT_NE(e.ModuleInfo, nullptr);
+    EXPECT_EQ(e.ModuleInfo->Handle, kCode);
+    EXPECT_EQ(e.ModuleInfo->Name, "m65536.exe");
 }
 
 TEST(ClCallStack, Limits) {

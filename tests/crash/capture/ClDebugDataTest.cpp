@@ -2,7 +2,7 @@
 
 #include "DebugFixtures.h"
 #include "crash/capture/ClByteReader.h"
-#include "crash/capture/ClDebugCipher.h"
+#include "crash/report/ClBase64.h"
 #include "crash/capture/ClDebugData.h"
 
 namespace {
@@ -16,7 +16,8 @@ constexpr uint32_t kCode = kModule + 0x1000;
 // Name fields as the component stores them: enciphered (version 500 and later) or XORed.
 class Names {
 public:
-    Names(uint16_t version, std::string password = "") : version_(version), cipher_(password) {}
+    Names(uint16_t version, std::string password = "")
+        : version_(version), password_(std::move(password)) {}
     // One field per part; parts after the first are continuations.
     std::string Field(std::initializer_list<std::string> parts) const {
         std::string out;
@@ -26,7 +27,7 @@ public:
             if (version_ < 500)
                 for (char& c : p) c = static_cast<char>(c ^ 0xA9);
             else
-                cipher_.Encrypt(p.data(), p.size());
+                p = kvtest::Encipher(p, password_);
             out.push_back(static_cast<char>(p.size() | (more ? 0x80 : 0)));
             out += p;
         }
@@ -35,7 +36,7 @@ public:
 
 private:
     uint16_t version_;
-    detail::TDebugCipher cipher_;
+    std::string password_;
 };
 
 struct Unit {
@@ -84,6 +85,7 @@ std::string Explicit(int ld, int ad, bool proc) {
 
 TDebugDataSource Source(const std::string& data, uint16_t version, std::string password = "",
                         bool valid = true) {
+    kvtest::InstallCodecs();
     TDebugDataSource s;
     s.Data = data;
     s.Version = version;
@@ -191,12 +193,8 @@ TEST(ClDebugData, WrongPasswordShowsScrambledNames) {
     const std::string data = SampleBlock(n);
     TDebugDataHit hit;
     ASSERT_TRUE(FindInDebugData(Source(data, 6104, "wrong", false), kCode + 0x106, hit));
-    std::string unit = "Sample";
-    detail::TDebugCipher("secret").Encrypt(unit.data(), unit.size());
-    EXPECT_EQ(hit.UnitName, "?c" + detail::DebugBase64(unit));
-    std::string cls = "TFoo";
-    detail::TDebugCipher("secret").Encrypt(cls.data(), cls.size());
-    EXPECT_EQ(hit.ClassName, "?" + detail::DebugBase64(cls));
+    EXPECT_EQ(hit.UnitName, "?c" + Base64EncodeString(kvtest::Encipher("Sample", "secret")));
+    EXPECT_EQ(hit.ClassName, "?" + Base64EncodeString(kvtest::Encipher("TFoo", "secret")));
     EXPECT_EQ(hit.ProcedureName.substr(0, 1), "?");
     EXPECT_EQ(hit.Line, 12u);
     // A valid but different password deciphers to other bytes: never the plain names.

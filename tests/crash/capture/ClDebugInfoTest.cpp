@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "crash/capture/ClDebug.h"
 #include "crash/capture/ClDebugInfo.h"
 #include "crash/capture/ClDebugModules.h"
@@ -176,13 +178,16 @@ TEST(ClDebugInfo, ExternalLocations) {
 
 TEST(ClDebugInfo, FindExportByAddr) {
     TCrashModuleInfo module;
-    module.FunctionsList->Add({"A", 0x1000, 0x10});
-    module.FunctionsList->Add({"B", 0x1010, 0x20});
-    module.FunctionsList->Add({"C", 0x2000, 0}); // measured on demand
-    module.FunctionsList->Add({"D", 0x3000, 1});
+    module.FunctionsList = std::make_unique<TCrashFunctionsList>();
+    for (const auto& [name, addr, size] : {std::tuple{"A", 0x1000, 0x10},
+                                           {"B", 0x1010, 0x20},
+                                           {"C", 0x2000, 0 /* measured on demand */},
+                                           {"D", 0x3000, 1}})
+        module.FunctionsList->Add(std::make_unique<TCrashFunctionInfo>(
+            TCrashFunctionInfo{name, static_cast<uintptr_t>(addr), static_cast<uint32_t>(size)}));
     static int measured;
     measured = 0;
-    auto measure = [](uint32_t) -> uint32_t {
+    auto measure = [](uintptr_t) -> uint32_t {
         ++measured;
         return 0x40;
     };

@@ -371,7 +371,7 @@ TEST(ClDebugSources, MapThenTd32ThenUl) {
         if (c.tds) files["C:\\app\\prog.tds"] = tds;
         if (c.udbg) files["C:\\app\\prog.udbg"] = udbg;
         const FakeModules m = ModuleWithFiles(files);
-        std::shared_ptr<TELDebugInfoSource> source;
+        std::unique_ptr<TELDebugInfoSource> source;
         EXPECT_EQ(AssignValidDebugInfo(kModule, source, m), *c.kind != '\0');
         const std::string kind = !source                                         ? ""
                                  : dynamic_cast<TELDebugInfoMap*>(source.get())  ? "map"
@@ -382,12 +382,6 @@ TEST(ClDebugSources, MapThenTd32ThenUl) {
             EXPECT_FALSE(AssignValidDebugInfo(kModule, source, m)); // already assigned
         }
     }
-}
-
-TEST(ClDebugSources, ChangeDebugFileExt) {
-    EXPECT_EQ(ChangeDebugFileExt("C:\\a.b\\prog.exe", ".map"), "C:\\a.b\\prog.map");
-    EXPECT_EQ(ChangeDebugFileExt("C:\\a.b\\prog", ".map"), "C:\\a.b\\prog.map");
-    EXPECT_EQ(ChangeDebugFileExt("prog.dll", ".tds"), "prog.tds");
 }
 
 } // namespace

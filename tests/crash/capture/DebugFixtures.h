@@ -10,8 +10,23 @@
 #include <vector>
 
 #include "crash/capture/ClDebug.h"
+#include "crash/capture/ClDebugModules.h"
+#include "crash/report/ClEncrypt.h"
 
 namespace kvtest {
+
+// The cipher that the component's start-up installs for reading debug names.
+inline void InstallCodecs() {
+    kv::crash::CLDataCodecs.InitKey = &kv::crash::InitKey;
+    kv::crash::CLDataCodecs.Decrypt = &kv::crash::Decrypt;
+}
+
+// A name part enciphered as the component stores it.
+inline std::string Encipher(std::string text, const std::string& password) {
+    kv::crash::InitKey(password);
+    kv::crash::Encrypt(text.data(), text.data(), text.size());
+    return text;
+}
 
 class Bytes {
 public:

@@ -5,6 +5,7 @@
 #include "crash/capture/ClByteReader.h"
 #include "crash/capture/ClDebug.h"
 #include "crash/capture/ClDebugData.h"
+#include "../capture/DebugFixtures.h"
 #include "crash/tools/TDebugDataWriter.h"
 
 namespace {
@@ -90,6 +91,7 @@ std::vector<TUnitRecord> SampleRecords() {
 }
 
 TEST(TDebugDataWriter, StoredDebugDataRoundTrip) {
+    kvtest::InstallCodecs();
     const std::string data = WriteDebugData(SampleRecords(), kBase, "pw");
     TDebugDataSource s;
     s.Data = data;
@@ -135,6 +137,7 @@ TEST(TDebugDataWriter, StoredDebugDataRoundTrip) {
 }
 
 TEST(TDebugDataWriter, LongNamesAreCutToOneField) {
+    kvtest::InstallCodecs();
     std::vector<TUnitRecord> records = SampleRecords();
     records[0].Procs[0].ClassName = std::string(300, 'C');
     records[0].Procs[0].Name = std::string(200, 'p');

@@ -7,6 +7,7 @@
 #include "TestFiles.h"
 #include "crash/capture/ClDebug.h"
 #include "crash/capture/ClDebugData.h"
+#include "../capture/DebugFixtures.h"
 #include "crash/tools/TDebugDataWriter.h"
 #include "crash/tools/TDebugModel.h"
 #include "crash/tools/TDwarfReader.h"
@@ -92,6 +93,7 @@ constexpr TinyCase kTinyCases[] = {
 };
 
 TEST(TPostLink, StoredDebugDataResolvesTinysFunctions) {
+    kvtest::InstallCodecs();
     uint32_t base = 0;
     const std::vector<TUnitRecord> records = TinyRecords(base);
     const std::string data = WriteDebugData(records, base, "");
