@@ -398,6 +398,10 @@ public:
     // One variable-length number at pos (advanced); false at the table's end value or when the
     // data ends first.
     bool ReadValue(size_t& pos, int32_t& value) const;
+    // The data at an offset; nullptr past the end.
+    const char* MakePtr(size_t offset) const {
+        return offset < FStream.size() ? FStream.data() + offset : nullptr;
+    }
     std::string DataToStr(int32_t nameOffset) const;
     std::string GetModuleName() const;
     uint32_t ModuleStartFromAddr(uint32_t offset) const; // 0xFFFFFFFF when none

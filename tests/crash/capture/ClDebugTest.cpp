@@ -332,6 +332,9 @@ TEST(ClDebugUL, NamesAndValues) {
     uint32_t distance = 0;
     EXPECT_EQ(scanner.ProcNameFromAddr(0x1A, distance), "TThing.Run"); // walked, not cached
     EXPECT_EQ(distance, 0x0Au);
+    ASSERT_NE(scanner.MakePtr(0), nullptr);
+    EXPECT_EQ(*scanner.MakePtr(0), 'U');
+    EXPECT_EQ(scanner.MakePtr(1 << 20), nullptr);
     EXPECT_EQ(scanner.DataToStr(0), "");
     EXPECT_EQ(scanner.DataToStr(-5), "");
     EXPECT_EQ(scanner.DataToStr(0x7FFFFFF0), "");
