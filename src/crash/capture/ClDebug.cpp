@@ -7,7 +7,6 @@
 #include "base/Stream.h"
 #include "crash/capture/ClByteReader.h"
 #include "crash/capture/ClCore.h"
-#include "crash/capture/ClDebugModules.h"
 
 namespace kv::crash {
 
@@ -64,20 +63,6 @@ bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>&
 bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source) {
     return AssignValidDebugInfo(module, source, ProcessModules());
 }
-
-namespace {
-
-// The unit's start-up installs the external sources in the module registry.
-void InstallDebugSources() {
-    AssignValidDebugInfoProc = static_cast<TAssignValidDebugInfo>(&AssignValidDebugInfo);
-}
-void RemoveDebugSources() {
-    AssignValidDebugInfoProc = nullptr;
-}
-TUnitBodies g_unitBodies
-    __attribute__((init_priority(101))){"ClDebug", InstallDebugSources, RemoveDebugSources};
-
-} // namespace
 
 bool ReadModuleHeaders(const TMemoryReader& memory, uint32_t module, TPeHeaders& headers) {
     uint8_t mz[2];

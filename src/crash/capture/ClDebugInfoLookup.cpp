@@ -1,6 +1,7 @@
 // The address lookup over the module registry: own debug data, external source, exports.
 #include <cctype>
 
+#include "crash/capture/ClCore.h"
 #include "crash/capture/ClDebug.h"
 #include "crash/capture/ClDebugInfo.h"
 #include "crash/capture/ClDebugModules.h"
@@ -24,6 +25,20 @@ bool SameTextNoCase(std::string_view a, std::string_view b) {
             return false;
     return true;
 }
+
+// The start-up of the debug-information units installs the external sources in the module
+// registry. It lives here, beside the lookups that need the sources, so that it is linked
+// wherever addresses are looked up.
+void InstallDebugSources() {
+    AssignValidDebugInfoProc =
+        static_cast<bool (*)(uintptr_t, std::unique_ptr<TELDebugInfoSource>&)>(
+            &AssignValidDebugInfo);
+}
+void RemoveDebugSources() {
+    AssignValidDebugInfoProc = nullptr;
+}
+TUnitBodies g_unitBodies
+    __attribute__((init_priority(101))){"ClDebug", InstallDebugSources, RemoveDebugSources};
 
 } // namespace
 

@@ -4,9 +4,13 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "DebugFixtures.h"
+#include "TestFiles.h"
 #include "crash/capture/ClCallStack.h"
 #include "crash/capture/ClDebug.h"
 #include "crash/capture/ClDebugModules.h"
@@ -142,6 +146,48 @@ TEST(ClCallStackWin, MapFileBesideTheProgramResolvesItsFunctions) {
     EXPECT_EQ(loc.ProcedureName, "ClCallStackTest_win.StackB");
     EXPECT_EQ(loc.LineNumber, static_cast<uint32_t>(g_lineInB - 2));
 }
+
+#ifdef KOLVANE_MODULE_FIXTURE
+TEST(ClCallStackWin, ModuleWithoutBlockIsResolvedThroughItsMapFile) {
+    // A copy of the fixture DLL (which carries no CLDATA block) with a .map file beside it.
+    const kvtest::TempFile dll("MapFixture.dll");
+    const kvtest::TempFile map("MapFixture.map");
+    {
+        std::ifstream in(KOLVANE_MODULE_FIXTURE, std::ios::binary);
+        dll.Write(std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    HMODULE h = LoadLibraryW(reinterpret_cast<const wchar_t*>(dll.Path().c_str()));
+    ASSERT_NE(h, nullptr);
+    const uint32_t fn = Address(reinterpret_cast<void*>(GetProcAddress(h, "FixtureValue")));
+    const uint32_t offset = fn - Address(h) - 0x1000;
+    char text[600];
+    std::snprintf(
+        text, sizeof text,
+        " Start         Length     Name                   Class\r\n"
+        " 0001:00000000 00001000H .text                   CODE\r\n\r\n"
+        "Detailed map of segments\r\n\r\n"
+        " 0001:00000000 00001000 C=CODE     S=.text    G=(none)   M=Fixture  ACBP=A9\r\n\r\n"
+        "  Address             Publics by Value\r\n\r\n"
+        " 0001:%08X       Fixture.FixtureValue\r\n\r\n"
+        "Line numbers for Fixture(Fixture.cpp) segment .text\r\n\r\n"
+        "     3 0001:%08X\r\n",
+        offset, offset);
+    map.Write(text);
+    {
+        Registry registry;
+        TCrashDebugInfo info;
+        GetDebugInfoByAddr(fn + 1, 9, info, false, false);
+        EXPECT_EQ(info.DebugDetail, ddSourceCode);
+        EXPECT_EQ(info.UnitName, "Fixture.cpp");
+        EXPECT_EQ(info.ClassName, "");
+        EXPECT_EQ(info.ProcedureName, "FixtureValue");
+        EXPECT_EQ(info.Line, 3u);
+        ASSERT_NE(info.ModuleInfo, nullptr);
+        EXPECT_NE(info.ModuleInfo->OtherDebugData, nullptr);
+    }
+    FreeLibrary(h);
+}
+#endif
 
 TEST(ClCallStackWin, ProcessMemoryReadsOnlyReadablePages) {
     const TMemoryReader& m = ProcessMemory();
