@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libz-mingw-w64-dev libboost-dev zlib1g-dev googletest dpkg-dev unzip python3
-  wine wine32:i386 xvfb xauth fonts-noto-cjk locales
+  wine wine32:i386 fonts-wine xvfb xauth fonts-noto-cjk locales
   fp-utils
 )
 

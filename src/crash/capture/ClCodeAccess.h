@@ -5,8 +5,7 @@
 
 namespace kv::crash {
 
-// Number of bytes from p on (at most maxBytes) that lie in committed memory with a readable
-// protection and without guard or no-access flags. Native builds trust the caller: maxBytes.
+// Number of bytes from p on (at most maxBytes) that pass the core's validity test.
 size_t ValidBytesAt(const void* p, size_t maxBytes);
 
 } // namespace kv::crash

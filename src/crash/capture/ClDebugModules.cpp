@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/Stream.h"
+#include "crash/capture/ClCore.h"
 
 namespace kv::crash {
 
@@ -97,6 +98,15 @@ bool CheckPassword(uintptr_t module, bool ownModule, const uint8_t checkWord[4],
 }
 
 } // namespace
+
+size_t THModuleStream::Read(void* buffer, size_t count) {
+    if (pos_ < 0 || count == 0) return 0;
+    const uintptr_t at = memory_ + static_cast<uintptr_t>(pos_);
+    if (!IsValidBlockAddr(at, count)) return 0;
+    std::memcpy(buffer, reinterpret_cast<const void*>(at), count);
+    pos_ += static_cast<int64_t>(count);
+    return count;
+}
 
 TCrashModulesList* ModulesList() {
     return g_modulesList.get();

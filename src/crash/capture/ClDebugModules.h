@@ -10,9 +10,30 @@
 #include <string>
 #include <string_view>
 
+#include "base/Stream.h"
 #include "crash/capture/CrashRecordLists.h"
 
 namespace kv::crash {
+
+// A read-only stream over memory that is already mapped (a loaded image or a locked resource):
+// position 0 is the given address and the size 0x7FFFFFFF; destroying it frees nothing. Every
+// read first passes the core's validity test, so an unmapped page reads as nothing.
+class THModuleStream final : public kv::TStream {
+public:
+    explicit THModuleStream(uintptr_t memory) : memory_(memory) {}
+    int64_t GetSize() const override { return 0x7FFFFFFF; }
+    int64_t GetPosition() const override { return pos_; }
+    void SetPosition(int64_t pos) override { pos_ = pos; }
+    // Reads count bytes, or nothing when they are not all valid memory.
+    size_t Read(void* buffer, size_t count) override;
+    // Whether exactly count valid bytes were read at the position.
+    bool SecureRead(void* buffer, size_t count) { return Read(buffer, count) == count; }
+    template <class T> bool SecureRead(T& value) { return SecureRead(&value, sizeof value); }
+
+private:
+    uintptr_t memory_;
+    int64_t pos_ = 0;
+};
 
 // The single registry of the process: created at the component's start-up, freed at shut-down.
 // ModulesList() is nullptr while it does not exist.

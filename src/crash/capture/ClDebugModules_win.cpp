@@ -35,19 +35,23 @@ std::string ModuleFileName(uintptr_t handle) {
 }
 
 template <class T> bool ReadAt(uintptr_t address, T& value) {
-    if (!IsValidBlockAddr(address, sizeof(T))) return false;
-    std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof(T));
-    return true;
+    THModuleStream stream(address);
+    return stream.SecureRead(value);
 }
 
-// The NT headers' offset and file header of a loaded image, read through validity checks.
+// The NT headers' offset and file header of a loaded image: "MZ", the header offset at 60,
+// "PE" and two zero bytes there, then the file header.
 bool ReadFileHeader(uintptr_t handle, uint32_t& ntOffset, IMAGE_FILE_HEADER& header) {
+    if (!handle) return false;
+    THModuleStream image(handle);
     uint16_t mz = 0;
     uint32_t signature = 0;
-    if (!handle || !ReadAt(handle, mz) || mz != IMAGE_DOS_SIGNATURE) return false;
-    if (!ReadAt(handle + 60, ntOffset) || ntOffset == 0) return false;
-    if (!ReadAt(handle + ntOffset, signature) || signature != IMAGE_NT_SIGNATURE) return false;
-    return ReadAt(handle + ntOffset + 4, header);
+    if (!image.SecureRead(mz) || mz != IMAGE_DOS_SIGNATURE) return false;
+    image.SetPosition(60);
+    if (!image.SecureRead(ntOffset) || ntOffset == 0) return false;
+    image.SetPosition(ntOffset);
+    if (!image.SecureRead(signature) || signature != IMAGE_NT_SIGNATURE) return false;
+    return image.SecureRead(header);
 }
 
 // The resource of a module as bytes of the loaded image; empty when it has none.
@@ -275,7 +279,8 @@ void GetFileVersionInfoText(const std::string& fileName, std::string& descriptio
         uint16_t pair[2];
         std::memcpy(pair, value, 4);
         char key[64];
-        wsprintfA(key, "\\StringFileInfo\\%04X%04X\\FileDescription", pair[0], pair[1]);
+        // The description's path keeps its doubled separator; the version functions accept it.
+        wsprintfA(key, "\\StringFileInfo\\%04X%04X\\\\FileDescription", pair[0], pair[1]);
         if (VerQueryValueA(data.data(), key, &value, &length) && length > 0) {
             const std::string text(static_cast<const char*>(value),
                                    strnlen(static_cast<const char*>(value), length));
@@ -322,13 +327,13 @@ bool ReadModuleExports(uintptr_t handle, TCrashFunctionsList* list) {
             !ReadAt(handle + dir.AddressOfNameOrdinals + 2 * i, ordinal) ||
             !ReadAt(handle + dir.AddressOfFunctions + 4 * ordinal, functionRva))
             continue;
+        // Up to 256 bytes of name; near the end of the image each byte is checked on its own.
         char name[257] = {};
-        const size_t readable =
-            std::min<size_t>(256, IsValidBlockAddr(handle + nameRva, 256) ? 256 : 0);
+        const auto* text = reinterpret_cast<const char*>(handle + nameRva);
+        const bool wholeRange = IsValidBlockAddr(text, 256);
         for (size_t k = 0; k < 256; ++k) {
-            if (readable == 0 && !IsValidBlockAddr(handle + nameRva + k, 1)) break;
-            name[k] = *reinterpret_cast<const char*>(handle + nameRva + k);
-            if (!name[k]) break;
+            if (!wholeRange && !IsValidBlockAddr(text + k, 1)) break;
+            if ((name[k] = text[k]) == '\0') break;
         }
         TCrashFunctionInfo f;
         f.Name = name;
@@ -403,13 +408,18 @@ bool LoadModuleCLData(TCrashModuleInfo& info) {
         const uint8_t* data = nullptr;
         size_t size = 0;
         const bool own = info.Handle == OwnModule();
+        bool read = false;
         if (HasCLDataResource(info.Handle)) {
-            if (!FindResourceBytes(info.Handle, "CLDATA", data, size)) return false;
-            return ReadCLDataResource(data, size, info, g_enumerating, own);
+            read = FindResourceBytes(info.Handle, "CLDATA", data, size) &&
+                   ReadCLDataResource(data, size, info, g_enumerating, own);
+        } else {
+            std::vector<uint8_t> tail;
+            read = HasCLDataTrailer(info.Handle) && ReadTrailerBytes(info.Handle, tail) &&
+                   ReadCLDataTrailer(tail.data(), tail.size(), info, g_enumerating);
         }
-        std::vector<uint8_t> tail;
-        if (HasCLDataTrailer(info.Handle) && ReadTrailerBytes(info.Handle, tail))
-            return ReadCLDataTrailer(tail.data(), tail.size(), info, g_enumerating);
+        // Another module's running component publishes its live options.
+        if (read && !own) info.ExtraInformation.Options->LoadSharedData();
+        return read;
     } catch (...) {
         // A damaged block counts as absent.
     }

@@ -46,7 +46,7 @@ struct TDisAsm {
                                uint32_t& size) const;
 
     // The instruction at an address of this process; only readable memory is read. Text "??"
-    // and size 1 when the first byte cannot be read. Windows only.
+    // and size 1 when the first byte cannot be read (always in native builds).
     std::string GetInstruction(uint32_t address, uint32_t& size) const;
 };
 

@@ -157,22 +157,19 @@ private:
     std::vector<Record> items_;
 };
 
-// The unit's lists, made at start-up in this order and freed at shut-down. They live in the
-// one object whose construction and destruction bracket the program's run (constructed first,
-// destroyed last), so no other static object's destruction can leave them dangling.
-struct HookUnit {
-    HookUnit();
-    ~HookUnit();
+// The unit's lists, made at start-up in this order and freed at shut-down. Their holder is made
+// before the unit bodies below and destroyed after them, so shut-down still finds them.
+struct HookLists {
     std::unique_ptr<std::vector<TSaveDLLProc>> savedImports;
     std::unique_ptr<THookedMethodsList> hookedMethods;
     std::unique_ptr<std::vector<std::unique_ptr<TDetour>>> detours;
     std::unique_ptr<TrampolinePool> trampolines;
 };
-__attribute__((init_priority(101))) HookUnit g_hookUnit;
-auto& g_savedImports = g_hookUnit.savedImports;
-auto& g_hookedMethods = g_hookUnit.hookedMethods;
-auto& g_detours = g_hookUnit.detours;
-auto& g_trampolines = g_hookUnit.trampolines;
+__attribute__((init_priority(101))) HookLists g_hookLists;
+auto& g_savedImports = g_hookLists.savedImports;
+auto& g_hookedMethods = g_hookLists.hookedMethods;
+auto& g_detours = g_hookLists.detours;
+auto& g_trampolines = g_hookLists.trampolines;
 
 bool IsShortJump(const AsmShape& s) {
     return !s.twoByte && ((s.opcode >= 0x70 && s.opcode <= 0x7F) ||
@@ -343,13 +340,6 @@ void* ExportedAddress(const std::string& dllName, const std::string& procName) {
     return dll ? reinterpret_cast<void*>(GetProcAddress(dll, procName.c_str())) : nullptr;
 }
 
-HookUnit::HookUnit() {
-    SafeExec(&HookUnitInit, "ClHook.Init");
-}
-HookUnit::~HookUnit() {
-    SafeExec(&HookUnitDone, "ClHook.Done");
-}
-
 } // namespace
 
 void JumpToMem(void* at, const void* target) {
@@ -478,6 +468,10 @@ void HookUnitDone() {
         g_detours.reset();
     }
     g_trampolines.reset();
+}
+
+namespace {
+__attribute__((init_priority(101))) TUnitBodies g_unitBodies{"ClHook", HookUnitInit, HookUnitDone};
 }
 
 } // namespace kv::crash

@@ -13,8 +13,7 @@
 namespace kvtest {
 
 inline void InstallTestCodecs() {
-    kv::crash::CLDataCodecs = {&kv::crash::ZDecompress, &kv::crash::InitKey,
-                               &kv::crash::Decrypt};
+    kv::crash::CLDataCodecs = {&kv::crash::ZDecompress, &kv::crash::InitKey, &kv::crash::Decrypt};
 }
 
 inline std::string Deflate(const std::string& plain) {
@@ -36,7 +35,7 @@ inline std::string OptionsStream(const std::string& subject) {
     return stream.Data();
 }
 
-struct BlockSpec {
+struct BlockFields {
     uint16_t version = 6104;
     double date = 45000.5;
     std::string subject = "from the block";
@@ -46,7 +45,7 @@ struct BlockSpec {
 };
 
 // A CLDATA resource of data version 500 and later.
-inline std::string ResourceBlock(const BlockSpec& b) {
+inline std::string ResourceBlock(const BlockFields& b) {
     std::string s;
     Put<uint32_t>(s, kv::crash::kCLDataMagic);
     Put<uint16_t>(s, b.version);
@@ -69,8 +68,23 @@ inline std::string ResourceBlock(const BlockSpec& b) {
     return s;
 }
 
+// A CLDATA resource of a data version below 500: the options stream (of that version's layout),
+// the debug data, zlib-compressed from version 450 on.
+inline std::string OldResourceBlock(uint16_t version, const std::string& options,
+                                    const std::string& debug) {
+    std::string s;
+    Put<uint32_t>(s, kv::crash::kCLDataMagicOld);
+    Put<uint16_t>(s, version);
+    Put<double>(s, 40000.25);
+    std::string body = options;
+    Put<uint32_t>(body, static_cast<uint32_t>(debug.size()));
+    body += debug;
+    s += version >= 450 ? Deflate(body) : body;
+    return s;
+}
+
 // A CLDATA trailer as appended to a module file.
-inline std::string TrailerBlock(const BlockSpec& b) {
+inline std::string TrailerBlock(const BlockFields& b) {
     std::string body;
     Put<uint16_t>(body, b.version);
     Put<double>(body, b.date);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "CLDataBlocks.h"
 #include "crash/capture/ClDebugModules.h"
 
@@ -73,19 +76,52 @@ TEST_F(CLDataBlock, OwnModuleIsAskedOnce) {
 }
 
 TEST_F(CLDataBlock, Version601IsReadAs6001WithTheLongerHeader) {
-    kvtest::BlockSpec spec;
-    spec.version = 601;
+    kvtest::BlockFields fields;
+    fields.version = 601;
     g_asked.reply = "secret";
-    ASSERT_TRUE(ReadResource(kvtest::ResourceBlock(spec)));
+    ASSERT_TRUE(ReadResource(kvtest::ResourceBlock(fields)));
     EXPECT_EQ(info.ExtraInformation.CrashVersion, 6001);
     EXPECT_EQ(Subject(), "from the block");
     EXPECT_EQ(Debug(), "DEBUGDATA");
 }
 
+// An options stream of an older layout (the fixture files hold it behind its version word).
+std::string OptionsFixture(const char* name) {
+    std::ifstream in(std::string(KOLVANE_TEST_DATA) + "/crash/options_stream/" + name,
+                     std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    return bytes.size() > 2 ? bytes.substr(2) : std::string();
+}
+
+TEST_F(CLDataBlock, VersionsBelow500HoldOneStream) {
+    static const struct {
+        const char* name;
+        uint16_t version;
+        const char* layout;
+    } kCases[] = {
+        {"compressed, 450", 450, "layout_450"},
+        {"compressed, 499", 499, "layout_499"},
+        {"stored plain, 440", 440, "layout_440"},
+        {"stored plain, 399", 399, "layout_399"},
+    };
+    for (const auto& c : kCases) {
+        const std::string options = OptionsFixture(c.layout);
+        ASSERT_FALSE(options.empty()) << c.name;
+        info.ExtraInformation.DebugInformation.reset();
+        ASSERT_TRUE(ReadResource(kvtest::OldResourceBlock(c.version, options, "OLDDEBUG")))
+            << c.name;
+        EXPECT_EQ(info.ExtraInformation.CrashVersion, c.version) << c.name;
+        EXPECT_DOUBLE_EQ(info.ExtraInformation.CompilationDate, 40000.25) << c.name;
+        // The debug data starts where the options stream ended.
+        EXPECT_EQ(Debug(), "OLDDEBUG") << c.name;
+        EXPECT_EQ(g_asked.first, 0) << c.name; // no password before version 500
+    }
+}
+
 TEST_F(CLDataBlock, NewerVersionIsIgnored) {
-    kvtest::BlockSpec spec;
-    spec.version = 6105;
-    EXPECT_FALSE(ReadResource(kvtest::ResourceBlock(spec)));
+    kvtest::BlockFields fields;
+    fields.version = 6105;
+    EXPECT_FALSE(ReadResource(kvtest::ResourceBlock(fields)));
     EXPECT_EQ(kv::crash::LastCrashVersion, 6105);
     EXPECT_EQ(Subject(), "");
 }
@@ -113,9 +149,9 @@ TEST_F(CLDataBlock, DamagedBlocksFail) {
 }
 
 TEST_F(CLDataBlock, Trailer) {
-    kvtest::BlockSpec spec;
-    spec.version = 6200; // taken as stored: no ceiling for trailers
-    const std::string t = kvtest::TrailerBlock(spec);
+    kvtest::BlockFields fields;
+    fields.version = 6200; // taken as stored: no ceiling for trailers
+    const std::string t = kvtest::TrailerBlock(fields);
     const auto* bytes = reinterpret_cast<const uint8_t*>(t.data());
     EXPECT_EQ(kv::crash::CLDataTrailerLength(bytes + t.size() - 8), t.size());
     ASSERT_TRUE(kv::crash::ReadCLDataTrailer(bytes, t.size(), info, false));
@@ -126,13 +162,13 @@ TEST_F(CLDataBlock, Trailer) {
 }
 
 TEST(CLDataSymbols, FindById) {
-    kvtest::BlockSpec spec;
+    kvtest::BlockFields fields;
     for (uint8_t id : {3, 7}) {
-        spec.symbols += static_cast<char>(id);
-        kvtest::Put<uint32_t>(spec.symbols, 0x100u * id);
-        kvtest::Put<uint32_t>(spec.symbols, 0);
+        fields.symbols += static_cast<char>(id);
+        kvtest::Put<uint32_t>(fields.symbols, 0x100u * id);
+        kvtest::Put<uint32_t>(fields.symbols, 0);
     }
-    const std::string block = kvtest::ResourceBlock(spec);
+    const std::string block = kvtest::ResourceBlock(fields);
     const auto* bytes = reinterpret_cast<const uint8_t*>(block.data());
     uint32_t offset = 0;
     EXPECT_TRUE(kv::crash::FindCLDataSymbol(bytes, block.size(), 7, offset));
@@ -148,6 +184,29 @@ TEST(CLDataSymbols, FindById) {
 TEST(FileVersionText, Parts) {
     EXPECT_EQ(kv::crash::FileVersionText(0x00060001, 0x00000004), "6.1.0.4");
     EXPECT_EQ(kv::crash::FileVersionText(0, 0), "");
+}
+
+} // namespace
+
+namespace {
+
+TEST(THModuleStream, ReadsOnlyValidMemory) {
+    const std::string image("MZ\x90\0data", 8);
+    kv::crash::THModuleStream stream(reinterpret_cast<uintptr_t>(image.data()));
+    uint16_t mz = 0;
+    EXPECT_TRUE(stream.SecureRead(mz));
+    EXPECT_EQ(mz, 0x5A4D);
+    stream.SetPosition(4);
+    char text[4];
+    EXPECT_TRUE(stream.SecureRead(text, 4));
+    EXPECT_EQ(std::string(text, 4), "data");
+    EXPECT_EQ(stream.GetPosition(), 8);
+    EXPECT_EQ(stream.GetSize(), 0x7FFFFFFF);
+
+    kv::crash::THModuleStream nowhere(0x10);
+    uint32_t value = 0;
+    EXPECT_FALSE(nowhere.SecureRead(value));
+    EXPECT_EQ(nowhere.GetPosition(), 0);
 }
 
 } // namespace

@@ -211,10 +211,10 @@ TEST_F(ModuleRegistry, ResourceBlocksByVersion) {
         {"newer than the ceiling is ignored", 6105, false, CrashLogCurrentVersion},
     };
     for (const auto& c : kCases) {
-        kvtest::BlockSpec spec;
-        spec.version = c.stored;
+        kvtest::BlockFields fields;
+        fields.version = c.stored;
         FixtureCopy dll(std::string("block") + std::to_string(c.stored) + ".dll");
-        dll.AddResource("CLDATA", kvtest::ResourceBlock(spec));
+        dll.AddResource("CLDATA", kvtest::ResourceBlock(fields));
         const uintptr_t handle = dll.Load();
         ASSERT_NE(handle, 0u) << c.name;
         EXPECT_TRUE(IsCrashLogModule(handle)) << c.name;
@@ -224,7 +224,7 @@ TEST_F(ModuleRegistry, ResourceBlocksByVersion) {
         const PCrashModuleInfo info = ModuleInfoByHandle(handle);
         ASSERT_NE(info, nullptr) << c.name;
         EXPECT_EQ(info->ExtraInformation.CrashVersion, c.crashVersion) << c.name;
-        EXPECT_EQ(info->ExtraInformation.Options->EMailSubject(), c.read ? spec.subject : "")
+        EXPECT_EQ(info->ExtraInformation.Options->EMailSubject(), c.read ? fields.subject : "")
             << c.name;
         EXPECT_EQ(info->ExtraInformation.DebugInformation != nullptr, c.read) << c.name;
         ModulesList()->Clear();
@@ -232,10 +232,10 @@ TEST_F(ModuleRegistry, ResourceBlocksByVersion) {
 }
 
 TEST_F(ModuleRegistry, TrailerOnly) {
-    kvtest::BlockSpec spec;
-    spec.version = 6100;
+    kvtest::BlockFields fields;
+    fields.version = 6100;
     FixtureCopy dll("trailer.dll");
-    dll.Append(kvtest::TrailerBlock(spec));
+    dll.Append(kvtest::TrailerBlock(fields));
     const uintptr_t handle = dll.Load();
     ASSERT_NE(handle, 0u);
     EXPECT_FALSE(HasCLDataResource(handle));
@@ -244,9 +244,9 @@ TEST_F(ModuleRegistry, TrailerOnly) {
     const PCrashModuleInfo info = ModuleInfoByHandle(handle);
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->ExtraInformation.CrashVersion, 6100);
-    EXPECT_EQ(info->ExtraInformation.Options->EMailSubject(), spec.subject);
+    EXPECT_EQ(info->ExtraInformation.Options->EMailSubject(), fields.subject);
     ASSERT_NE(info->ExtraInformation.DebugInformation, nullptr);
-    EXPECT_EQ(info->ExtraInformation.DebugInformation->Data(), spec.debug);
+    EXPECT_EQ(info->ExtraInformation.DebugInformation->Data(), fields.debug);
 }
 
 TEST_F(ModuleRegistry, RefreshDropsUnloadedModules) {

@@ -2,6 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
+#include <regex>
+#include <string>
+#include <vector>
+
 #include "CodeListing.h"
 #include "crash/capture/ClDisAsm.h"
 
@@ -26,6 +32,44 @@ TEST(TDisAsm, SizesAgreeWithObjdumpOverOurCode) {
         ASSERT_EQ(size, insn.bytes.size()) << insn.line << " -> " << text;
     }
     EXPECT_GT(checked, listing.size() * 9 / 10);
+}
+
+// The general, MMX and XMM registers an instruction names, sorted (objdump writes them in the
+// other order); segment registers that objdump adds for implicit operands and x87 stack
+// registers (written one-operand here) are left out.
+std::string RegisterNames(const std::string& text, bool percent) {
+    static const std::regex kPlain(R"(\b(e?[abcd]x|[abcd][lh]|e?[sd]i|e?[sb]p|x?mm[0-7])\b)",
+                                   std::regex::icase);
+    static const std::regex kPercent(R"(%(e?[abcd]x|[abcd][lh]|e?[sd]i|e?[sb]p|x?mm[0-7])\b)");
+    std::vector<std::string> names;
+    for (std::sregex_iterator it(text.begin(), text.end(), percent ? kPercent : kPlain), end;
+         it != end; ++it) {
+        std::string n = (*it)[1].str();
+        for (auto& ch : n) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        names.push_back(n);
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const auto& n : names) joined += n + " ";
+    return joined;
+}
+
+TEST(TDisAsm, RegistersAgreeWithObjdumpOverOurCode) {
+    const auto listing = kvtest::ReadCodeListing();
+    ASSERT_GT(listing.size(), 10000u);
+    const kv::crash::TDisAsm da{};
+    for (const auto& insn : listing) {
+        const uint8_t first = insn.bytes[0];
+        if (first == 0xF0 || first == 0xF2 || first == 0xF3 || first == 0x9B) continue;
+        if (insn.bytes == std::vector<uint8_t>{0x66, 0x90}) continue; // nop, or xchg ax, ax
+        auto bytes = insn.bytes;
+        bytes.resize(bytes.size() + 16, 0);
+        uint32_t size = 0;
+        const std::string text = da.GetInstruction(bytes.data(), bytes.size(), 0x401000, size);
+        const std::string theirs = insn.text.substr(0, insn.text.find('<'));
+        ASSERT_EQ(RegisterNames(text, false), RegisterNames(theirs, true))
+            << insn.line << " -> " << text;
+    }
 }
 
 // In this process: the first instruction of a system routine, and an address that cannot be

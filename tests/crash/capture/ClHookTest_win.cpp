@@ -267,3 +267,22 @@ TEST(HookVirtualMethod, TwiceReturnsTheOriginal) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GetFunctionSize, InThisProcess) {
+    // jecxz (2 bytes), mov eax, 1 (5 bytes), ret.
+    EXPECT_EQ(kv::crash::GetFunctionSize(reinterpret_cast<const void*>(&ShortJumpFn), 64), 8u);
+
+    // Code running into a reserved page: reading further would fault, so the size is 1.
+    auto* page = static_cast<uint8_t*>(VirtualAlloc(nullptr, 0x2000, MEM_RESERVE, PAGE_NOACCESS));
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(VirtualAlloc(page, 0x1000, MEM_COMMIT, PAGE_READWRITE), nullptr);
+    std::memset(page + 0xFF0, 0x90, 0x10);
+    EXPECT_EQ(kv::crash::GetFunctionSize(page + 0xFF0, 0x100), 1u);
+    page[0xFFF] = 0xC3;
+    EXPECT_EQ(kv::crash::GetFunctionSize(page + 0xFF0, 0x100), 0x10u);
+    VirtualFree(page, 0, MEM_RELEASE);
+}
+
+} // namespace

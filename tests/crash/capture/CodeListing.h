@@ -14,8 +14,8 @@ struct ListedInstruction {
     std::string line; // the whole line, for messages
 };
 
-// Instructions whose bytes objdump could decode, in listing order.
-inline std::vector<ListedInstruction> ReadCodeListing() {
+// Instructions whose bytes objdump could decode, in listing order; read once per run.
+inline std::vector<ListedInstruction> LoadCodeListing() {
     std::vector<ListedInstruction> out;
 #ifdef KOLVANE_CODE_LISTING
     std::ifstream in(KOLVANE_CODE_LISTING);
@@ -35,6 +35,11 @@ inline std::vector<ListedInstruction> ReadCodeListing() {
     }
 #endif
     return out;
+}
+
+inline const std::vector<ListedInstruction>& ReadCodeListing() {
+    static const std::vector<ListedInstruction> listing = LoadCodeListing();
+    return listing;
 }
 
 } // namespace kvtest

@@ -98,7 +98,12 @@ TEST(TCrashLockedList, ThreadsAddWithoutLosingRecords) {
                 auto f = std::make_unique<TCrashFunctionInfo>();
                 f->Addr = static_cast<uintptr_t>(t * 1000 + i);
                 list.Add(std::move(f));
-                if (i % 50 == 0) list.Delete(list.Count() - 1);
+                if (i % 50 == 0) {
+                    // Count and Delete as one step: another thread may delete in between.
+                    list.Lock();
+                    list.Delete(list.Count() - 1);
+                    list.Unlock();
+                }
             }
         });
     }

@@ -1,0 +1,38 @@
+#pragma once
+// Links between the framework's modules that no user of the framework calls.
+#include <windows.h>
+
+#include <string>
+
+namespace kv {
+class TObject;
+class TControl;
+class TWinControl;
+class TPopupMenu;
+class TCustomForm;
+} // namespace kv
+
+namespace kv::detail {
+
+// Inside a catch block: hands the current exception to the application's handling; never
+// throws.
+void HandleEscapedException(TObject* sender) noexcept;
+// Shows the control's pop-up menu at a screen point (from WM_CONTEXTMENU); false when there
+// is none to show.
+bool PopupContextMenu(TControl* control, POINT screen);
+// A WM_COMMAND from a menu (no control window): runs the item with that command id.
+bool DispatchMenuCommand(UINT id);
+// WM_MENUSELECT: the hint of the selected item (empty when none) for the automatic hints.
+void MenuSelected(TCustomForm* form, HMENU menu, UINT item, UINT flags);
+// Ensures the common controls are initialised (before their classes are looked up).
+void InitCommonControlsOnce();
+// True when the window class atom was registered by the framework.
+bool IsOurClass(ATOM atom);
+// The application's module handle.
+HINSTANCE Instance();
+// The position of the '&' mnemonic letter of a caption matches ch (either case).
+bool IsAccel(char16_t ch, const std::u16string& caption);
+// The caption without '&' markers ("&&" stays one '&').
+std::u16string StripAccel(const std::u16string& caption);
+
+} // namespace kv::detail

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "UiTestSupport.h"
+#include "base/MessagePump.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+#include "ui/StdCtrls.h"
+#include "ui/TCursorHourGlass.h"
+
+namespace {
+
+TEST(Application, AnsiCodePageIsJapanese) {
+    EXPECT_EQ(GetACP(), 932u);
+}
+
+// A shown form with one button.
+struct ButtonForm {
+    ButtonForm() : form(kv::Application), button(kv::Create<kv::TButton>(&form)) {
+        button->SetParent(&form);
+        button->SetCaption(u"Go");
+        form.Show();
+    }
+    ~ButtonForm() { form.Hide(); }
+    kv::TForm form;
+    kv::TButton* button;
+};
+
+TEST(Application, AThrowInAnEventHandlerReachesTheExceptionHandling) {
+    ButtonForm f;
+    f.button->OnClick = [](kv::TObject*) { throw kv::Exception(u"boom"); };
+    kv::TObject* sender = nullptr;
+    std::u16string message;
+    kv::Application->OnException = [&](kv::TObject* s, const kv::Exception& e) {
+        sender = s;
+        message = e.Message();
+    };
+    SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    kv::Application->OnException = nullptr;
+    EXPECT_EQ(message, u"boom");
+    EXPECT_EQ(sender, &f.form); // caught where the click was dispatched: the parent's window
+    // The program goes on: the next click works.
+    bool clicked = false;
+    f.button->OnClick = [&](kv::TObject*) { clicked = true; };
+    SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(clicked);
+}
+
+TEST(Application, ExceptionsWithoutAHandlerAreShownThroughTheMessageService) {
+    kvtest::TestServices services;
+    ButtonForm f;
+    f.button->OnClick = [](kv::TObject*) { throw std::runtime_error("plain failure"); };
+    SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].text, u"plain failure");
+    EXPECT_EQ(services.boxes[0].caption, u"KolvaneTest");
+    EXPECT_EQ(services.boxes[0].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+}
+
+TEST(Application, TheHookSlotDecidesWhetherTheOwnHandlingRuns) {
+    kvtest::TestServices services;
+    ButtonForm f;
+    f.button->OnClick = [](kv::TObject*) { throw kv::Exception(u"hooked"); };
+    int hookCalls = 0;
+    bool answer = false;
+    kv::Application->SetHandleExceptionHook([&](kv::TObject*) {
+        ++hookCalls;
+        // The exception is still the current one inside the hook.
+        try {
+            throw;
+        } catch (const kv::Exception& e) {
+            EXPECT_EQ(e.Message(), u"hooked");
+        }
+        return answer;
+    });
+    SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(hookCalls, 1);
+    EXPECT_TRUE(services.boxes.empty());
+    answer = true;
+    SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(hookCalls, 2);
+    EXPECT_EQ(services.boxes.size(), 1u);
+    kv::Application->SetHandleExceptionHook(nullptr);
+}
+
+TEST(Application, TheIdleHandlerThatClearsItselfRunsOnce) {
+    int runs = 0;
+    kv::Application->OnIdle = [&](kv::TObject* sender, bool& done) {
+        EXPECT_EQ(sender, kv::Application);
+        ++runs;
+        kv::Application->OnIdle = nullptr; // the slot may be cleared while its handler runs
+        done = true;
+    };
+    EXPECT_TRUE(kvtest::PumpUntil([&] { return runs > 0; }));
+    for (int i = 0; i < 5; ++i) {
+        PostMessageW(kv::Application->Handle(), WM_NULL, 0, 0);
+        kv::Application->HandleMessage(); // the message
+        PostMessageW(kv::Application->Handle(), WM_NULL, 0, 0);
+        kv::Application->ProcessMessages();
+    }
+    kvtest::PumpUntil([] { return false; }, 100); // more idle moments
+    EXPECT_EQ(runs, 1);
+}
+
+TEST(Application, ProcessMessagesDeliversAClickThatALongLoopThenSees) {
+    ButtonForm f;
+    bool clicked = false;
+    f.button->OnClick = [&](kv::TObject*) { clicked = true; };
+    kv::Application->ProcessMessages(); // a time slice starts now
+    PostMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    kv::PumpMessages(); // too early: the slice has not passed
+    EXPECT_FALSE(clicked);
+    // Long work calls the base layer's pump all the time; the application handles messages
+    // once a time slice has passed.
+    int pumps = 0;
+    for (const DWORD start = GetTickCount(); !clicked && GetTickCount() - start < 5000; ++pumps)
+        kv::PumpMessages();
+    EXPECT_TRUE(clicked);
+    EXPECT_GT(pumps, 1);
+}
+
+TEST(Application, HelpCallsGoThroughTheHelpService) {
+    kvtest::TestServices services;
+    kv::Application->SetHelpFile(u"C:\\prog\\KOLVANE.CHM");
+    kv::Application->HelpShowTableOfContents();
+    kv::Application->HelpContext(15);
+    ASSERT_EQ(services.helpCalls.size(), 2u);
+    EXPECT_EQ(services.helpCalls[0].command, kv::THelpCommand::Contents);
+    EXPECT_EQ(services.helpCalls[1].command, kv::THelpCommand::Context);
+    EXPECT_EQ(services.helpCalls[1].context, 15);
+    EXPECT_EQ(services.helpCalls[1].file, u"C:\\prog\\KOLVANE.CHM");
+}
+
+TEST(CursorHourGlass, NestedObjectsRestoreTheCursorFromBeforeTheOuterOne) {
+    kv::Screen->SetCursor(kv::crDefault);
+    {
+        kv::TCursorHourGlass outer(kv::crHourGlass);
+        EXPECT_EQ(kv::Screen->Cursor(), kv::crHourGlass);
+        {
+            kv::TCursorHourGlass inner(kv::crHourGlass);
+            EXPECT_EQ(kv::Screen->Cursor(), kv::crHourGlass);
+        }
+        EXPECT_EQ(kv::Screen->Cursor(), kv::crHourGlass);
+    }
+    EXPECT_EQ(kv::Screen->Cursor(), kv::crDefault);
+}
+
+TEST(CursorHourGlass, TheCursorComesBackWhenAnExceptionLeaves) {
+    kv::Screen->SetCursor(kv::crDefault);
+    try {
+        kv::TCursorHourGlass busy;
+        throw kv::Exception(u"x");
+    } catch (const kv::Exception&) {}
+    EXPECT_EQ(kv::Screen->Cursor(), kv::crDefault);
+}
+
+} // namespace
