@@ -233,6 +233,13 @@ TEST_F(MainWindowTest, OpeningACsvFileFillsGridKeyListAndKeyColour) {
         EXPECT_EQ(form->StatusBar1->SimpleText(), u"CSVファイルを開きました。");
     }
     EXPECT_TRUE(services.boxes.empty());
+    // The buttons of the file boxes run the same commands.
+    services.fileAnswer = false;
+    form->EditLeftFileName->RightButtonClick();
+    form->EditRightFileName->RightButtonClick();
+    EXPECT_EQ(services.fileRequests.size(), 4u);
+    EXPECT_EQ(form->EditLeftFileName->RightButtonHint(), u"CSVファイルを選択します。");
+    ASSERT_NE(form->LeftCsv, nullptr); // a cancelled dialog changes nothing
 }
 
 TEST_F(MainWindowTest, TitleBoxMakesTheFirstLineAFixedRow) {
