@@ -128,8 +128,7 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner) {
     };
     LeftGrid = makeGrid(GroupBoxLeft, PopupMenuCsvGridLeft, 0);
     RightGrid = makeGrid(GroupBoxRight, PopupMenuCsvGridRight, 1);
-    // Drop target registration happens whenever the window is made (CreateWindowHandleDone).
-    if (HandleAllocated()) DragAcceptFiles(Handle(), TRUE);
+    // The window accepts dropped files from whenever it is made (CreateWindowHandleDone).
 
     ActionFileNewExecute(nullptr);
     Config.Load(TConfig::GetFileName());
@@ -151,6 +150,7 @@ TFormMain::~TFormMain() {
 
 void TFormMain::CreateWindowHandleDone() {
     TForm::CreateWindowHandleDone();
+    // A drop target for shell files; made again with the window.
     DragAcceptFiles(Handle(), TRUE);
 }
 

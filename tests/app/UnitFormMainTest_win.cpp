@@ -186,6 +186,7 @@ TEST_F(MainWindowTest, ActionsMenusAndToolBarAreAsDescribed) {
     EXPECT_EQ(form->GroupBoxRight->Caption(), u"右CSVファイル");
     EXPECT_EQ(form->CheckBoxLeftRowName->Caption(), u"一行目は列名(&G)");
     form->HandleNeeded();
+    EXPECT_TRUE(GetWindowLongW(form->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     EXPECT_EQ(form->ClientWidth(), 572);
     EXPECT_EQ(form->ClientHeight(), 508);
     EXPECT_EQ(form->GroupBoxLeft->Height(), 196);
