@@ -21,15 +21,27 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${KOLVANE_RUN_INNER:-}" ]; then
 fi
 [ -n "${KOLVANE_RUN_SETUP_DONE:-}" ] || bash scripts/setup.sh
 
+# Quiet when it works; the whole output when it does not.
+quietly() {
+  local log
+  log=$(mktemp)
+  if ! "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    return 1
+  fi
+  rm -f "$log"
+}
+
 gen=()
 command -v ninja >/dev/null && gen=(-G Ninja)
 if [ ! -f build/win32/CMakeCache.txt ]; then
   echo "== configuring the Windows build (i686, MinGW-w64)"
-  cmake -S . -B build/win32 "${gen[@]}" -DCMAKE_BUILD_TYPE=Release \
-    --toolchain "$root/cmake/mingw-i686.cmake" >/dev/null
+  quietly cmake -S . -B build/win32 "${gen[@]}" -DCMAKE_BUILD_TYPE=Release \
+    --toolchain "$root/cmake/mingw-i686.cmake"
 fi
 echo "== building kolvane.exe"
-cmake --build build/win32 --target kolvane -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+quietly cmake --build build/win32 --target kolvane -j "$(nproc 2>/dev/null || echo 2)"
 program=$root/build/win32/kolvane.exe
 
 # A Unix path as Wine sees it (drive Z: is the Unix root).
