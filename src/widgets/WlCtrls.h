@@ -131,6 +131,8 @@ protected:
     void HandleMouseLeave(TControl* control) override;
     void HandleEnabledChanged() override;
     void HandleFontChanged() override;
+    // The mnemonic of the drawn caption (a kind button's window text is empty).
+    bool HandleWantKey(int key, TShiftState shift, const std::u16string& keyText) override;
 
 private:
     friend class TWlImgBtnActionLink;

@@ -17,6 +17,20 @@ std::unique_ptr<TImageList>& KindImagesSlot() {
 
 constexpr UINT_PTR kAnimateTimer = 1;
 
+// Whether ch is the '&' mnemonic of the caption (letters in either case).
+bool IsMnemonic(char16_t ch, const std::u16string& caption) {
+    const auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&') continue;
+        if (caption[i + 1] == u'&') {
+            ++i;
+            continue;
+        }
+        return upper(caption[i + 1]) == upper(ch);
+    }
+    return false;
+}
+
 UINT AlignmentFlag(TAlignment a) {
     return a == taLeftJustify ? DT_LEFT : a == taRightJustify ? DT_RIGHT : DT_CENTER;
 }
@@ -514,6 +528,16 @@ void TWlCustomImageButton::HandleMouseLeave(TControl* control) {
 void TWlCustomImageButton::HandleEnabledChanged() {
     TWlCustomButton::HandleEnabledChanged();
     Invalidate();
+}
+
+bool TWlCustomImageButton::HandleWantKey(int key, TShiftState shift,
+                                         const std::u16string& keyText) {
+    if (!Caption().empty() || kind_ == bkCustom)
+        return TWlCustomButton::HandleWantKey(key, shift, keyText);
+    if (!IsMnemonic(static_cast<char16_t>(key), GetDrawnCaption()) || !CanFocus()) return false;
+    SetFocus();
+    Click();
+    return true;
 }
 
 void TWlCustomImageButton::HandleFontChanged() {

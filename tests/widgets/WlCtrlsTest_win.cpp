@@ -487,3 +487,27 @@ TEST(WlImgBtn, ImagesFollowTheActionAndLeaveWithTheirList) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(WlImgBtn, KindCaptionMnemonicClicks) {
+    using namespace kv;
+    TForm form(Application);
+    auto* retry = new TWlImgBtn(nullptr);
+    retry->SetParent(&form);
+    retry->SetKind(bkRetry); // "再試行(&R)", modal result Retry
+    form.Show();
+    kvtest::PumpPending();
+    EXPECT_FALSE(retry->DialogChar(u'x'));
+    EXPECT_EQ(form.ModalResult(), mrNone);
+    EXPECT_TRUE(retry->DialogChar(u'r'));
+    EXPECT_EQ(form.ModalResult(), mrRetry);
+    // With a caption of its own, the caption's mnemonic.
+    retry->SetCaption(u"&Again");
+    form.SetModalResult(mrNone);
+    EXPECT_FALSE(retry->DialogChar(u'r'));
+    EXPECT_TRUE(retry->DialogChar(u'a'));
+    EXPECT_EQ(form.ModalResult(), mrRetry);
+}
+
+} // namespace
