@@ -133,48 +133,4 @@ int MessageDlgPos(const std::u16string& text, TMsgDlgType type, TMsgDlgButtons b
     return form.ShowModal();
 }
 
-bool InputQuery(const std::u16string& caption, const std::u16string& prompt,
-                std::u16string& value) {
-    TForm form(nullptr);
-    form.SetBorderStyle(bsDialog);
-    form.SetBorderIcons(biSystemMenu);
-    form.SetPosition(poScreenCenter);
-    form.SetCaption(caption);
-    const SIZE promptSize = TextSize(form.Font(), prompt, 400);
-    const int clientWidth = std::max<int>(280, promptSize.cx + 2 * kMargin);
-    auto* label = Create<TLabel>(&form);
-    label->SetParent(&form);
-    label->SetAutoSize(false);
-    label->SetShowAccelChar(false);
-    label->SetBounds(kMargin, kMargin, promptSize.cx, promptSize.cy);
-    label->SetCaption(prompt);
-    auto* edit = Create<TEdit>(&form);
-    edit->SetName(u"Edit");
-    edit->SetParent(&form);
-    const int editTop = kMargin + promptSize.cy + 4;
-    edit->SetBounds(kMargin, editTop, clientWidth - 2 * kMargin, 21);
-    edit->SetText(value);
-    const int buttonTop = editTop + 21 + kMargin;
-    const int rowWidth = 2 * kButtonWidth + kButtonGap;
-    auto* ok = Create<TButton>(&form);
-    ok->SetParent(&form);
-    ok->SetBounds((clientWidth - rowWidth) / 2, buttonTop, kButtonWidth, kButtonHeight);
-    ok->SetCaption(u"OK");
-    ok->SetModalResult(mrOk);
-    ok->SetDefault(true);
-    auto* cancel = Create<TButton>(&form);
-    cancel->SetParent(&form);
-    cancel->SetBounds(ok->Left() + kButtonWidth + kButtonGap, buttonTop, kButtonWidth,
-                      kButtonHeight);
-    cancel->SetCaption(u"キャンセル");
-    cancel->SetModalResult(mrCancel);
-    cancel->SetCancel(true);
-    form.SetClientSize(clientWidth, buttonTop + kButtonHeight + kMargin);
-    form.SetActiveControl(edit);
-    form.OnShow = [edit](TObject*) { edit->SelectAll(); };
-    if (form.ShowModal() != mrOk) return false;
-    value = edit->Text();
-    return true;
-}
-
 } // namespace kv

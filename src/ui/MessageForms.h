@@ -1,7 +1,7 @@
 #pragma once
-// Message and input forms made of the framework's own controls, in place of the system's
-// message box where a form must recognise, place and answer the box it opened: the message
-// form's window class is "TMessageForm" and the input prompt is a plain "TForm". Both run
+// The message form: a message box made of the framework's own controls, in place of the
+// system's message box where a form must recognise, place and answer the box it opened (its
+// window class is "TMessageForm"; the input prompt of Dialogs.h is a plain "TForm"). It runs
 // modally over the active form. Interface thread only.
 #include <string>
 
@@ -10,7 +10,6 @@
 namespace kv {
 
 class TLabel;
-class TEdit;
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 using TMsgDlgButtons = unsigned;
@@ -37,10 +36,5 @@ private:
 // the form was closed otherwise).
 int MessageDlgPos(const std::u16string& text, TMsgDlgType type, TMsgDlgButtons buttons, int x,
                   int y);
-
-// The input prompt: a form (window class "TForm") with the caption, the prompt above an edit
-// box holding value, OK and Cancel, centred on the screen. True and value replaced by the
-// edited text when OK closed it; false, value unchanged, otherwise.
-bool InputQuery(const std::u16string& caption, const std::u16string& prompt, std::u16string& value);
 
 } // namespace kv

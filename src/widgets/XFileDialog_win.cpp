@@ -9,6 +9,7 @@
 #include "base/FileSystem.h"
 #include "ui/Application.h"
 #include "ui/ClassRegistry.h"
+#include "ui/Dialogs.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
 #include "ui/ImgList.h"

@@ -108,35 +108,4 @@ TEST(MessageForms, MessageFormAtItsPlaceAnswersWithThePressedButton) {
     }
 }
 
-TEST(MessageForms, InputQueryIsAPlainFormWithAnEditBox) {
-    static const struct {
-        const char* name;
-        const wchar_t* press;
-        bool result;
-        const char* value;
-    } kCases[] = {
-        {"OK takes the text", L"OK", true, "新しい値"},
-        {"Cancel keeps the value", L"キャンセル", false, "前の値"},
-    };
-    for (const auto& c : kCases) {
-        kvtest::ModalWatchdog watchdog;
-        std::u16string caption, shownValue;
-        Answerer answerer(L"TForm", [&](HWND prompt) {
-            caption = TextOf(prompt);
-            HWND edit = FindWindowExW(prompt, nullptr, L"TEdit", nullptr);
-            shownValue = TextOf(edit);
-            SetWindowTextW(edit, L"新しい値");
-            PostMessageW(FindWindowExW(prompt, nullptr, L"TButton", c.press), BM_CLICK, 0, 0);
-        });
-        std::u16string value = u"前の値";
-        const bool result = kv::InputQuery(u"検索", u"検索文字列", value);
-        EXPECT_TRUE(answerer.Answered()) << c.name;
-        EXPECT_FALSE(watchdog.Fired()) << c.name;
-        EXPECT_EQ(result, c.result) << c.name;
-        EXPECT_EQ(Utf16ToUtf8(value), c.value) << c.name;
-        EXPECT_EQ(Utf16ToUtf8(caption), "検索") << c.name;
-        EXPECT_EQ(Utf16ToUtf8(shownValue), "前の値") << c.name;
-    }
-}
-
 } // namespace
