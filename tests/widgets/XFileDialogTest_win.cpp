@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <process.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -43,10 +44,23 @@ std::string Joined(Names names) {
     return s;
 }
 
+// A folder left by a stopped run of an earlier process with the same id may hold read-only
+// files; they are made deletable before the folder is made afresh.
+struct LeftoverMadeDeletable {
+    explicit LeftoverMadeDeletable(const std::string& name) {
+        const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                          ("kolvane_" + std::to_string(_getpid()) + "_" + name);
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+};
+
 // A folder of files with Japanese names, a few of which the list never shows.
 class FileDialogFolder : public ::testing::Test {
 protected:
-    FileDialogFolder() : folder_("filedlg") {
+    FileDialogFolder() : leftover_("filedlg"), folder_("filedlg") {
         for (const char16_t* name :
              {u"売上データ.csv", u"売上データ2.CSV", u"顧客一覧.csv", u"在庫.Csv", u"Box集計.csv",
               u"apple.csv", u"顧客メモ.txt", u"TAX.txt", u"README", u"余分.csvx",
@@ -69,6 +83,7 @@ protected:
         return reinterpret_cast<const wchar_t*>(s.c_str());
     }
 
+    LeftoverMadeDeletable leftover_;
     kvtest::TempFolder folder_;
 };
 
