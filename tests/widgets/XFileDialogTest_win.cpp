@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -304,6 +305,40 @@ TEST_F(FileDialogFolder, ListedEventReplacesTheDirectoryLine) {
     EXPECT_TRUE(shortened == Dir() || shortened.find(u"...") != std::u16string::npos)
         << Utf16ToUtf8(shortened);
     EXPECT_TRUE(Dir().ends_with(shortened.substr(shortened.find_last_of(u"\\") + 1)));
+}
+
+TEST_F(FileDialogFolder, CustomDrawingSeesEveryRow) {
+    kv::TplOpenDialog d(nullptr);
+    d.SetDirectory(Dir());
+    d.SetFileExt(u".csv");
+    std::set<int> prePainted, postPainted;
+    bool argumentsRight = true;
+    d.OnAdvancedCustomDrawItem = [&](kv::TObject* sender, int item, kv::TCustomDrawState,
+                                     kv::TCustomDrawStage stage, bool& defaultDraw, HIMAGELIST,
+                                     kv::TXFileDialogDataList* items) {
+        argumentsRight = argumentsRight && sender == d.ListView() &&
+                         items == kv::TplCustomFileDialog::DataList() &&
+                         d.ListView()->Canvas().Handle() != nullptr;
+        if (stage == kv::cdPrePaint) {
+            prePainted.insert(item);
+            // The first row draws itself: no default drawing, so no after-paint call.
+            defaultDraw = item != 0;
+        } else if (stage == kv::cdPostPaint) {
+            postPainted.insert(item);
+        }
+    };
+    const Outcome o = ExecuteDriven(d, {[&] {
+                                            if (!Shown(d)) return false;
+                                            RedrawWindow(d.ListView()->Handle(), nullptr, nullptr,
+                                                         RDW_INVALIDATE | RDW_UPDATENOW);
+                                            return prePainted.size() == 6;
+                                        },
+                                        CancelWhenShown(d)});
+    EXPECT_TRUE(o.finished && !o.timedOut);
+    EXPECT_TRUE(argumentsRight);
+    EXPECT_EQ(prePainted, (std::set<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(postPainted.count(0), 0u);
+    EXPECT_EQ(postPainted.count(5), 1u);
 }
 
 // ---- execute ----------------------------------------------------------------------------------
