@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace kvtest {
+#include "UiTestSupport.h"  // PumpUntil
 
-// Handles messages until done() is true or timeoutMs passed; returns done().
-bool PumpUntil(const std::function<bool()>& done, unsigned timeoutMs = 5000);
+namespace kvtest {
 
 // Plays steps from a thread timer, one at a time: a step returns true when it has done its
 // part (the next step runs at a later tick), false to be asked again. Steps only post

@@ -42,14 +42,6 @@ BOOL CALLBACK CancelShellDialog(HWND wnd, LPARAM) {
 
 } // namespace
 
-bool PumpUntil(const std::function<bool()>& done, unsigned timeoutMs) {
-    const DWORD start = GetTickCount();
-    const UINT_PTR tick = SetTimer(nullptr, 0, 20, nullptr);
-    while (!done() && GetTickCount() - start < timeoutMs) kv::Application->HandleMessage();
-    KillTimer(nullptr, tick);
-    return done();
-}
-
 StepDriver::StepDriver(std::vector<std::function<bool()>> steps, unsigned timeoutMs)
     : steps_(std::move(steps)), start_(GetTickCount()), timeoutMs_(timeoutMs),
       timer_(SetTimer(nullptr, 0, 30, &Tick)) {
