@@ -1,0 +1,114 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "../capture/CrashTestSupport.h"
+#include "PngReader.h"
+#include "crash/report/ClScreenshot.h"
+
+namespace {
+
+using namespace kv::crash;
+
+// A visible pure-green window of this process, painted before the capture.
+class GreenWindow {
+public:
+    GreenWindow() {
+        WNDCLASSA cls{};
+        cls.lpfnWndProc = DefWindowProcA;
+        cls.hInstance = GetModuleHandleA(nullptr);
+        cls.hbrBackground = brush_;
+        cls.lpszClassName = "KvScreenshotTestWindow";
+        RegisterClassA(&cls);
+        window_ = CreateWindowExA(WS_EX_TOPMOST, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE, 40,
+                                  30, 120, 90, nullptr, nullptr, cls.hInstance, nullptr);
+        UpdateWindow(window_);
+        MSG msg;
+        for (int i = 0; i < 20; ++i) {
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            Sleep(10);
+        }
+    }
+    ~GreenWindow() {
+        DestroyWindow(window_);
+        DeleteObject(brush_);
+    }
+    HWND Handle() const { return window_; }
+
+private:
+    HBRUSH brush_ = CreateSolidBrush(RGB(0, 255, 0));
+    HWND window_ = nullptr;
+};
+
+struct HookScope {
+    ~HookScope() { ScreenshotHooks = {}; }
+};
+
+TEST(ClScreenshotWin, CapturesTheMonitorsOfTheProcessWindowsAsPalettePng) {
+    GreenWindow green;
+    ASSERT_TRUE(green.Handle());
+    HookScope scope;
+    static HWND focus;
+    focus = green.Handle();
+    ScreenshotHooks.ReportFocusWindow = [] { return reinterpret_cast<uintptr_t>(focus); };
+    ScreenshotHooks.ReportCursor = [](uintptr_t& cursor, int& x, int& y) {
+        cursor = 0; // no cursor drawn
+        x = y = 0;
+        return true;
+    };
+
+    kv::TMemoryStream out;
+    SaveScreenshotToStream(out);
+    const kvtest::PngImage png = kvtest::ReadPng(out.Data());
+    ASSERT_EQ(png.Width, static_cast<uint32_t>(GetSystemMetrics(SM_CXSCREEN)));
+    ASSERT_EQ(png.Height, static_cast<uint32_t>(GetSystemMetrics(SM_CYSCREEN)));
+    auto colorAt = [&](int x, int y) {
+        const auto index = static_cast<uint8_t>(png.Pixels[y * (png.Width + 1) + 1 + x]);
+        return TPngColor{uint8_t(png.Palette[index * 3]), uint8_t(png.Palette[index * 3 + 1]),
+                         uint8_t(png.Palette[index * 3 + 2])};
+    };
+    // Inside: the window's own green; its two outer rings: the red focus frame.
+    EXPECT_EQ(colorAt(100, 70), (TPngColor{0, 255, 0}));
+    EXPECT_EQ(colorAt(40, 70), (TPngColor{255, 0, 0}));
+    EXPECT_EQ(colorAt(41, 70), (TPngColor{255, 0, 0}));
+    EXPECT_EQ(colorAt(42, 70), (TPngColor{0, 255, 0}));
+    EXPECT_EQ(colorAt(100, 119), (TPngColor{255, 0, 0}));
+}
+
+TEST(ClScreenshotWin, SavesTheFileAndReleases) {
+    GreenWindow green;
+    kvtest::TempDir dir("shot_file");
+    const std::string name = dir.Ansi("Screenshot.png");
+    SaveScreenshot(name);
+    const std::string bytes = kvtest::TempFolder::Read(dir.Path(u"Screenshot.png"));
+    const kvtest::PngImage png = kvtest::ReadPng(bytes);
+    EXPECT_GT(png.Width, 0u);
+    // Released: a later save has nothing to write.
+    std::filesystem::remove(dir.FsPath() / "Screenshot.png");
+    SaveCapturedScreenshot(name);
+    EXPECT_FALSE(std::filesystem::exists(dir.FsPath() / "Screenshot.png"));
+}
+
+TEST(ClScreenshotWin, ActiveWindowOnlyCapturesTheForegroundWindowOrTheDesktop) {
+    HookScope scope;
+    static TCrashModuleOptions options("");
+    auto sends = options.CommonSendOptions();
+    sends.Include(sndUseOnlyActiveWindow);
+    options.SetCommonSendOptions(sends);
+    ScreenshotHooks.CurrentCrashLogOptions = []() -> const TCrashModuleOptions* {
+        return &options;
+    };
+    HWND window = GetForegroundWindow();
+    if (!window) window = GetDesktopWindow();
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(window, &r));
+    kv::TMemoryStream out;
+    SaveScreenshotToStream(out);
+    const kvtest::PngImage png = kvtest::ReadPng(out.Data());
+    EXPECT_EQ(png.Width, static_cast<uint32_t>(std::max<LONG>(1, r.right - r.left)));
+    EXPECT_EQ(png.Height, static_cast<uint32_t>(std::max<LONG>(1, r.bottom - r.top)));
+}
+
+} // namespace
