@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "crash/report/ClReportValues.h"
+
+namespace {
+
+using namespace kv::crash;
+
+TEST(ClReportValues, FormatDuration) {
+    const struct {
+        const char* name;
+        double days;
+        const char* text;
+    } cases[] = {
+        {"thirty seconds", 30.0 / 86400, "30 seconds"},
+        {"one minute", 1.0 / 1440, "1 minute, 0 second"},
+        {"one and a half days", 1.5, "1 day, 12 hours, 0 second"},
+        {"one second", 1.0 / 86400, "1 second"},
+        {"zero", 0, "0 second"},
+        {"all units", 2 + (3 * 3600 + 4 * 60 + 5) / 86400.0,
+         "2 days, 3 hours, 4 minutes, 5 seconds"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatDuration(c.days), c.text) << c.name;
+}
+
+TEST(ClReportValues, TextCleanUp) {
+    EXPECT_EQ(BlankControlRuns("a\r\n\tb\x01"
+                               "c"),
+              "a b c");
+    EXPECT_EQ(BlankControlChars("a\r\n\tb\x01\x02"
+                                "c"),
+              "a\r\n b  c");
+    EXPECT_EQ(StripLeadingQuotes("  \"C:\\Program Files\\k.exe\" -a  "),
+              "C:\\Program Files\\k.exe -a");
+    EXPECT_EQ(StripLeadingQuotes(" k.exe \"x\" "), "k.exe \"x\"");
+    EXPECT_EQ(StripLeadingQuotes("\"open"), "open");
+    EXPECT_EQ(ZeroIPAddress(), "000.000.000.000");
+}
+
+TEST(ClReportValues, WindowsVersionName) {
+    const struct {
+        TOSVersion version;
+        bool workstation, wow64;
+        const char* name;
+    } cases[] = {
+        {{osWinNT, 6, 1, 7601, "Service Pack 1"}, true, true, "Microsoft Windows 7 (64 bit)"},
+        {{osWinNT, 6, 1, 7601, ""}, false, false, "Microsoft Windows Server 2008 R2"},
+        {{osWinNT, 6, 0, 6000, ""}, true, false, "Microsoft Windows Vista"},
+        {{osWinNT, 5, 2, 3790, ""}, false, false, "Microsoft Windows 2003"},
+        {{osWinNT, 5, 2, 3790, ""}, true, false, "Microsoft Windows XP"},
+        {{osWinNT, 5, 0, 2195, ""}, true, false, "Microsoft Windows 2000"},
+        {{osWinNT, 4, 0, 1381, ""}, true, false, "Microsoft Windows NT 4.0"},
+        {{osWinNT, 10, 0, 19045, ""}, true, false, "Microsoft Windows 10.0"},
+        {{osWin9x, 4, 0, 950, " B "}, false, false, "Microsoft Windows 95"},
+        {{osWin9x, 4, 0, 950, ""}, false, false, "Microsoft Windows 95 OSR 2"},
+        {{osWin9x, 4, 10, 1998, "A"}, false, false, "Microsoft Windows 98"},
+        {{osWin9x, 4, 10, 2222, ""}, false, false, "Microsoft Windows 98 SE"},
+        {{osWin9x, 4, 90, 3000, ""}, false, false, "Microsoft Windows ME"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetWindowsVersionName(c.version, c.workstation, c.wow64), c.name) << c.name;
+    EXPECT_EQ(OSBuildText({osWin9x, 4, 10, 0x040A08AE, ""}), "2222");
+    EXPECT_TRUE(RunningOnVistaOrLater({osWinNT, 6, 1, 0, ""}));
+    EXPECT_FALSE(OSSupportsDisplayDevices({osWinNT, 4, 0, 0, ""}));
+    EXPECT_FALSE(OSSupportsDisplayDevices({osWin9x, 4, 0, 0, ""}));
+    EXPECT_TRUE(OSSupportsDisplayDevices({osWin9x, 4, 10, 0, ""}));
+}
+
+TEST(ClReportValues, NetworkValuesListEveryAdapter) {
+    std::vector<TNetworkAdapter> adapters(2);
+    adapters[0] = {true, "192.168.1.5", "255.255.255.0", "192.168.1.1", true, {"8.8.8.8"}};
+    adapters[1] = {false, "10.0.0.2", "255.0.0.0", "10.0.0.1", false, {}};
+    const TNetworkValues v = FormatNetworkValues(adapters);
+    EXPECT_EQ(v.DHCP, "ON" + std::string(13, ' ') + " - OFF" + std::string(12, ' '));
+    EXPECT_EQ(v.IPAddress, "192.168.1.5 - 10.0.0.2");
+    EXPECT_EQ(v.Submask, "255.255.255.0 - 255.0.0.0");
+    EXPECT_EQ(v.Gateway, "192.168.1.1 - 10.0.0.1");
+    EXPECT_EQ(v.DNS1, "8.8.8.8 - 000.000.000.000");
+    EXPECT_EQ(v.DNS2, "000.000.000.000 - 000.000.000.000");
+    EXPECT_EQ(FormatNetworkValues({}).DHCP, "");
+}
+
+} // namespace
