@@ -131,4 +131,49 @@ TNetworkValues FormatNetworkValues(const std::vector<TNetworkAdapter>& adapters)
     return values;
 }
 
+std::string FormatMegabytes(uint64_t bytes) {
+    return std::to_string((bytes + 524288) / 1048576) + " Mb";
+}
+
+std::string FormatGigabytes(uint64_t bytes) {
+    // Hundredths, rounded, then trailing zeros of the decimals dropped.
+    const uint64_t hundredths = static_cast<uint64_t>(std::floor(bytes / 10737418.24 + 0.5));
+    std::string text = std::to_string(hundredths / 100);
+    const unsigned decimals = static_cast<unsigned>(hundredths % 100);
+    if (decimals) {
+        text += '.';
+        text += static_cast<char>('0' + decimals / 10);
+        if (decimals % 10) text += static_cast<char>('0' + decimals % 10);
+    }
+    return text + " Gb";
+}
+
+std::string ProcessorText(const std::string& nameString, const std::string& vendor,
+                          const std::string& identifier) {
+    std::string text = Trim(nameString);
+    if (text.empty() && !vendor.empty() && !identifier.empty()) text = vendor + " - " + identifier;
+    return text.empty() ? "Unknown processor" : text;
+}
+
+std::string PrivilegesText(const std::vector<TPrivilege>& privileges) {
+    std::string text;
+    for (const TPrivilege& p : privileges) {
+        std::string name = p.Name;
+        if (name.size() < 31) name.resize(31, ' ');
+        text += name + (p.Enabled ? " - ON" : " - OFF") + "\r\n";
+    }
+    return text;
+}
+
+std::string ChooseRegisteredName(const std::vector<std::string>& candidates, bool vistaOrLater) {
+    for (const std::string& c : candidates)
+        if (!c.empty() && !(vistaOrLater && c == "Microsoft")) return c;
+    return {};
+}
+
+std::string ExceptionMessageText(bool isException, const std::string& message) {
+    if (!isException) return "Unknown error message.";
+    return !message.empty() && message.back() == '.' ? message : message + ".";
+}
+
 } // namespace kv::crash

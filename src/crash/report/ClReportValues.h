@@ -50,6 +50,25 @@ struct TNetworkValues {
 };
 TNetworkValues FormatNetworkValues(const std::vector<TNetworkAdapter>& adapters);
 
+// Value / 1048576 rounded, + " Mb".
+std::string FormatMegabytes(uint64_t bytes);
+// Value / 1073741824 with at most two decimals ("0.##"), + " Gb".
+std::string FormatGigabytes(uint64_t bytes);
+// The processor name, else "vendor - identifier" when both are known, else "Unknown processor".
+std::string ProcessorText(const std::string& nameString, const std::string& vendor,
+                          const std::string& identifier);
+// One line per privilege: the name padded to 31 characters, " - ON" or " - OFF", CR LF.
+struct TPrivilege {
+    std::string Name;
+    bool Enabled = false;
+};
+std::string PrivilegesText(const std::vector<TPrivilege>& privileges);
+// The first non-empty registered name; on Vista or later "Microsoft" counts as empty.
+std::string ChooseRegisteredName(const std::vector<std::string>& candidates, bool vistaOrLater);
+// The exception message value: "Unknown error message." for a non-exception object, and a "."
+// added when the text does not end with one.
+std::string ExceptionMessageText(bool isException, const std::string& message);
+
 // ---- Read from the system (empty or false natively) ----
 
 TOSVersion GetOSVersion();
@@ -58,5 +77,26 @@ bool IsWorkstation();
 // "HKLM" style roots are passed as the system's root key handles.
 uint32_t ReadRegistryDWord(uintptr_t root, const std::string& key, const std::string& name);
 std::string ReadRegistrySubKeyName(uintptr_t root, const std::string& key, uint32_t index);
+// A registry string value (trailing zero bytes removed); empty when missing.
+std::string ReadRegistryString(uintptr_t root, const std::string& key, const std::string& name);
+
+// The report's system values; each empty when it cannot be read.
+std::string GetProductVersionText(const std::string& fileName);
+std::string GetUserIDText();
+std::string GetUserNameText();
+std::string GetUserCompanyText();
+std::string GetPrivilegesText();
+std::string GetComputerNameText();
+std::string GetTotalMemoryText();
+std::string GetFreeMemoryText();
+std::string GetTotalDiskText();
+std::string GetFreeDiskText();
+std::string GetSystemUpTimeText();
+std::string GetProcessorText();
+std::string GetDisplayModeText();
+std::string GetDisplayDPIText();
+std::string GetCharsetText();
+// The adapters of GetAdaptersInfo with their DNS servers; empty without iphlpapi.dll.
+std::vector<TNetworkAdapter> GetNetworkAdapters();
 
 } // namespace kv::crash

@@ -19,4 +19,56 @@ std::string ReadRegistrySubKeyName(uintptr_t, const std::string&, uint32_t) {
     return {};
 }
 
+std::string ReadRegistryString(uintptr_t, const std::string&, const std::string&) {
+    return {};
+}
+std::string GetProductVersionText(const std::string&) {
+    return {};
+}
+std::string GetUserIDText() {
+    return {};
+}
+std::string GetUserNameText() {
+    return {};
+}
+std::string GetUserCompanyText() {
+    return {};
+}
+std::string GetPrivilegesText() {
+    return {};
+}
+std::string GetComputerNameText() {
+    return {};
+}
+std::string GetTotalMemoryText() {
+    return {};
+}
+std::string GetFreeMemoryText() {
+    return {};
+}
+std::string GetTotalDiskText() {
+    return {};
+}
+std::string GetFreeDiskText() {
+    return {};
+}
+std::string GetSystemUpTimeText() {
+    return {};
+}
+std::string GetProcessorText() {
+    return {};
+}
+std::string GetDisplayModeText() {
+    return {};
+}
+std::string GetDisplayDPIText() {
+    return {};
+}
+std::string GetCharsetText() {
+    return {};
+}
+std::vector<TNetworkAdapter> GetNetworkAdapters() {
+    return {};
+}
+
 } // namespace kv::crash

@@ -80,4 +80,31 @@ TEST(ClReportValues, NetworkValuesListEveryAdapter) {
     EXPECT_EQ(FormatNetworkValues({}).DHCP, "");
 }
 
+TEST(ClReportValues, SizesProcessorPrivilegesAndNames) {
+    EXPECT_EQ(FormatMegabytes(0), "0 Mb");
+    EXPECT_EQ(FormatMegabytes(3 * 1048576ull + 524288), "4 Mb");
+    EXPECT_EQ(FormatGigabytes(2 * 1073741824ull), "2 Gb");
+    EXPECT_EQ(FormatGigabytes(1073741824ull * 3 / 2), "1.5 Gb");
+    EXPECT_EQ(FormatGigabytes(1073741824ull * 5 / 4), "1.25 Gb");
+
+    EXPECT_EQ(ProcessorText("  Intel(R) Core(TM) i7 ", "GenuineIntel", "x86"),
+              "Intel(R) Core(TM) i7");
+    EXPECT_EQ(ProcessorText("", "GenuineIntel", "x86 Family 6"), "GenuineIntel - x86 Family 6");
+    EXPECT_EQ(ProcessorText("", "GenuineIntel", ""), "Unknown processor");
+
+    EXPECT_EQ(PrivilegesText({{"SeShutdownPrivilege", false}, {"SeChangeNotifyPrivilege", true}}),
+              "SeShutdownPrivilege             - OFF\r\nSeChangeNotifyPrivilege         - ON\r\n");
+
+    EXPECT_EQ(ChooseRegisteredName({"", "Taro", "x"}, false), "Taro");
+    EXPECT_EQ(ChooseRegisteredName({"Microsoft", "", "Taro"}, true), "Taro");
+    EXPECT_EQ(ChooseRegisteredName({"Microsoft"}, false), "Microsoft");
+    EXPECT_EQ(ChooseRegisteredName({"", ""}, true), "");
+}
+
+TEST(ClReportValues, ExceptionMessage) {
+    EXPECT_EQ(ExceptionMessageText(false, "anything"), "Unknown error message.");
+    EXPECT_EQ(ExceptionMessageText(true, "Disk full."), "Disk full.");
+    EXPECT_EQ(ExceptionMessageText(true, "Disk full"), "Disk full.");
+}
+
 } // namespace

@@ -41,4 +41,23 @@ TEST(ClReportValuesWin, Registry) {
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KolvaneTest");
 }
 
+TEST(ClReportValuesWin, SystemTextsHaveTheirForm) {
+    EXPECT_FALSE(GetUserIDText().empty());
+    EXPECT_FALSE(GetComputerNameText().empty());
+    EXPECT_LE(GetComputerNameText().size(), 15u);
+    EXPECT_NE(GetTotalMemoryText().find(" Mb"), std::string::npos);
+    EXPECT_NE(GetFreeMemoryText().find(" Mb"), std::string::npos);
+    EXPECT_NE(GetDisplayModeText().find(" x "), std::string::npos);
+    EXPECT_NE(GetDisplayModeText().find(" bit"), std::string::npos);
+    EXPECT_GT(std::stoi(GetDisplayDPIText()), 0);
+    EXPECT_EQ(GetCharsetText(), std::to_string(GetACP() == 932 ? SHIFTJIS_CHARSET : 0));
+    EXPECT_FALSE(GetProcessorText().empty());
+    EXPECT_NE(GetSystemUpTimeText().find("second"), std::string::npos);
+    const std::string privileges = GetPrivilegesText();
+    if (!privileges.empty()) EXPECT_EQ(privileges.substr(privileges.size() - 2), "\r\n");
+    // A file without a version resource has no product version.
+    EXPECT_EQ(GetProductVersionText("C:\\no\\such\\file.dll"), "");
+    for (const TNetworkAdapter& a : GetNetworkAdapters()) EXPECT_FALSE(a.IPAddress.empty());
+}
+
 } // namespace
