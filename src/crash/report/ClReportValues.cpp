@@ -176,4 +176,32 @@ std::string ExceptionMessageText(bool isException, const std::string& message) {
     return !message.empty() && message.back() == '.' ? message : message + ".";
 }
 
+std::string ExceptionAddressText(uint32_t address) {
+    if (!address) return {};
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text(8, '0');
+    for (int i = 7; i >= 0; --i, address >>= 4) text[i] = kDigits[address & 15];
+    return text;
+}
+
+std::string ParametersText(const std::string& commandLine, const std::string& mainModuleFile) {
+    const std::string line = StripLeadingQuotes(commandLine);
+    const size_t skip = mainModuleFile.size() + 1;
+    return skip >= line.size() ? std::string() : Trim(line.substr(skip));
+}
+
+std::string VideoCardText(const std::string& adapter, const std::string& version, uint32_t memory) {
+    std::string text = Trim(adapter) + " (driver " + version;
+    if (memory) text += " - RAM " + std::to_string(memory / 1048576) + " MB";
+    return text + ")";
+}
+
+std::string DeviceMapSystemPart(const std::string& path) {
+    std::string upper = path;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const size_t at = upper.find("\\SYSTEM");
+    return at == std::string::npos ? std::string() : path.substr(at);
+}
+
 } // namespace kv::crash

@@ -68,6 +68,15 @@ std::string ChooseRegisteredName(const std::vector<std::string>& candidates, boo
 // The exception message value: "Unknown error message." for a non-exception object, and a "."
 // added when the text does not end with one.
 std::string ExceptionMessageText(bool isException, const std::string& message);
+// The exception address as 8 hexadecimal digits; empty for 0.
+std::string ExceptionAddressText(uint32_t address);
+// The command line without the program's name: leading quotes stripped, then the first
+// (length of the main module's file name + 1) characters removed, trimmed.
+std::string ParametersText(const std::string& commandLine, const std::string& mainModuleFile);
+// "adapter (driver version - RAM n MB)", the RAM part only when memory is not 0.
+std::string VideoCardText(const std::string& adapter, const std::string& version, uint32_t memory);
+// The part of a device-map path from its "\SYSTEM" on (any case); empty when it has none.
+std::string DeviceMapSystemPart(const std::string& path);
 
 // ---- Read from the system (empty or false natively) ----
 
@@ -96,6 +105,12 @@ std::string GetProcessorText();
 std::string GetDisplayModeText();
 std::string GetDisplayDPIText();
 std::string GetCharsetText();
+std::string GetVideoCardText();
+std::string GetPrinterText();
+std::string GetLanguageText();
+// The foreground window's class and text (control runs blanked).
+std::string GetFormClassText();
+std::string GetFormText();
 // The adapters of GetAdaptersInfo with their DNS servers; empty without iphlpapi.dll.
 std::vector<TNetworkAdapter> GetNetworkAdapters();
 

@@ -71,4 +71,20 @@ std::vector<TNetworkAdapter> GetNetworkAdapters() {
     return {};
 }
 
+std::string GetVideoCardText() {
+    return {};
+}
+std::string GetPrinterText() {
+    return {};
+}
+std::string GetLanguageText() {
+    return {};
+}
+std::string GetFormClassText() {
+    return {};
+}
+std::string GetFormText() {
+    return {};
+}
+
 } // namespace kv::crash

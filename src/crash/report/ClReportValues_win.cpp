@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <iphlpapi.h>
+#include <winspool.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -319,6 +321,143 @@ std::vector<TNetworkAdapter> GetNetworkAdapters() {
         adapters.push_back(std::move(adapter));
     }
     return adapters;
+}
+
+std::string GetVideoCardText() {
+    const TOSVersion os = GetOSVersion();
+    std::string adapter, version;
+    uint32_t memory = 0;
+    const std::string deviceMap = DeviceMapSystemPart(
+        ReadRegistryString(kLocalMachine, "Hardware\\Devicemap\\Video\\", "\\Device\\Video0"));
+    using TEnumDisplayDevicesA = BOOL(WINAPI*)(LPCSTR, DWORD, PDISPLAY_DEVICEA, DWORD);
+    const TLibrary user32("user32.dll");
+    const auto enumDevices = user32.Proc<TEnumDisplayDevicesA>("EnumDisplayDevicesA");
+    DISPLAY_DEVICEA device{};
+    device.cb = sizeof device;
+    if (enumDevices && OSSupportsDisplayDevices(os)) {
+        if (!enumDevices(nullptr, 0, &device, 0)) return {};
+        adapter = device.DeviceString;
+        if (os.Platform == osWinNT) {
+            const std::string base =
+                std::string("System\\CurrentControlSet\\Enum\\") + device.DeviceID;
+            const std::string enumKey =
+                base + "\\" + ReadRegistrySubKeyName(kLocalMachine, base, 0);
+            const std::string videoId =
+                ReadRegistryString(kLocalMachine, enumKey + "\\Device Parameters", "VideoID");
+            const std::string memoryKey =
+                videoId.empty()
+                    ? deviceMap
+                    : "System\\CurrentControlSet\\Control\\Video\\" + videoId + "\\0000";
+            memory = ReadRegistryDWord(kLocalMachine, memoryKey, "HardwareInformation.MemorySize");
+            version = ReadRegistryString(kLocalMachine,
+                                         "System\\CurrentControlSet\\Control\\Class\\" +
+                                             ReadRegistryString(kLocalMachine, enumKey, "Driver"),
+                                         "DriverVersion");
+        } else {
+            version = ReadRegistryString(kLocalMachine, device.DeviceKey, "Ver");
+            memory = ReadRegistryDWord(kLocalMachine, std::string(device.DeviceKey) + "\\INFO",
+                                       "VideoMemory");
+        }
+    } else if (os.Platform == osWinNT) {
+        memory = ReadRegistryDWord(kLocalMachine, deviceMap, "HardwareInformation.MemorySize");
+        adapter = ReadRegistryString(kLocalMachine, deviceMap, "HardwareInformation.AdapterString");
+        adapter.erase(std::remove(adapter.begin(), adapter.end(), '\0'), adapter.end());
+        const size_t parent = deviceMap.find_last_of('\\');
+        if (parent != std::string::npos)
+            version = GetProductVersionText(
+                ReadRegistryString(kLocalMachine, deviceMap.substr(0, parent), "ImagePath"));
+    } else {
+        const std::string classKey = "System\\CurrentControlSet\\Services\\Class\\Display\\";
+        std::string last = "0000";
+        for (uint32_t i = 0;; ++i) {
+            const std::string name = ReadRegistrySubKeyName(kLocalMachine, classKey, i);
+            if (name.empty()) break;
+            last = name;
+        }
+        adapter = ReadRegistryString(kLocalMachine, classKey + last, "DriverDesc");
+        version = ReadRegistryString(kLocalMachine, classKey + last, "Ver");
+        memory = ReadRegistryDWord(kLocalMachine, classKey + last + "\\INFO", "VideoMemory");
+    }
+    return VideoCardText(adapter, version, memory);
+}
+
+std::string GetPrinterText() {
+    const TOSVersion os = GetOSVersion();
+    const TLibrary spool("winspool.drv");
+    std::string printer;
+    if (os.Platform == osWin9x || RunningOnWindowsNT4(os)) {
+        char device[1024] = {};
+        GetProfileStringA("windows", "device", "", device, sizeof device);
+        printer = device;
+        printer = printer.substr(0, printer.find(','));
+    } else {
+        using TGetDefaultPrinterA = BOOL(WINAPI*)(LPSTR, LPDWORD);
+        const auto getDefault = spool.Proc<TGetDefaultPrinterA>("GetDefaultPrinterA");
+        char name[1024] = {};
+        DWORD size = sizeof name;
+        if (getDefault && getDefault(name, &size)) printer = name;
+    }
+    using TOpenPrinterA = BOOL(WINAPI*)(LPSTR, LPHANDLE, LPVOID);
+    using TClosePrinter = BOOL(WINAPI*)(HANDLE);
+    using TGetPrinterDriverA = BOOL(WINAPI*)(HANDLE, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD);
+    const auto openPrinter = spool.Proc<TOpenPrinterA>("OpenPrinterA");
+    const auto closePrinter = spool.Proc<TClosePrinter>("ClosePrinter");
+    const auto getDriver = spool.Proc<TGetPrinterDriverA>("GetPrinterDriverA");
+    if (printer.empty() || !openPrinter || !closePrinter || !getDriver) return {};
+    HANDLE handle = nullptr;
+    if (!openPrinter(printer.data(), &handle, nullptr) || !handle) return {};
+    std::string text;
+    DWORD needed = 0;
+    getDriver(handle, nullptr, 2, nullptr, 0, &needed);
+    if (needed) {
+        std::vector<uint8_t> buffer(needed);
+        if (getDriver(handle, nullptr, 2, buffer.data(), needed, &needed)) {
+            const auto* info = reinterpret_cast<const DRIVER_INFO_2A*>(buffer.data());
+            std::string version = info->pDriverPath ? GetProductVersionText(info->pDriverPath) : "";
+            version.erase(std::remove(version.begin(), version.end(), ' '), version.end());
+            if (info->pName) text = std::string(info->pName) + " (driver " + version + ")";
+        }
+    }
+    closePrinter(handle);
+    return text;
+}
+
+namespace {
+
+thread_local std::string FoundLanguage;
+
+BOOL CALLBACK CheckLocale(LPWSTR text) {
+    const std::u16string locale(reinterpret_cast<const char16_t*>(text));
+    if (locale.size() < 8) return TRUE;
+    const LCID id = static_cast<LCID>(std::stoul(Utf16ToAnsi(locale.substr(4, 4)), nullptr, 16));
+    wchar_t name[256] = {};
+    if (!GetLocaleInfoW(id, LOCALE_SABBREVLANGNAME, name, 256) || !name[0]) return TRUE;
+    if (!GetLocaleInfoW(id, LOCALE_SENGLANGUAGE, name, 256)) return TRUE;
+    if (id != GetSystemDefaultLangID()) return TRUE;
+    FoundLanguage = Utf16ToAnsi(reinterpret_cast<const char16_t*>(name));
+    return FALSE;
+}
+
+} // namespace
+
+std::string GetLanguageText() {
+    FoundLanguage.clear();
+    EnumSystemLocalesW(CheckLocale, LCID_INSTALLED);
+    return FoundLanguage;
+}
+
+std::string GetFormClassText() {
+    const HWND window = GetForegroundWindow();
+    char name[257] = {};
+    return window && GetClassNameA(window, name, 256) ? std::string(name) : std::string();
+}
+
+std::string GetFormText() {
+    const HWND window = GetForegroundWindow();
+    if (!window) return {};
+    char text[257] = {};
+    DefWindowProcA(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    return BlankControlRuns(text);
 }
 
 } // namespace kv::crash

@@ -107,4 +107,20 @@ TEST(ClReportValues, ExceptionMessage) {
     EXPECT_EQ(ExceptionMessageText(true, "Disk full"), "Disk full.");
 }
 
+TEST(ClReportValues, AddressParametersAndVideoCard) {
+    EXPECT_EQ(ExceptionAddressText(0), "");
+    EXPECT_EQ(ExceptionAddressText(0x4012AB), "004012AB");
+    EXPECT_EQ(
+        ParametersText("\"C:\\Kolvane\\Kolvane.exe\"  -a  x.kvj ", "C:\\Kolvane\\Kolvane.exe"),
+        "-a  x.kvj");
+    EXPECT_EQ(ParametersText("\"C:\\Kolvane\\Kolvane.exe\"", "C:\\Kolvane\\Kolvane.exe"), "");
+    EXPECT_EQ(VideoCardText(" Wine Display ", "1.0", 256u * 1048576),
+              "Wine Display (driver 1.0 - RAM 256 MB)");
+    EXPECT_EQ(VideoCardText("Wine Display", "", 0), "Wine Display (driver )");
+    EXPECT_EQ(
+        DeviceMapSystemPart("\\Registry\\Machine\\System\\CurrentControlSet\\Video\\{X}\\0000"),
+        "\\System\\CurrentControlSet\\Video\\{X}\\0000");
+    EXPECT_EQ(DeviceMapSystemPart("nothing"), "");
+}
+
 } // namespace

@@ -57,6 +57,9 @@ TEST(ClReportValuesWin, SystemTextsHaveTheirForm) {
     if (!privileges.empty()) EXPECT_EQ(privileges.substr(privileges.size() - 2), "\r\n");
     // A file without a version resource has no product version.
     EXPECT_EQ(GetProductVersionText("C:\\no\\such\\file.dll"), "");
+    EXPECT_NE(GetVideoCardText().find(" (driver "), std::string::npos);
+    GetPrinterText(); // Wine prefixes have no default printer: any text is accepted
+    EXPECT_FALSE(GetLanguageText().empty());
     for (const TNetworkAdapter& a : GetNetworkAdapters()) EXPECT_FALSE(a.IPAddress.empty());
 }
 
