@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "crash/capture/ClCore.h"
+#include "crash/capture/CrashLogUtils.h"
 
 namespace kv::crash {
 
@@ -176,12 +177,19 @@ std::string ExceptionMessageText(bool isException, const std::string& message) {
     return !message.empty() && message.back() == '.' ? message : message + ".";
 }
 
-std::string ExceptionAddressText(uint32_t address) {
-    if (!address) return {};
+namespace {
+
+std::string ExceptionAddressTextOrZero(uint32_t address) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string text(8, '0');
     for (int i = 7; i >= 0; --i, address >>= 4) text[i] = kDigits[address & 15];
     return text;
+}
+
+} // namespace
+
+std::string ExceptionAddressText(uint32_t address) {
+    return address ? ExceptionAddressTextOrZero(address) : std::string();
 }
 
 std::string ParametersText(const std::string& commandLine, const std::string& mainModuleFile) {
@@ -202,6 +210,48 @@ std::string DeviceMapSystemPart(const std::string& path) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     const size_t at = upper.find("\\SYSTEM");
     return at == std::string::npos ? std::string() : path.substr(at);
+}
+
+std::string GetExceptionClassText(const void* exceptionObject) {
+    if (!IsValidObjectReference(exceptionObject)) return "Unknown exception type";
+    return GetValidObjectClassName(exceptionObject);
+}
+
+std::string AccessViolationText(uint32_t exceptionAddress, const std::string& moduleName,
+                                bool write, uint32_t targetAddress) {
+    std::string text =
+        "Access violation at address " + ExceptionAddressTextOrZero(exceptionAddress);
+    if (!moduleName.empty()) text += " in module '" + moduleName + "'";
+    return text + ". " + (write ? "Write" : "Read") + " of address " +
+           ExceptionAddressTextOrZero(targetAddress);
+}
+
+std::string ModuleNameText(const std::string& fileName, const std::string& description) {
+    const size_t slash = fileName.find_last_of("\\/:");
+    std::string text = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    const std::string desc = Trim(description);
+    if (!desc.empty()) text += " - (" + desc + ")";
+    return text;
+}
+
+std::string WithoutVsHost(const std::string& fileName) {
+    std::string text = fileName;
+    const size_t at = text.find(".vshost");
+    if (at != std::string::npos) text.erase(at, 7);
+    return text;
+}
+
+std::string ReportExceptionTypeText;
+std::string ReportExceptionMessageText;
+
+std::string ExceptionTypeValue(const void* exceptionObject) {
+    ReportExceptionTypeText = GetExceptionClassText(exceptionObject);
+    return ReportExceptionTypeText;
+}
+
+std::string ExceptionMessageValue(bool isException, const std::string& message) {
+    ReportExceptionMessageText = ExceptionMessageText(isException, message);
+    return ReportExceptionMessageText;
 }
 
 } // namespace kv::crash

@@ -77,6 +77,25 @@ std::string ParametersText(const std::string& commandLine, const std::string& ma
 std::string VideoCardText(const std::string& adapter, const std::string& version, uint32_t memory);
 // The part of a device-map path from its "\SYSTEM" on (any case); empty when it has none.
 std::string DeviceMapSystemPart(const std::string& path);
+// The exception type value: the class name of a valid object, else "Unknown exception type".
+std::string GetExceptionClassText(const void* exceptionObject);
+// The access-violation message with the runtime's texts; without module when moduleName is
+// empty: "Access violation at address 0040102A in module 'k.exe'. Write of address 00000000".
+std::string AccessViolationText(uint32_t exceptionAddress, const std::string& moduleName,
+                                bool write, uint32_t targetAddress);
+// "name.exe - (description)" from a module's file (folder dropped) and its description; the
+// description part only when the trimmed description is not empty.
+std::string ModuleNameText(const std::string& fileName, const std::string& description);
+// The file name with ".vshost" removed (a host process of the development environment).
+std::string WithoutVsHost(const std::string& fileName);
+
+// The report-wide texts the type and message values leave behind for the dialogs and the
+// delivery (one report at a time).
+extern std::string ReportExceptionTypeText;
+extern std::string ReportExceptionMessageText;
+// The exception type and message values; both also set the report-wide texts.
+std::string ExceptionTypeValue(const void* exceptionObject);
+std::string ExceptionMessageValue(bool isException, const std::string& message);
 
 // ---- Read from the system (empty or false natively) ----
 

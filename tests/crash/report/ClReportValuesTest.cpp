@@ -123,4 +123,27 @@ TEST(ClReportValues, AddressParametersAndVideoCard) {
     EXPECT_EQ(DeviceMapSystemPart("nothing"), "");
 }
 
+struct NotAnException {
+    virtual ~NotAnException() = default;
+};
+
+TEST(ClReportValues, ExceptionTypeMessageAndModule) {
+    const NotAnException object;
+    EXPECT_EQ(ExceptionTypeValue(&object), "NotAnException");
+    EXPECT_EQ(ReportExceptionTypeText, "NotAnException");
+    EXPECT_EQ(ExceptionTypeValue(nullptr), "Unknown exception type");
+    EXPECT_EQ(ExceptionMessageValue(false, ""), "Unknown error message.");
+    EXPECT_EQ(ReportExceptionMessageText, "Unknown error message.");
+
+    EXPECT_EQ(AccessViolationText(0x40102A, "Kolvane.exe", true, 0),
+              "Access violation at address 0040102A in module 'Kolvane.exe'. Write of address "
+              "00000000");
+    EXPECT_EQ(AccessViolationText(0x7C800000, "", false, 0x10),
+              "Access violation at address 7C800000. Read of address 00000010");
+
+    EXPECT_EQ(ModuleNameText("C:\\Kolvane\\Kolvane.exe", " CSV join "), "Kolvane.exe - (CSV join)");
+    EXPECT_EQ(ModuleNameText("Kolvane.exe", " "), "Kolvane.exe");
+    EXPECT_EQ(WithoutVsHost("C:\\app\\Tool.vshost.exe"), "C:\\app\\Tool.exe");
+}
+
 } // namespace
