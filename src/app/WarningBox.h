@@ -16,7 +16,8 @@ void ShowWarning(const std::u16string& text);
 WarningBoxFn SetWarningBox(WarningBoxFn fn);
 
 namespace detail {
-// The platform's box: MessageBoxW on Windows, a line on stderr elsewhere.
+// The platform's box: the window framework's warning box (message-box service) on Windows, a
+// line on stderr elsewhere.
 void PlatformWarningBox(const std::u16string& text);
 } // namespace detail
 

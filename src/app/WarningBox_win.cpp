@@ -1,12 +1,13 @@
 #include "app/WarningBox.h"
 
-#include <windows.h>
+#include "ui/Dialogs.h"
 
 namespace app::detail {
 
+// The window framework's warning box: over the active window, with the application's title,
+// through its replaceable message-box service.
 void PlatformWarningBox(const std::u16string& text) {
-    MessageBoxW(GetActiveWindow(), reinterpret_cast<const wchar_t*>(text.c_str()), L"Kolvane",
-                MB_OK | MB_ICONWARNING);
+    kv::ShowWarning(text);
 }
 
 } // namespace app::detail

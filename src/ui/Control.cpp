@@ -361,8 +361,10 @@ void TControl::SetHint(const std::u16string& v) {
 }
 
 void TControl::SetShowHint(bool v) {
-    showHint_ = v;
     parentShowHint_ = false;
+    if (v == showHint_) return;
+    showHint_ = v;
+    ShowHintChanged();
 }
 
 void TControl::SetParentShowHint(bool v) {
@@ -452,7 +454,9 @@ void TControl::ParentColorChanged() {
 }
 
 void TControl::ParentShowHintChanged() {
-    if (parentShowHint_ && parent_) showHint_ = parent_->ShowHint();
+    if (!parentShowHint_ || !parent_ || showHint_ == parent_->ShowHint()) return;
+    showHint_ = parent_->ShowHint();
+    ShowHintChanged();
 }
 
 // ---- TWinControl ------------------------------------------------------------------------------
@@ -461,6 +465,7 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
     MarkDestroying();
+    if (Application) Application->ControlDestroyed(this);
     while (!controls_.empty()) delete controls_.back();
     DestroyHandleOnly();
 }
@@ -570,6 +575,13 @@ LRESULT TWinControl::SafeWndProc(UINT msg, WPARAM w, LPARAM l) {
     const HWND wnd = handle_;
     try {
         result = WndProc(msg, w, l);
+        // Hooks only while the window still belongs to this object (a handler may have freed
+        // it).
+        if (reinterpret_cast<TWinControl*>(GetWindowLongPtrW(wnd, GWLP_USERDATA)) == this &&
+            !hooks_.empty()) {
+            const auto hooks = hooks_;
+            for (const auto& hook : hooks) hook.second(msg, w, l, result);
+        }
     } catch (...) {
         detail::HandleEscapedException(this);
     }
@@ -754,7 +766,19 @@ std::u16string TWinControl::WindowText() const {
     return s;
 }
 
+int TWinControl::AddMessageHook(TMessageHook hook) {
+    hooks_.emplace_back(nextHookId_, std::move(hook));
+    return nextHookId_++;
+}
+
+void TWinControl::RemoveMessageHook(int id) {
+    hooks_.erase(
+        std::remove_if(hooks_.begin(), hooks_.end(), [id](const auto& h) { return h.first == id; }),
+        hooks_.end());
+}
+
 void TWinControl::InsertControl(TControl* c) {
+    ControlListChanging(c, true);
     controls_.push_back(c);
     c->parent_ = this;
     auto* w = dynamic_cast<TWinControl*>(c);
@@ -772,15 +796,18 @@ void TWinControl::InsertControl(TControl* c) {
         }
     }
     if (c->Align() != alNone || c->Anchors() != (akLeft | akTop)) Realign();
+    ControlListChanged(c, true);
 }
 
 void TWinControl::RemoveControl(TControl* c) {
+    if (!IsDestroying()) ControlListChanging(c, false);
     controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
     tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), c), tabList_.end());
     c->parent_ = nullptr;
     auto* w = dynamic_cast<TWinControl*>(c);
     if (w && w->handle_ && !w->IsDestroying()) w->DestroyWnd();
     if (!IsDestroying() && c->Align() != alNone) Realign();
+    if (!IsDestroying()) ControlListChanged(c, false);
 }
 
 int TWinControl::IndexOfControl(const TControl* c) const {
@@ -1020,6 +1047,10 @@ void TWinControl::ColorChanged() {
     for (TControl* c : controls_) c->ParentColorChanged();
 }
 
+void TWinControl::ShowHintChanged() {
+    for (TControl* c : controls_) c->ParentShowHintChanged();
+}
+
 void TWinControl::TextChanged() {
     if (handle_) SetWindowTextW(handle_, W(Caption()));
 }
@@ -1079,8 +1110,10 @@ LRESULT TCustomControl::WndProc(UINT msg, WPARAM w, LPARAM l) {
 namespace detail {
 
 void RegisterControlClasses() {
+    // Non-visual components store where the designer showed them: read and ignored.
     TClassBuilder<TComponent>(RegisterUiClass(u"TComponent", u"", nullptr))
-        .Int(u"Tag", [](TComponent& c, int v) { c.SetTag(v); });
+        .Int(u"Tag", [](TComponent& c, int v) { c.SetTag(v); })
+        .Ignore({u"Left", u"Top", u"DesignInfo"});
     static const TNameTable kAlign = {{u"alNone", alNone},     {u"alTop", alTop},
                                       {u"alBottom", alBottom}, {u"alLeft", alLeft},
                                       {u"alRight", alRight},   {u"alClient", alClient},

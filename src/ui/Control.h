@@ -9,7 +9,9 @@
 // as CN_BASE + message. Interface thread only.
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/Component.h"
@@ -148,6 +150,8 @@ public:
     virtual void ParentFontChanged();
     virtual void ParentColorChanged();
     virtual void ParentShowHintChanged();
+    // ShowHint changed (children that follow it are told).
+    virtual void ShowHintChanged() {}
 
     void ActionChange(TBasicAction* action) override;
     void ActionRemoved() override;
@@ -265,6 +269,12 @@ public:
     // Tab order list of the controls below this one, depth first.
     void GetTabOrderList(std::vector<TWinControl*>& list);
 
+    // Watches the window's messages after the control's own handling (a component that
+    // follows its owner's window); the hook may change the result. Returns an id.
+    using TMessageHook = std::function<void(UINT msg, WPARAM w, LPARAM l, LRESULT& result)>;
+    int AddMessageHook(TMessageHook hook);
+    void RemoveMessageHook(int id);
+
     void SetBounds(int left, int top, int width, int height) override;
     void SetVisible(bool v) override;
     void SetEnabled(bool v) override;
@@ -272,6 +282,7 @@ public:
     void FontChanged() override;
     void ColorChanged() override;
     void TextChanged() override;
+    void ShowHintChanged() override;
     void Loaded() override;
 
     // The rectangle inside which children are aligned (client area less borders).
@@ -287,6 +298,9 @@ protected:
     // The message handler; unhandled messages go to DefaultHandler.
     virtual LRESULT WndProc(UINT msg, WPARAM w, LPARAM l);
     LRESULT DefaultHandler(UINT msg, WPARAM w, LPARAM l);
+    // A child is about to join (inserting) or leave the child list, and has done so.
+    virtual void ControlListChanging(TControl* child, bool inserting) {}
+    virtual void ControlListChanged(TControl* child, bool inserting) {}
     // Shrinks the client rectangle to the area children are aligned in.
     virtual void AdjustClientRect(RECT& r) const {}
     virtual void AlignControls(RECT& r);
@@ -324,6 +338,8 @@ private:
     bool aligning_ = false;
     GdiObject<HBRUSH> ctlBrush_;
     TColor ctlBrushColor_ = clNone;
+    std::vector<std::pair<int, TMessageHook>> hooks_;
+    int nextHookId_ = 1;
 };
 
 // A window of our own class that paints itself on a canvas (panels, group boxes, grids).

@@ -6,6 +6,7 @@
 #include "ui/ClassRegistry.h"
 #include "ui/Forms.h"
 #include "ui/Services.h"
+#include "ui/StdCtrls.h"
 
 namespace kv {
 
@@ -56,6 +57,44 @@ bool TSaveDialog::Execute() {
 
 bool TSaveTextFileDialog::Execute() {
     return Run(true, &Encodings, &EncodingIndex);
+}
+
+bool InputQuery(const std::u16string& caption, const std::u16string& prompt,
+                std::u16string& value) {
+    TForm form(Application);
+    form.SetBorderStyle(bsDialog);
+    form.SetPosition(poScreenCenter);
+    form.SetCaption(caption);
+    form.SetClientSize(320, 104);
+    auto* label = Create<TLabel>(&form);
+    label->SetName(u"Prompt");
+    label->SetParent(&form);
+    label->SetBounds(8, 8, 304, 16);
+    label->SetCaption(prompt);
+    auto* edit = Create<TEdit>(&form);
+    edit->SetName(u"Edit");
+    edit->SetParent(&form);
+    edit->SetBounds(8, 30, 304, 21);
+    edit->SetText(value);
+    label->SetFocusControl(edit);
+    auto* ok = Create<TButton>(&form);
+    ok->SetName(u"ButtonOk");
+    ok->SetParent(&form);
+    ok->SetBounds(156, 68, 75, 25);
+    ok->SetCaption(u"OK");
+    ok->SetDefault(true);
+    ok->SetModalResult(mrOk);
+    auto* cancel = Create<TButton>(&form);
+    cancel->SetName(u"ButtonCancel");
+    cancel->SetParent(&form);
+    cancel->SetBounds(237, 68, 75, 25);
+    cancel->SetCaption(u"キャンセル");
+    cancel->SetCancel(true);
+    cancel->SetModalResult(mrCancel);
+    form.SetActiveControl(edit);
+    if (form.ShowModal() != mrOk) return false;
+    value = edit->Text();
+    return true;
 }
 
 int MessageDlg(const std::u16string& text, unsigned flags) {

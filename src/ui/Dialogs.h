@@ -54,4 +54,9 @@ void ShowWarning(const std::u16string& text);
 // An information box with one OK button.
 void ShowMessage(const std::u16string& text);
 
+// The input prompt: a modal form of class "TForm" with the prompt ("Prompt"), an edit box
+// ("Edit") holding value, OK ("ButtonOk", default) and Cancel ("ButtonCancel"). On OK value
+// takes the text and the result is true.
+bool InputQuery(const std::u16string& caption, const std::u16string& prompt, std::u16string& value);
+
 } // namespace kv

@@ -181,6 +181,10 @@ void TCustomForm::SetClientSize(int width, int height) {
 void TCustomForm::Loaded() {
     TWinControl::Loaded();
     if (clientWidthWanted_ >= 0) SetClientSize(clientWidthWanted_, clientHeightWanted_);
+    if (Visible()) {
+        SetVisibleField(false);
+        SetVisible(true);
+    }
 }
 
 void TCustomForm::SetMenu(TMainMenu* menu) {
@@ -292,6 +296,10 @@ void TCustomForm::PlaceOnShow() {
 
 void TCustomForm::SetVisible(bool v) {
     if (v == Visible()) return;
+    if (IsLoading()) { // shown once the whole form is read
+        SetVisibleField(v);
+        return;
+    }
     if (v) {
         Handle();
         PlaceOnShow();
@@ -376,9 +384,15 @@ void TCustomForm::DoClose(TCloseAction& action) {
     if (OnClose && !IsDestroying()) OnClose(this, action);
 }
 
+void TCustomForm::SetModalResult(TModalResult v) {
+    modalResult_ = v;
+    // Wake the modal loop: it may be waiting for a message (an idle handler set the result).
+    if (v != mrNone && modal_ && HandleAllocated()) PostMessageW(Handle(), WM_NULL, 0, 0);
+}
+
 void TCustomForm::Close() {
     if (modal_) {
-        modalResult_ = mrCancel;
+        SetModalResult(mrCancel);
         return;
     }
     if (!CloseQuery()) return;
@@ -478,16 +492,19 @@ bool TCustomForm::PreTranslateKey(MSG& msg, TWinControl* control) {
             }
         }
         if (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE) return false;
-        const LRESULT code =
-            SendMessageW(msg.hwnd, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
+        // The window that has the key and the control it belongs to (a combo box whose edit
+        // box has the focus) both say whether they want it; a dropped-down list wants Enter
+        // and Esc.
+        LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
+        if (control && control->HandleAllocated() && control->Handle() != msg.hwnd)
+            code |=
+                SendMessageW(control->Handle(), WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&msg));
         if (code & DLGC_WANTALLKEYS) return false;
         if (key == VK_TAB) {
             if ((code & DLGC_WANTTAB) || (shift & (ssCtrl | ssAlt))) return false;
             SelectNext(!(shift & ssShift));
             return true;
         }
-        // A dropped-down list closes on Enter and Esc itself.
-        if (GetKeyState(VK_LBUTTON) < 0) return false;
         std::vector<TWinControl*> all;
         GetTabOrderList(all);
         for (TWinControl* c : all)

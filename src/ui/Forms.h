@@ -70,7 +70,8 @@ public:
     bool Active() const;
 
     TModalResult ModalResult() const { return modalResult_; }
-    void SetModalResult(TModalResult v) { modalResult_ = v; }
+    // Setting a result while the form is modal ends ShowModal at the next turn of its loop.
+    void SetModalResult(TModalResult v);
     // Shows the form modally: other windows of the program are disabled until a button with
     // a modal result, SetModalResult or Close ends it; returns the modal result.
     TModalResult ShowModal();

@@ -9,6 +9,7 @@
 #include "ui/Forms.h"
 #include "ui/ImgList.h"
 #include "ui/Internal.h"
+#include "ui/Services.h"
 
 namespace kv {
 
@@ -254,9 +255,8 @@ void TPopupMenu::Popup(int x, int y) {
     HWND owner = Application ? Application->Handle() : nullptr;
     if (auto* c = dynamic_cast<TWinControl*>(popupComponent_); c && c->HandleAllocated())
         owner = c->Handle();
-    const UINT cmd = static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, x, y,
-                       0, owner, nullptr));
+    const UINT cmd = Services().TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, x, y, owner);
     DestroyMenu(menu);
     if (cmd)
         if (TMenuItem* item = TMenuItem::FindCommand(cmd)) item->Click();

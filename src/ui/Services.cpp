@@ -187,6 +187,11 @@ bool TServices::WaitForProcess(HANDLE process, DWORD timeoutMs) {
     return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
 }
 
+UINT TServices::TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
+    return static_cast<UINT>(
+        ::TrackPopupMenu(menu, flags | TPM_RETURNCMD, x, y, 0, owner, nullptr));
+}
+
 std::vector<std::u16string> TServices::DroppedFiles(HDROP drop) {
     std::vector<std::u16string> names;
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);

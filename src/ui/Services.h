@@ -66,6 +66,9 @@ public:
     virtual bool WaitForProcess(HANDLE process, DWORD timeoutMs);
     // Every name of a WM_DROPFILES drop, in order; the drop handle is released.
     virtual std::vector<std::u16string> DroppedFiles(HDROP drop);
+    // A pop-up menu at a screen point (TrackPopupMenu with TPM_RETURNCMD): the chosen
+    // command, 0 when none.
+    virtual UINT TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
 };
 
 // The services in use (the platform's unless replaced).

@@ -160,10 +160,67 @@ TButton::TButton(TComponent* owner) : TWinControl(owner) {
     SetBounds(0, 0, 75, 25);
 }
 
+TButton::~TButton() {
+    if (images_) images_->Unsubscribe(imagesSubscription_);
+    if (icon_) DestroyIcon(icon_);
+}
+
+void TButton::Loaded() {
+    TWinControl::Loaded();
+    ApplyImage();
+}
+
 void TButton::CreateParams(TCreateParams& p) {
     TWinControl::CreateParams(p);
     p.baseClass = u"BUTTON";
-    p.style |= (active_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_MULTILINE;
+    if (style_ == bsCommandLink)
+        p.style |= active_ ? BS_DEFCOMMANDLINK : BS_COMMANDLINK;
+    else
+        p.style |= (active_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_MULTILINE;
+}
+
+void TButton::CreateWindowHandleDone() {
+    ApplyImage();
+}
+
+void TButton::SetStyle(TButtonStyle v) {
+    if (v == style_) return;
+    style_ = v;
+    RecreateWnd();
+}
+
+void TButton::SetImages(TCustomImageList* images) {
+    if (images == images_) return;
+    if (images_) images_->Unsubscribe(imagesSubscription_);
+    images_ = images;
+    if (images_) {
+        FreeNotification(images_);
+        imagesSubscription_ = images_->Subscribe([this] { ApplyImage(); });
+    }
+    ApplyImage();
+}
+
+void TButton::SetImageIndex(int v) {
+    imageIndex_ = v;
+    ApplyImage();
+}
+
+void TButton::Notification(TComponent* c, TOperation op) {
+    TWinControl::Notification(c, op);
+    if (op == opRemove && c == images_) {
+        images_ = nullptr;
+        ApplyImage();
+    }
+}
+
+void TButton::ApplyImage() {
+    if (!HandleAllocated() || IsLoading()) return;
+    HICON icon = nullptr;
+    if (images_ && imageIndex_ >= 0 && imageIndex_ < images_->Count())
+        icon = ImageList_GetIcon(images_->Handle(), imageIndex_, ILD_TRANSPARENT);
+    SendMessageW(Handle(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    if (icon_) DestroyIcon(icon_);
+    icon_ = icon;
 }
 
 LRESULT TButton::WndProc(UINT msg, WPARAM w, LPARAM l) {
@@ -219,8 +276,20 @@ void TButton::FocusedControlChanged(TWinControl* focused) {
 void TButton::SetButtonStyle(bool isDefault) {
     if (!HandleAllocated()) return;
     const LONG_PTR type = GetWindowLongPtrW(Handle(), GWL_STYLE) & BS_TYPEMASK;
-    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return;
-    SendMessageW(Handle(), BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    if (type == BS_COMMANDLINK || type == BS_DEFCOMMANDLINK)
+        SendMessageW(Handle(), BM_SETSTYLE, isDefault ? BS_DEFCOMMANDLINK : BS_COMMANDLINK, TRUE);
+    else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)
+        SendMessageW(Handle(), BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
+TSpeedButton::TSpeedButton(TComponent* owner) : TButton(owner) {
+    SetTabStop(false);
+    SetBounds(0, 0, 23, 22);
+}
+
+void TSpeedButton::CreateParams(TCreateParams& p) {
+    TButton::CreateParams(p);
+    p.style = (p.style & ~static_cast<DWORD>(BS_TYPEMASK | BS_MULTILINE)) | BS_PUSHBUTTON | BS_FLAT;
 }
 
 // ---- TCheckBox --------------------------------------------------------------------------------
@@ -643,6 +712,11 @@ int TComboBox::ItemIndex() const {
 }
 
 void TComboBox::SetItemIndex(int index) {
+    // Forms store the index before the items: it is applied at the end of loading.
+    if (IsLoading()) {
+        itemIndex_ = index;
+        return;
+    }
     if (index < 0 || index >= items_.Count()) index = -1;
     itemIndex_ = index;
     if (HandleAllocated()) SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -652,6 +726,11 @@ void TComboBox::SetItemIndex(int index) {
 std::u16string TComboBox::Text() const {
     if (HandleAllocated()) return WindowText();
     return itemIndex_ >= 0 ? items_[itemIndex_] : Caption();
+}
+
+void TComboBox::Loaded() {
+    TWinControl::Loaded();
+    SetItemIndex(itemIndex_);
 }
 
 void TComboBox::Change() {
@@ -778,7 +857,16 @@ void RegisterStdCtrlClasses() {
               [](TButton& c, const TValue& v, TReader& r) {
                   c.SetModalResult(v.kind == TValue::Int ? r.AsInt(v) : r.AsEnum(v, kModal));
               })
-        .Ignore({u"WordWrap", u"ImageIndex", u"Images", u"Style", u"CommandLinkHint"});
+        .Enum(u"Style",
+              {{u"bsPushButton", bsPushButton},
+               {u"bsCommandLink", bsCommandLink},
+               {u"bsSplitButton", bsSplitButton}},
+              [](TButton& c, int v) { c.SetStyle(static_cast<TButtonStyle>(v)); })
+        .Ref<TCustomImageList>(u"Images", [](TButton& c, TCustomImageList* i) { c.SetImages(i); })
+        .Int(u"ImageIndex", [](TButton& c, int v) { c.SetImageIndex(v); })
+        .Ignore({u"WordWrap", u"CommandLinkHint", u"ImageAlignment"});
+    RegisterComponentClass<TSpeedButton>(u"TButton")
+        .Ignore({u"Flat", u"GroupIndex", u"Down", u"AllowAllUp", u"Glyph", u"NumGlyphs"});
     static const TNameTable kCheckState = {
         {u"cbUnchecked", cbUnchecked}, {u"cbChecked", cbChecked}, {u"cbGrayed", cbGrayed}};
     RegisterComponentClass<TCheckBox>(u"TWinControl")

@@ -78,10 +78,24 @@ private:
     TStaticBorderStyle borderStyle_ = sbsNone;
 };
 
+enum TButtonStyle { bsPushButton, bsCommandLink, bsSplitButton };
+
 class TButton : public TWinControl {
     KV_CLASS(TButton)
 public:
     explicit TButton(TComponent* owner);
+    ~TButton() override;
+
+    // A push button or a command link (big caption with an arrow).
+    TButtonStyle Style() const { return style_; }
+    void SetStyle(TButtonStyle v);
+    // An image of an image list beside the caption.
+    TCustomImageList* Images() const { return images_; }
+    void SetImages(TCustomImageList* images);
+    int ImageIndex() const { return imageIndex_; }
+    void SetImageIndex(int v);
+    void Notification(TComponent* c, TOperation op) override;
+    void Loaded() override;
 
     bool Default() const { return default_; }
     void SetDefault(bool v);
@@ -101,13 +115,32 @@ public:
 
 protected:
     void CreateParams(TCreateParams& p) override;
+    void CreateWindowHandleDone() override;
     LRESULT WndProc(UINT msg, WPARAM w, LPARAM l) override;
 
 private:
+    void ApplyImage();
     bool default_ = false;
     bool cancel_ = false;
     bool active_ = false;
     TModalResult modalResult_ = mrNone;
+    TButtonStyle style_ = bsPushButton;
+    TCustomImageList* images_ = nullptr; // not owned
+    int imagesSubscription_ = 0;
+    int imageIndex_ = -1;
+    HICON icon_ = nullptr; // owned: the image shown
+};
+
+// A flat button that takes no focus and is never the default button (tool-bar style).
+class TSpeedButton : public TButton {
+    KV_CLASS(TSpeedButton)
+public:
+    explicit TSpeedButton(TComponent* owner);
+    bool DialogKey(WORD key, TWinControl* focused) override { return false; }
+    void FocusedControlChanged(TWinControl* focused) override {}
+
+protected:
+    void CreateParams(TCreateParams& p) override;
 };
 
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
@@ -276,6 +309,7 @@ public:
     // A selection by the user fires OnClick, then OnSelect (or OnChange without one).
     TNotifyEvent OnChange, OnSelect, OnDropDown, OnCloseUp;
     virtual void Change();
+    void Loaded() override;
 
 protected:
     void CreateParams(TCreateParams& p) override;

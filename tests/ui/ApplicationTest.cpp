@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <stdexcept>
 
 #include "UiTestSupport.h"
 #include "base/MessagePump.h"
+#include "base/Text.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
@@ -130,6 +135,68 @@ TEST(Application, HelpCallsGoThroughTheHelpService) {
     EXPECT_EQ(services.helpCalls[1].command, kv::THelpCommand::Context);
     EXPECT_EQ(services.helpCalls[1].context, 15);
     EXPECT_EQ(services.helpCalls[1].file, u"C:\\prog\\KOLVANE.CHM");
+}
+
+TEST(Application, MinimisingTheMainFormReachesTheApplicationEvents) {
+    kv::TForm form(kv::Application);
+    auto* events = kv::Create<kv::TApplicationEvents>(&form);
+    int minimised = 0, restored = 0;
+    events->OnMinimize = [&](kv::TObject*) { ++minimised; };
+    events->OnRestore = [&](kv::TObject*) { ++restored; };
+    kv::TCustomForm* previous = kv::Application->MainForm();
+    kv::Application->SetMainForm(&form);
+    form.Show();
+    kv::Application->Minimize();
+    kvtest::PumpPending();
+    EXPECT_EQ(minimised, 1);
+    EXPECT_EQ(form.WindowState(), kv::wsMinimized);
+    kv::Application->Restore();
+    kvtest::PumpPending();
+    EXPECT_EQ(restored, 1);
+    EXPECT_EQ(form.WindowState(), kv::wsNormal);
+    form.Hide();
+    kv::Application->SetMainForm(previous);
+}
+
+namespace {
+DWORD g_seenCode = 0;
+LONG SystemHook(EXCEPTION_POINTERS* info) {
+    g_seenCode = info->ExceptionRecord->ExceptionCode;
+    return info->ExceptionRecord->ExceptionCode == 0xE0004B56 ? EXCEPTION_CONTINUE_EXECUTION
+                                                              : EXCEPTION_CONTINUE_SEARCH;
+}
+} // namespace
+
+TEST(Application, SystemExceptionsInsideAWindowProcedureReachTheTrampolineHook) {
+    ButtonForm f;
+    bool resumed = false;
+    f.button->OnClick = [&](kv::TObject*) {
+        RaiseException(0xE0004B56, 0, 0, nullptr); // continuable
+        resumed = true;
+    };
+    kv::SetSystemExceptionHook(&SystemHook);
+    SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    kv::SetSystemExceptionHook(nullptr);
+    EXPECT_EQ(g_seenCode, 0xE0004B56u);
+    EXPECT_TRUE(resumed);
+}
+
+TEST(Application, TheExecutableUsesVersion6OfTheCommonControls) {
+    // The manifest resource selects the common controls version 6: our imports of comctl32
+    // are bound to the side-by-side assembly. (Wine's copy reports 5 from DllGetVersion, so
+    // the module's place tells.)
+    EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)), nullptr);
+    HMODULE comctl = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&InitCommonControlsEx)), &comctl));
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(comctl, path, MAX_PATH);
+    CharLowerW(path);
+    const std::u16string file = kv::FromW(path);
+    EXPECT_NE(file.find(u"microsoft.windows.common-controls"), std::u16string::npos)
+        << kv::Utf16ToUtf8(file);
+    EXPECT_NE(file.find(u"_6.0."), std::u16string::npos) << kv::Utf16ToUtf8(file);
 }
 
 TEST(CursorHourGlass, NestedObjectsRestoreTheCursorFromBeforeTheOuterOne) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "UiTestSupport.h"
 #include "base/Text.h"
@@ -168,6 +169,18 @@ TEST(ModalForm, CloseQueryCanKeepTheFormOpen) {
     EXPECT_EQ(seen, kv::caHide);
 }
 
+TEST(ModalForm, AnIdleHandlerCanCloseIt) {
+    // The join window's automatic run closes the window from its idle handler.
+    kvtest::ModalWatchdog watchdog;
+    TModalForm form;
+    kv::Application->OnIdle = [&](kv::TObject*, bool&) {
+        kv::Application->OnIdle = nullptr;
+        form.Close();
+    };
+    EXPECT_EQ(form.ShowModal(), kv::mrCancel);
+    EXPECT_FALSE(watchdog.Fired());
+}
+
 TEST(ModalForm, DisablesTheOtherWindowsWhileItRuns) {
     kvtest::ModalWatchdog watchdog;
     kv::TForm other(kv::Application);
@@ -185,6 +198,21 @@ TEST(ModalForm, DisablesTheOtherWindowsWhileItRuns) {
     other.Hide();
 }
 
+TEST(Forms, MessageHooksSeeEveryMessageAfterTheFormsOwnHandling) {
+    kv::TForm form(kv::Application);
+    std::vector<UINT> seen;
+    const int id = form.AddMessageHook([&](UINT msg, WPARAM, LPARAM, LRESULT& result) {
+        if (msg == WM_APP + 5) {
+            seen.push_back(msg);
+            result = 42;
+        }
+    });
+    EXPECT_EQ(SendMessageW(form.Handle(), WM_APP + 5, 0, 0), 42);
+    form.RemoveMessageHook(id);
+    EXPECT_EQ(SendMessageW(form.Handle(), WM_APP + 5, 0, 0), 0);
+    EXPECT_EQ(seen.size(), 1u);
+}
+
 TEST(Forms, WindowClassesAreNamedAfterTheirClasses) {
     TModalForm form;
     form.HandleNeeded();
@@ -195,6 +223,25 @@ TEST(Forms, WindowClassesAreNamedAfterTheirClasses) {
     EXPECT_STREQ(name, L"TButton");
     GetClassNameW(kv::Application->Handle(), name, 64);
     EXPECT_STREQ(name, L"TApplication");
+}
+
+TEST(Forms, CentredFormsAreCentredOnTheScreenOrTheirOwner) {
+    kv::TForm owner(kv::Application);
+    owner.SetPosition(kv::poScreenCenter);
+    owner.SetBounds(0, 0, 600, 400);
+    owner.Show();
+    const RECT work = kv::Screen->WorkAreaRect();
+    EXPECT_EQ(owner.Left(), work.left + (work.right - work.left - 600) / 2);
+    EXPECT_EQ(owner.Top(), work.top + (work.bottom - work.top - 400) / 2);
+    kv::TForm dialog(&owner);
+    dialog.SetPosition(kv::poOwnerFormCenter);
+    dialog.SetBounds(0, 0, 200, 100);
+    dialog.Show();
+    EXPECT_EQ(dialog.Left(), owner.Left() + 200);
+    EXPECT_EQ(dialog.Top(), owner.Top() + 150);
+    EXPECT_EQ(GetWindow(dialog.Handle(), GW_OWNER), owner.Handle());
+    dialog.Hide();
+    owner.Hide();
 }
 
 TEST(Forms, NormalBoundsComeFromThePlacement) {

@@ -5,30 +5,15 @@
 
 #include "UiTestSupport.h"
 #include "base/Text.h"
-#include "ui/ActnList.h"
 #include "ui/Application.h"
-#include "ui/ComCtrls.h"
-#include "ui/Dialogs.h"
 #include "ui/Forms.h"
-#include "ui/Menus.h"
+#include "ui/ImgList.h"
 #include "ui/StdCtrls.h"
-#include "ui/TrayIcon.h"
 
 namespace {
 
-struct Shown {
-    Shown() : form(kv::Application) { form.Show(); }
-    ~Shown() { form.Hide(); }
-    template <class T> T* Add() {
-        T* c = kv::Create<T>(&form);
-        c->SetParent(&form);
-        return c;
-    }
-    kv::TForm form;
-};
-
 TEST(ComboBox, AnIndexSetByCodeFiresNoEventAndOutOfRangeLeavesNoSelection) {
-    Shown s;
+    kvtest::ShownForm s;
     auto* combo = s.Add<kv::TComboBox>();
     combo->SetStyle(kv::csDropDownList);
     for (const char16_t* item : {u"A列", u"B列", u"C列"}) combo->Items().Add(item);
@@ -46,7 +31,7 @@ TEST(ComboBox, AnIndexSetByCodeFiresNoEventAndOutOfRangeLeavesNoSelection) {
 }
 
 TEST(ComboBox, ASelectionByTheUserFiresClickThenChange) {
-    Shown s;
+    kvtest::ShownForm s;
     auto* combo = s.Add<kv::TComboBox>();
     combo->SetStyle(kv::csDropDownList);
     combo->Items().Assign({u"x", u"y"});
@@ -63,7 +48,7 @@ TEST(ComboBox, ASelectionByTheUserFiresClickThenChange) {
 }
 
 TEST(CheckBox, AStateChangeByCodeFiresItsClick) {
-    Shown s;
+    kvtest::ShownForm s;
     auto* box = s.Add<kv::TCheckBox>();
     int clicks = 0;
     box->OnClick = [&](kv::TObject*) { ++clicks; };
@@ -78,7 +63,7 @@ TEST(CheckBox, AStateChangeByCodeFiresItsClick) {
 }
 
 TEST(RadioButton, CheckingOneUnchecksItsSiblings) {
-    Shown s;
+    kvtest::ShownForm s;
     auto* a = s.Add<kv::TRadioButton>();
     auto* b = s.Add<kv::TRadioButton>();
     a->SetChecked(true);
@@ -88,7 +73,7 @@ TEST(RadioButton, CheckingOneUnchecksItsSiblings) {
 }
 
 TEST(Label, ItsMnemonicFocusesItsControl) {
-    Shown s;
+    kvtest::ShownForm s;
     auto* edit = s.Add<kv::TEdit>();
     auto* label = s.Add<kv::TLabel>();
     label->SetCaption(u"CSVファイル(&F)");
@@ -101,101 +86,8 @@ TEST(Label, ItsMnemonicFocusesItsControl) {
     EXPECT_TRUE(edit->Focused());
 }
 
-TEST(Actions, ControlsAndMenuItemsFollowTheirAction) {
-    Shown s;
-    auto* list = kv::Create<kv::TActionList>(&s.form);
-    auto* action = kv::Create<kv::TAction>(&s.form);
-    action->SetActionList(list);
-    action->SetCaption(u"上書き保存");
-    action->SetHint(u"設定を上書き保存します。");
-    action->SetShortCut(kv::scCtrl | 'S');
-    int runs = 0;
-    action->OnExecute = [&](kv::TObject* sender) {
-        EXPECT_EQ(sender, action);
-        ++runs;
-    };
-    auto* button = s.Add<kv::TButton>();
-    button->SetAction(action);
-    auto* menu = kv::Create<kv::TMainMenu>(&s.form);
-    auto* item = kv::Create<kv::TMenuItem>(&s.form);
-    menu->Items().Add(item);
-    item->SetAction(action);
-    s.form.SetMenu(menu);
-
-    EXPECT_EQ(button->Caption(), u"上書き保存");
-    EXPECT_EQ(item->Caption(), u"上書き保存");
-    EXPECT_EQ(item->ShortCut(), kv::scCtrl | 'S');
-    action->SetEnabled(false);
-    EXPECT_FALSE(button->Enabled());
-    EXPECT_FALSE(IsWindowEnabled(button->Handle()));
-    EXPECT_FALSE(item->Enabled());
-    EXPECT_FALSE(s.form.IsShortCut(kv::scCtrl | 'S')); // disabled: the short cut does nothing
-    action->SetEnabled(true);
-    EXPECT_TRUE(s.form.IsShortCut(kv::scCtrl | 'S'));
-    SendMessageW(button->Handle(), BM_CLICK, 0, 0);
-    item->Click();
-    EXPECT_EQ(runs, 3);
-    EXPECT_EQ(kv::ShortCutToText(item->ShortCut()), u"Ctrl+S");
-}
-
-TEST(Actions, FreeingTheActionUnlinksItsClients) {
-    Shown s;
-    auto* action = kv::Create<kv::TAction>(&s.form);
-    auto* button = s.Add<kv::TButton>();
-    button->SetAction(action);
-    delete action;
-    EXPECT_EQ(button->Action(), nullptr);
-    SendMessageW(button->Handle(), BM_CLICK, 0, 0); // nothing left to run, no crash
-}
-
-TEST(StatusBar, ShowsTheHintOfTheControlUnderTheMouse) {
-    Shown s;
-    auto* bar = s.Add<kv::TStatusBar>();
-    bar->SetSimplePanel(true);
-    bar->SetAutoHint(true);
-    auto* button = s.Add<kv::TButton>();
-    button->SetHint(u"短い|CSVファイルを結合します。");
-    kv::Application->MouseOver(button);
-    EXPECT_EQ(bar->SimpleText(), u"CSVファイルを結合します。");
-    kv::Application->MouseOver(nullptr);
-    EXPECT_EQ(bar->SimpleText(), u"");
-}
-
-TEST(Dialogs, FileDialogsGoThroughTheService) {
-    kvtest::TestServices services;
-    kv::TForm form(kv::Application);
-    auto* save = kv::Create<kv::TSaveTextFileDialog>(&form);
-    save->Filter = u"CSVファイル(*.CSV)|*.CSV|すべてのファイル(*.*)|*.*";
-    save->DefaultExt = u".CSV";
-    save->Options |= kv::ofOverwritePrompt;
-    save->Encodings = {u"ANSI", u"UTF-8"};
-    save->FileName = u"old.csv";
-    services.fileChosen = u"Z:\\tmp\\new.csv";
-    services.encodingChosen = 1;
-    ASSERT_TRUE(save->Execute());
-    EXPECT_EQ(save->FileName, u"Z:\\tmp\\new.csv");
-    EXPECT_EQ(save->EncodingIndex, 1);
-    ASSERT_EQ(services.fileRequests.size(), 1u);
-    const auto& r = services.fileRequests[0];
-    EXPECT_TRUE(r.save);
-    EXPECT_TRUE(r.overwritePrompt);
-    EXPECT_EQ(r.fileName, u"old.csv");
-    EXPECT_EQ(r.encodings.size(), 2u);
-    services.fileAnswer = false;
-    EXPECT_FALSE(save->Execute());
-    EXPECT_EQ(save->FileName, u"Z:\\tmp\\new.csv"); // unchanged when cancelled
-}
-
-TEST(Dialogs, WarningBoxesHaveTheWarningIconAndOneOkButton) {
-    kvtest::TestServices services;
-    kv::ShowWarning(u"左CSVファイルが選択されていません。");
-    ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_EQ(services.boxes[0].text, u"左CSVファイルが選択されていません。");
-    EXPECT_EQ(services.boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONWARNING));
-}
-
 TEST(ButtonedEdit, TheRightButtonRunsItsEvent) {
-    Shown s;
+    kvtest::ShownForm s;
     auto* edit = s.Add<kv::TButtonedEdit>();
     edit->SetWidth(200);
     edit->SetRightButtonVisible(true);
@@ -209,71 +101,121 @@ TEST(ButtonedEdit, TheRightButtonRunsItsEvent) {
     EXPECT_EQ(GetParent(b), edit->Handle());
 }
 
-TEST(ListView, OwnerDataRowsAreAskedForOneByOne) {
-    Shown s;
-    auto* list = s.Add<kv::TListView>();
-    list->SetViewStyle(kv::vsReport);
-    list->SetOwnerData(true);
-    list->AddColumn({u"No.", 35, kv::taLeftJustify});
-    list->AddColumn({u"CSVファイルの列", 95, kv::taCenter});
-    std::vector<int> asked;
-    list->OnData = [&](kv::TObject*, kv::TListItem& item) {
-        asked.push_back(item.index);
-        item.caption = item.index == 0 ? u"" : kv::IntToStr(item.index);
-        item.subItems = {item.index == 0 ? u"(なし)" : u"列"};
-    };
-    list->SetItemCount(16385);
-    EXPECT_EQ(list->ItemCount(), 16385);
-    EXPECT_EQ(ListView_GetItemCount(list->Handle()), 16385);
-    list->SetItemIndex(16384);
-    list->MakeVisible(16384);
-    EXPECT_EQ(list->ItemIndex(), 16384);
-    wchar_t text[32] = {};
-    ListView_GetItemText(list->Handle(), 16384, 0, text, 32);
-    EXPECT_STREQ(text, L"16384");
-    EXPECT_LT(asked.size(), 1000u); // only rows that were needed
+TEST(Button, ACommandLinkIsCreatedWithItsStyle) {
+    kvtest::ShownForm s;
+    auto* link = s.Add<kv::TButton>();
+    link->SetStyle(kv::bsCommandLink);
+    const LONG_PTR style = GetWindowLongPtrW(link->Handle(), GWL_STYLE) & BS_TYPEMASK;
+    EXPECT_EQ(style, BS_COMMANDLINK);
 }
 
-TEST(ProgressBar, TakesA32BitRange) {
-    Shown s;
-    auto* bar = s.Add<kv::TProgressBar>();
-    bar->SetMax(3000001);
-    bar->SetPosition(2500000);
-    EXPECT_EQ(SendMessageW(bar->Handle(), PBM_GETRANGE, FALSE, 0), 3000001);
-    EXPECT_EQ(SendMessageW(bar->Handle(), PBM_GETPOS, 0, 0), 2500000);
-    bar->SetPosition(5000000);
-    EXPECT_EQ(bar->Position(), 3000001);
-}
-
-TEST(TrayIcon, AClickOnTheIconRunsOnClick) {
-    kv::TForm form(kv::Application);
-    auto* tray = kv::Create<kv::TTrayIcon>(&form);
+TEST(Button, ASpeedButtonIsNeverTheDefaultButton) {
+    kvtest::ShownForm s;
+    auto* edit = s.Add<kv::TEdit>();
+    auto* speed = s.Add<kv::TSpeedButton>();
     int clicks = 0;
-    tray->OnClick = [&](kv::TObject*) { ++clicks; };
-    tray->SetHint(u"Kolvane");
-    tray->SetVisible(true);
-    SendMessageW(tray->Handle(), kv::TTrayIcon::kCallbackMessage, 1, WM_LBUTTONUP);
-    EXPECT_EQ(clicks, 1);
-    tray->SetVisible(false);
+    speed->OnClick = [&](kv::TObject*) { ++clicks; };
+    EXPECT_FALSE(speed->TabStop());
+    MSG msg{edit->Handle(), WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+    EXPECT_FALSE(s.form.PreTranslateKey(msg, edit));
+    EXPECT_EQ(clicks, 0);
 }
 
-TEST(PageControl, ShowsOnlyTheActivePage) {
-    Shown s;
-    auto* pages = s.Add<kv::TPageControl>();
-    pages->SetBounds(0, 0, 300, 200);
-    auto* one = kv::Create<kv::TTabSheet>(&s.form);
-    one->SetCaption(u"起動時(&1)");
-    one->SetPageControl(pages);
-    auto* two = kv::Create<kv::TTabSheet>(&s.form);
-    two->SetCaption(u"関連づけ(&2)");
-    two->SetPageControl(pages);
-    EXPECT_EQ(pages->ActivePage(), one);
-    EXPECT_TRUE(one->Visible());
-    EXPECT_FALSE(two->Visible());
-    pages->SetActivePageIndex(1);
-    EXPECT_FALSE(one->Visible());
-    EXPECT_TRUE(two->Visible());
-    EXPECT_EQ(TabCtrl_GetCurSel(pages->Handle()), 1);
+TEST(Controls, ParentFontAndParentColorFollowTheParent) {
+    kvtest::ShownForm s;
+    auto* group = s.Add<kv::TGroupBox>();
+    auto* label = kv::Create<kv::TLabel>(&s.form);
+    label->SetParent(group);
+    auto* own = kv::Create<kv::TLabel>(&s.form);
+    own->SetParent(group);
+    own->Font().SetHeight(-20); // its own font from now on
+    s.form.Font().SetName(u"MS UI Gothic");
+    s.form.Font().SetHeight(-16);
+    s.form.SetColor(kv::clWindow);
+    EXPECT_EQ(label->Font().Height(), -16);
+    EXPECT_EQ(label->Font().Name(), u"MS UI Gothic");
+    EXPECT_TRUE(label->ParentFont());
+    EXPECT_FALSE(own->ParentFont());
+    EXPECT_EQ(own->Font().Height(), -20);
+    EXPECT_EQ(label->Color(), kv::clWindow);
+    // The window got the font too.
+    LOGFONTW lf{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(label->Handle(), WM_GETFONT, 0, 0)), sizeof lf,
+               &lf);
+    EXPECT_EQ(lf.lfHeight, -16);
+}
+
+TEST(Controls, MouseEnterAndLeaveFollowTheControlUnderTheMouse) {
+    kvtest::ShownForm s;
+    auto* a = s.Add<kv::TButton>();
+    auto* b = s.Add<kv::TButton>();
+    std::vector<std::string> seen;
+    a->OnMouseEnter = [&](kv::TObject*) { seen.push_back("enter a"); };
+    a->OnMouseLeave = [&](kv::TObject*) { seen.push_back("leave a"); };
+    b->OnMouseEnter = [&](kv::TObject*) { seen.push_back("enter b"); };
+    SendMessageW(a->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    SendMessageW(a->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 2)); // still inside
+    SendMessageW(b->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    EXPECT_EQ(seen, (std::vector<std::string>{"enter a", "leave a", "enter b"}));
+    EXPECT_TRUE(b->MouseInControl());
+    EXPECT_FALSE(a->MouseInControl());
+    kv::Application->MouseOver(nullptr);
+}
+
+TEST(Controls, TabMovesTheFocusInTabOrder) {
+    kvtest::ShownForm s;
+    auto* first = s.Add<kv::TEdit>();
+    auto* second = s.Add<kv::TEdit>();
+    auto* third = s.Add<kv::TButton>();
+    second->SetTabOrder(0); // second, first, third
+    EXPECT_EQ(second->TabOrder(), 0);
+    EXPECT_EQ(first->TabOrder(), 1);
+    second->SetFocus();
+    const auto tab = [&](bool back) { s.form.SelectNext(!back); };
+    tab(false);
+    EXPECT_TRUE(first->Focused());
+    tab(false);
+    EXPECT_TRUE(third->Focused());
+    tab(false); // around to the start
+    EXPECT_TRUE(second->Focused());
+    tab(true);
+    EXPECT_TRUE(third->Focused());
+    // The Tab key itself, as the message loop sees it.
+    MSG msg{third->Handle(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+    EXPECT_TRUE(s.form.PreTranslateKey(msg, third));
+    EXPECT_TRUE(second->Focused());
+}
+
+TEST(ComboBox, ADroppedDownListKeepsEnterAndEsc) {
+    kvtest::ShownForm s;
+    auto* combo = s.Add<kv::TComboBox>();
+    combo->SetStyle(kv::csDropDownList);
+    combo->Items().Assign({u"x", u"y"});
+    auto* cancel = s.Add<kv::TButton>();
+    cancel->SetCancel(true);
+    int cancels = 0;
+    cancel->OnClick = [&](kv::TObject*) { ++cancels; };
+    combo->SetFocus();
+    MSG msg{combo->Handle(), WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}};
+    EXPECT_TRUE(s.form.PreTranslateKey(msg, combo)); // closed: Esc presses Cancel
+    EXPECT_EQ(cancels, 1);
+    SendMessageW(combo->Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+    EXPECT_FALSE(s.form.PreTranslateKey(msg, combo)); // dropped: the list closes itself
+    EXPECT_EQ(cancels, 1);
+    SendMessageW(combo->Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+}
+
+TEST(Controls, ShowHintFollowsTheParentUntilSetOnItsOwn) {
+    kvtest::ShownForm s;
+    auto* panel = s.Add<kv::TGroupBox>();
+    auto* inner = kv::Create<kv::TButton>(&s.form);
+    inner->SetParent(panel);
+    s.form.SetShowHint(true);
+    EXPECT_TRUE(inner->ShowHint());
+    inner->SetShowHint(false);
+    s.form.SetShowHint(false);
+    s.form.SetShowHint(true);
+    EXPECT_FALSE(inner->ShowHint());
 }
 
 } // namespace

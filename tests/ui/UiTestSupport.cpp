@@ -94,4 +94,22 @@ std::vector<std::u16string> TestServices::DroppedFiles(HDROP) {
     return dropped;
 }
 
+UINT TestServices::TrackPopupMenu(HMENU menu, UINT, int x, int y, HWND) {
+    popups.push_back({menu, x, y});
+    std::vector<std::pair<UINT, std::u16string>> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        items.emplace_back(GetMenuItemID(menu, i), kv::FromW(text));
+    }
+    return popupAnswer ? popupAnswer(items) : 0;
+}
+
+ShownForm::ShownForm() : form(kv::Application) {
+    form.Show();
+}
+ShownForm::~ShownForm() {
+    form.Hide();
+}
+
 } // namespace kvtest

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/Forms.h"
 #include "ui/Services.h"
 
 namespace kvtest {
@@ -29,6 +30,20 @@ public:
 
 private:
     UINT_PTR timer_;
+};
+
+// A shown form that controls are added to; hidden again at the end.
+struct ShownForm {
+    ShownForm();
+    ~ShownForm();
+    ShownForm(const ShownForm&) = delete;
+    ShownForm& operator=(const ShownForm&) = delete;
+    template <class T> T* Add() {
+        T* c = kv::Create<T>(&form);
+        c->SetParent(&form);
+        return c;
+    }
+    kv::TForm form;
 };
 
 // Services that record what the program asked for and answer with preset values.
@@ -57,6 +72,13 @@ public:
     std::vector<HelpCall> helpCalls;
     std::vector<kv::TShellExecuteRequest> shellCalls;
     std::vector<std::u16string> dropped;
+    struct PopupCall {
+        HMENU menu;
+        int x, y;
+    };
+    std::vector<PopupCall> popups;
+    // Given the items of the menu (command and text), the command to choose (0: none).
+    std::function<UINT(const std::vector<std::pair<UINT, std::u16string>>&)> popupAnswer;
 
     int MessageBox(HWND owner, const std::u16string& text, const std::u16string& caption,
                    UINT flags) override;
@@ -64,6 +86,7 @@ public:
     bool Help(const std::u16string& file, kv::THelpCommand command, int context) override;
     INT_PTR ShellExecute(const kv::TShellExecuteRequest& request) override;
     std::vector<std::u16string> DroppedFiles(HDROP drop) override;
+    UINT TrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) override;
 
 private:
     kv::TServices* previous_;

@@ -130,7 +130,8 @@ std::vector<uintptr_t> LoadedModules() {
     HMODULE psapi = LoadLibraryA("PSAPI.DLL");
     if (!psapi) return result;
     const auto enumModules =
-        reinterpret_cast<EnumProcessModulesFn>(GetProcAddress(psapi, "EnumProcessModules"));
+        reinterpret_cast<EnumProcessModulesFn>(
+            reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcessModules")));
     HANDLE process = OpenProcess(0x410, FALSE, GetCurrentProcessId());
     if (enumModules && process) {
         DWORD needed = 0;

@@ -192,7 +192,7 @@ bool Catches(const std::type_info* catchType, const std::type_info* thrownType,
     return catchType->__do_catch(thrownType, &adjusted, 1);
 }
 
-// Whether an exception specification (a negative filter) lets the type through.
+// Whether a throw() list of allowed types (a negative filter) lets the type through.
 bool SpecificationAllows(const FrameTables& t, int64_t filter, const TCodeFrame& frame,
                          const std::type_info* thrownType, void* thrownObject) {
     if (!t.typeTable) throw BadTable();

@@ -1,0 +1,23 @@
+// The program's entry: the application object, the main window, the message loop.
+#include <windows.h>
+
+#include <memory>
+
+#include "app/UnitFormMain.h"
+#include "base/Exception.h"
+#include "ui/Application.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const auto application = std::make_unique<kv::TApplication>(nullptr);
+    try {
+        application->SetMainFormOnTaskBar(true);
+        application->SetTitle(u"Kolvane");
+        application->CreateForm<TFormMain>();
+        application->Run();
+    } catch (const kv::Exception& e) {
+        application->ShowException(e);
+    } catch (...) {
+        application->ShowException(kv::Exception(u""));
+    }
+    return 0;
+}

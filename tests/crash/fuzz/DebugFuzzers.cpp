@@ -1,0 +1,135 @@
+#include "DebugFuzzers.h"
+
+#include <string>
+#include <vector>
+
+#include "../capture/DebugFixtures.h"
+#include "crash/capture/ClDebug.h"
+#include "crash/capture/ClDebugData.h"
+
+namespace kvtest {
+
+namespace {
+
+using namespace kv::crash;
+
+constexpr uint32_t kModule = 0x400000;
+
+// Offsets to ask about: fixed ones and some taken from the data itself.
+std::vector<uint32_t> Probes(const std::string& d) {
+    std::vector<uint32_t> p = {0, 1, 0x10, 0x100, 0x800, 0x1000, 0xFFFF, 0x7FFFFFFF, 0xFFFFFFFF};
+    for (size_t i = 0; i + 4 <= d.size() && p.size() < 40; i += 1 + d.size() / 16) {
+        uint32_t v = 0;
+        for (int k = 0; k < 4; ++k) v |= uint32_t(static_cast<uint8_t>(d[i + k])) << (8 * k);
+        p.push_back(v);
+        p.push_back(v & 0xFFFF);
+    }
+    return p;
+}
+
+void AskSource(TELDebugInfoSource& source, const std::vector<uint32_t>& probes) {
+    for (uint32_t offset : probes) {
+        TELLocationInfo info;
+        source.GetLocationInfo(kModule + 0x1000 + offset, info);
+    }
+}
+
+// The bytes as a module image at kModule, read by the image-scanning sources.
+void AsImage(const std::string& d, const std::vector<uint32_t>& probes) {
+    FakeModules m;
+    m.fileNames[kModule] = "C:\\fuzz\\prog.exe";
+    m.memory.Add(kModule, d);
+    TELDebugInfoTD32 td32(kModule, m);
+    AskSource(td32, probes);
+    TELDebugInfoJedy ul(kModule, m);
+    AskSource(ul, probes);
+}
+
+} // namespace
+
+int FuzzMapFile(const uint8_t* data, size_t size) {
+    const std::string d(reinterpret_cast<const char*>(data), size);
+    const std::vector<uint32_t> probes = Probes(d);
+    TELMapScanner scanner(TELMapScanner::TText{d});
+    for (uint32_t offset : probes) {
+        uint32_t distance = 0;
+        scanner.ModuleStartFromAddr(offset);
+        scanner.ModuleNameFromAddr(offset);
+        scanner.ProcNameFromAddr(offset, distance);
+        scanner.LineNumberFromAddr(offset, distance);
+        scanner.SourceNameFromAddr(offset);
+    }
+    TELMapParser parser(TELMapParser::TText{d});
+    size_t items = 0;
+    parser.FOnClassTable = [&](const TELMapAddress&, uint32_t, const std::string& a,
+                               const std::string& b) { items += a.size() + b.size(); };
+    parser.FOnSegmentItem = parser.FOnClassTable;
+    parser.FOnPublicsByName = [&](const TELMapAddress&, const std::string& a) {
+        items += a.size();
+    };
+    parser.FOnPublicsByValue = parser.FOnPublicsByName;
+    parser.FOnLineNumberUnit = [&](const std::string& a, const std::string& b) {
+        items += a.size() + b.size();
+    };
+    parser.FOnLineNumbers = [&](uint32_t, const TELMapAddress&) { ++items; };
+    parser.Parse();
+    for (size_t pos : {size_t(0), d.size() / 2, d.size() ? d.size() - 1 : 0})
+        items += parser.MapStringToFileName(pos).size() + parser.MapStringToStr(pos).size();
+    return items == ~size_t(0);
+}
+
+int FuzzTD32(const uint8_t* data, size_t size) {
+    const std::string d(reinterpret_cast<const char*>(data), size);
+    const std::vector<uint32_t> probes = Probes(d);
+    IsTD32DebugInfoValid(d.data(), d.size());
+    TELTD32InfoScanner scanner(d);
+    if (scanner.ValidData())
+        for (uint32_t offset : probes) {
+            uint32_t distance = 0;
+            scanner.ModuleNameFromAddr(offset);
+            scanner.ProcNameFromAddr(offset, distance);
+            scanner.LineNumberFromAddr(offset, distance);
+            scanner.SourceNameFromAddr(offset);
+        }
+    AsImage(d, probes);
+    return 0;
+}
+
+int FuzzUL(const uint8_t* data, size_t size) {
+    const std::string d(reinterpret_cast<const char*>(data), size);
+    const std::vector<uint32_t> probes = Probes(d);
+    for (bool cache : {true, false}) {
+        TELBinDebugScanner scanner(d, cache);
+        if (!scanner.ValidFormat()) continue;
+        scanner.GetModuleName();
+        for (uint32_t offset : probes) {
+            uint32_t distance = 0;
+            scanner.ModuleNameFromAddr(offset);
+            scanner.ProcNameFromAddr(offset, distance);
+            scanner.LineNumberFromAddr(offset, distance);
+            scanner.SourceNameFromAddr(offset);
+            scanner.DataToStr(static_cast<int32_t>(offset));
+        }
+    }
+    AsImage(d, probes);
+    return 0;
+}
+
+int FuzzDebugData(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    static constexpr uint16_t kVersions[] = {404, 450, 499, 501, 502, 6104};
+    const std::string d(reinterpret_cast<const char*>(data) + 1, size - 1);
+    TDebugDataSource s;
+    s.Data = d;
+    s.Version = kVersions[(data[0] & 0x7F) % std::size(kVersions)];
+    s.Module = kModule;
+    s.Password = "pw";
+    s.PasswordValid = (data[0] & 0x80) == 0;
+    for (uint32_t offset : Probes(d)) {
+        TDebugDataHit hit;
+        FindInDebugData(s, kModule + 0x1000 + offset, hit);
+    }
+    return 0;
+}
+
+} // namespace kvtest

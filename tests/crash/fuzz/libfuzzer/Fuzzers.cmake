@@ -1,0 +1,13 @@
+# libFuzzer executables of the debug-data readers, one per target, over the same sources as the
+# replay test. Needs clang; scripts/fuzz.sh configures and runs them.
+if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "KOLVANE_FUZZ needs clang (CXX=clang++)")
+endif()
+foreach(target Map TD32 UL DebugData)
+  add_executable(fuzz_${target}
+    ${CMAKE_CURRENT_SOURCE_DIR}/crash/fuzz/libfuzzer/Fuzz${target}.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/crash/fuzz/DebugFuzzers.cpp)
+  target_link_libraries(fuzz_${target} PRIVATE kv_crash_capture)
+  target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
+endforeach()
