@@ -255,8 +255,12 @@ void TPopupMenu::Popup(int x, int y) {
     HWND owner = Application ? Application->Handle() : nullptr;
     if (auto* c = dynamic_cast<TWinControl*>(popupComponent_); c && c->HandleAllocated())
         owner = c->Handle();
-    const UINT cmd = Services().TrackPopupMenu(
-        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, x, y, owner);
+    const UINT cmd = Services().TrackPopupMenu(menu,
+                                               TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_TOPALIGN |
+                                                   (alignment_ == paRight    ? TPM_RIGHTALIGN
+                                                    : alignment_ == paCenter ? TPM_CENTERALIGN
+                                                                             : TPM_LEFTALIGN),
+                                               x, y, owner);
     DestroyMenu(menu);
     if (cmd)
         if (TMenuItem* item = TMenuItem::FindCommand(cmd)) item->Click();
@@ -312,6 +316,8 @@ void RegisterMenuClasses() {
     RegisterComponentClass<TMainMenu>(u"TMenu");
     RegisterComponentClass<TPopupMenu>(u"TMenu")
         .Bool(u"AutoPopup", [](TPopupMenu& m, bool v) { m.SetAutoPopup(v); })
+        .Enum(u"Alignment", {{u"paLeft", paLeft}, {u"paRight", paRight}, {u"paCenter", paCenter}},
+              [](TPopupMenu& m, int v) { m.SetAlignment(static_cast<TPopupAlignment>(v)); })
         .Event<void(TObject*)>(u"OnPopup", &TPopupMenu::OnPopup);
 }
 

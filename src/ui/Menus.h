@@ -111,12 +111,17 @@ private:
     HMENU handle_ = nullptr;
 };
 
+// Which edge of a pop-up menu lies at the point it opens at.
+enum TPopupAlignment { paLeft, paRight, paCenter };
+
 class TPopupMenu : public TMenu {
     KV_CLASS(TPopupMenu)
 public:
     explicit TPopupMenu(TComponent* owner);
     bool AutoPopup() const { return autoPopup_; }
     void SetAutoPopup(bool v) { autoPopup_ = v; }
+    TPopupAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TPopupAlignment v) { alignment_ = v; }
     // The control the menu was last opened for.
     TComponent* PopupComponent() const { return popupComponent_; }
     void SetPopupComponent(TComponent* c) { popupComponent_ = c; }
@@ -127,6 +132,7 @@ public:
 
 private:
     bool autoPopup_ = true;
+    TPopupAlignment alignment_ = paLeft;
     TComponent* popupComponent_ = nullptr; // not owned
 };
 

@@ -38,13 +38,22 @@ void BuildWide(TUlWideCharTables& t) {
 }
 
 void BuildAnsi(TUlAnsiCharTables& t) {
-    char chars[256];
-    for (int i = 0; i < 256; ++i) chars[i] = static_cast<char>(i);
-    GetStringTypeExA(LOCALE_USER_DEFAULT, CT_CTYPE1, chars + 1, 255, t.types + 1);
-    t.types[0] = C1_CNTRL;
-    for (int i = 0; i < 256; ++i) t.lower[i] = t.upper[i] = static_cast<unsigned char>(i);
-    CharLowerBuffA(reinterpret_cast<char*>(t.lower) + 1, 255);
-    CharUpperBuffA(reinterpret_cast<char*>(t.upper) + 1, 255);
+    // One byte at a time: in a double-byte code page (932) a run of bytes would pair each
+    // lead byte with its neighbour and give both the pair's answer.
+    for (int i = 0; i < 256; ++i) {
+        char c = static_cast<char>(i);
+        WORD type = 0;
+        if (i == 0 || !GetStringTypeExA(LOCALE_USER_DEFAULT, CT_CTYPE1, &c, 1, &type))
+            type = i == 0 ? C1_CNTRL : 0;
+        t.types[i] = type;
+        char lower = c, upper = c;
+        if (i != 0) {
+            CharLowerBuffA(&lower, 1);
+            CharUpperBuffA(&upper, 1);
+        }
+        t.lower[i] = static_cast<unsigned char>(lower);
+        t.upper[i] = static_cast<unsigned char>(upper);
+    }
     Reflect(t.types, t.lower, t.upper, t.reflect);
 }
 

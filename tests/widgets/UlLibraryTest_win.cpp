@@ -112,6 +112,18 @@ TEST(UlLibraryUnits, StartAnnouncesEveryUnitAndEndWithdraws) {
         EXPECT_EQ(wide->reflect[u'1'], u'1');
         EXPECT_TRUE(wide->types[u'A'] & C1_UPPER);
         EXPECT_EQ(UlAnsiCharTables()->lower['Q'], 'q');
+        // Every byte on its own, also the lead bytes of code page 932.
+        const TUlAnsiCharTables* ansi = UlAnsiCharTables();
+        for (int i = 1; i < 256; ++i) {
+            char c = static_cast<char>(i);
+            WORD type = 0;
+            GetStringTypeExA(LOCALE_USER_DEFAULT, CT_CTYPE1, &c, 1, &type);
+            EXPECT_EQ(ansi->types[i], type) << i;
+            char lower = c;
+            CharLowerBuffA(&lower, 1);
+            EXPECT_EQ(ansi->lower[i], static_cast<unsigned char>(lower)) << i;
+        }
+        EXPECT_EQ(ansi->lower[0x86], 0x86); // a lead byte, not the case of its neighbour
         EXPECT_EQ(UlCompareText(u"abc", u"ABC"), 0);
         EXPECT_LT(UlCompareText(u"abc", u"abd"), 0);
     }

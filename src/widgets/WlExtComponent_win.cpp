@@ -1,0 +1,14 @@
+#include "widgets/WlExtComponent.h"
+
+namespace kv {
+
+void TWlCustomPanel::Paint() {
+    TWlExCustomPanel::Paint();
+    PaintContent(ClientRect());
+}
+
+void TWlCustomPanel::PaintContent(const RECT& r) {
+    if (OnPaintContent && !IsDestroying()) OnPaintContent(this, Canvas(), r);
+}
+
+} // namespace kv
