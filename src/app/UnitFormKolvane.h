@@ -15,6 +15,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ExtCtrls.h"
 #include "ui/Forms.h"
+#include "ui/ImgList.h"
 #include "ui/StdCtrls.h"
 
 class TFormKolvane : public kv::TForm {
@@ -41,7 +42,7 @@ public:
     kv::TPanel* PanelToolBar = nullptr;
     kv::TComboBox* ComboBoxType = nullptr;
     kv::TComboBox* ComboBoxSortColumn = nullptr;
-    kv::TButton* SpeedButton1 = nullptr;
+    kv::TSpeedButton* SpeedButton1 = nullptr;
     kv::TCheckBox* CheckBoxOverWrite = nullptr;
     kv::TPanel* PanelTop = nullptr;
     kv::TProgressBar* ProgressBar1 = nullptr;
@@ -49,6 +50,7 @@ public:
     kv::TStatusBar* StatusBar1 = nullptr;
     kv::TActionList* ActionList1 = nullptr;
     kv::TAction* ActionSave = nullptr;
+    kv::TImageList* ImageList16 = nullptr;
     kv::TSaveTextFileDialog* SaveDialogCsv = nullptr;
 
     TKolvane Engine;

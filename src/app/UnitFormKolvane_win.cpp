@@ -40,6 +40,7 @@ TFormKolvane::TFormKolvane(kv::TComponent* owner, bool autoSave, TProject* proje
     BindField(u"StatusBar1", StatusBar1);
     BindField(u"ActionList1", ActionList1);
     BindField(u"ActionSave", ActionSave);
+    BindField(u"ImageList16", ImageList16);
     BindField(u"SaveDialogCsv", SaveDialogCsv);
     using Notify = void(kv::TObject*);
     RegisterHandler<Notify>(u"BtnCancelClick", [this](kv::TObject* s) { BtnCancelClick(s); });

@@ -13,7 +13,7 @@ object FormKolvane: TFormKolvane
     object ComboBoxType: TComboBox
       Left = 4
       Top = 4
-      Width = 128
+      Width = 150
       Style = csDropDownList
       Hint = '表示する行を選択します。'
       Items.Strings = (
@@ -25,9 +25,9 @@ object FormKolvane: TFormKolvane
       OnClick = ComboBoxTypeClick
     end
     object ComboBoxSortColumn: TComboBox
-      Left = 136
+      Left = 158
       Top = 4
-      Width = 60
+      Width = 64
       Style = csDropDownList
       Hint = 'CSVデータをソートするキー列を選択します。'
       Items.Strings = (
@@ -36,18 +36,19 @@ object FormKolvane: TFormKolvane
       TabOrder = 1
       OnChange = ComboBoxSortColumnChange
     end
-    object SpeedButton1: TButton
-      Left = 200
+    object SpeedButton1: TSpeedButton
+      Left = 226
       Top = 3
-      Width = 44
+      Width = 24
       Height = 24
       Action = ActionSave
-      TabOrder = 2
+      Images = ImageList16
+      ImageIndex = 2
     end
     object CheckBoxOverWrite: TCheckBox
-      Left = 248
+      Left = 256
       Top = 6
-      Width = 274
+      Width = 266
       Height = 18
       Caption = '同名のファイルが既に存在するときは追記する'
       Hint = 'チェックすると、ファイルを保存する時に同名のファイルが既に存在するときは追記します。'
@@ -79,12 +80,16 @@ object FormKolvane: TFormKolvane
   end
   object ActionList1: TActionList
     object ActionSave: TAction
-      Caption = '保存'
       Hint = 'CSVファイルを保存します。'
       ShortCut = 'Ctrl+S'
       Enabled = False
       OnExecute = ActionSaveExecute
     end
+  end
+  object ImageList16: TImageList
+    Width = 16
+    Height = 16
+    ResourceBitmap = 'DIALOGIMAGES16'
   end
   object SaveDialogCsv: TSaveTextFileDialog
     DefaultExt = 'CSV'
