@@ -1,22 +1,17 @@
 #include "app/MainFormDialogs.h"
 
 #include "app/TProject.h"
+#include "app/UnitFormCsvSortFieldEdit.h"
 #include "app/UnitFormKolvane.h"
 #include "csv/TCsv.h"
 
 // ============================================================================================
-// INTERIM: the batch-file dialog, the sort-condition dialog, the dropped-file dialog and the
-// about box are being written on their own branch. Until they land, the entries below stand in
-// for them:
-//   EditSortInfos      no dialog; the conditions stay (false).
+// INTERIM: the batch-file dialog, the dropped-file dialog and the about box are being written
+// on their own branch. Until they land, the entries below stand in for them:
 //   CreateAutoFile     no dialog.
 //   AskDroppedFileSide no dialog; the file goes to no side (-1).
 //   About              no dialog.
 // Once the windows exist, each entry becomes the one call of its window:
-//   EditSortInfos:      TFormCsvSortFieldEdit form(owner, infos, captions);
-//                       form.SetDialogHelpContext(helpContext);
-//                       if (form.ShowModal() != mrOk) return false;
-//                       infos = form.GetSortInfos(); return true;
 //   CreateAutoFile:     TFormCreateAutoFile form(owner, project); form.ShowModal();
 //   AskDroppedFileSide: TFormSettingDropedFile form(owner, path);
 //                       return form.ShowModal() == mrOk ? form.GetSide() : -1;
@@ -32,8 +27,14 @@ TMainFormDialogs DefaultMainFormDialogs() {
         form.ShowModal();
         return form.Succeeded;
     };
-    d.EditSortInfos = [](kv::TComponent*, std::vector<TCsvSorter::TSortInfo>&,
-                         const std::vector<std::u16string>&, int) { return false; };
+    d.EditSortInfos = [](kv::TComponent* owner, std::vector<TCsvSorter::TSortInfo>& infos,
+                         const std::vector<std::u16string>& captions, int helpContext) {
+        TFormCsvSortFieldEdit form(owner, infos, captions);
+        form.SetDialogHelpContext(helpContext);
+        if (form.ShowModal() != kv::mrOk) return false;
+        infos = form.GetSortInfos();
+        return true;
+    };
     d.CreateAutoFile = [](kv::TComponent*, const TProject&) {};
     d.AskDroppedFileSide = [](kv::TComponent*, const std::u16string&) { return -1; };
     d.About = [](kv::TComponent*) {};

@@ -4,6 +4,8 @@ object FormKolvane: TFormKolvane
   ClientHeight = 286
   HelpContext = 4
   Position = poOwnerFormCenter
+  Font.Name = 'MS UI Gothic'
+  Font.Height = -12
   ShowHint = True
   object PanelToolBar: TPanel
     Align = alTop
