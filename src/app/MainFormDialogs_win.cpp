@@ -1,21 +1,18 @@
 #include "app/MainFormDialogs.h"
 
 #include "app/TProject.h"
+#include "app/UnitFormAboutBox.h"
 #include "app/UnitFormCsvSortFieldEdit.h"
 #include "app/UnitFormKolvane.h"
+#include "app/UnitFormSettingDropedFile.h"
 #include "csv/TCsv.h"
 
 // ============================================================================================
-// INTERIM: the batch-file dialog, the dropped-file dialog and the about box are being written
-// on their own branch. Until they land, the entries below stand in for them:
+// INTERIM: the batch-file dialog is being written on its own branch. Until it lands, the entry
+// below stands in for it:
 //   CreateAutoFile     no dialog.
-//   AskDroppedFileSide no dialog; the file goes to no side (-1).
-//   About              no dialog.
-// Once the windows exist, each entry becomes the one call of its window:
+// Once the window exists, the entry becomes the one call of its window:
 //   CreateAutoFile:     TFormCreateAutoFile form(owner, project); form.ShowModal();
-//   AskDroppedFileSide: TFormSettingDropedFile form(owner, path);
-//                       return form.ShowModal() == mrOk ? form.GetSide() : -1;
-//   About:              TFormAboutBox form(owner); form.ShowModal();
 // ============================================================================================
 
 TMainFormDialogs DefaultMainFormDialogs() {
@@ -36,7 +33,13 @@ TMainFormDialogs DefaultMainFormDialogs() {
         return true;
     };
     d.CreateAutoFile = [](kv::TComponent*, const TProject&) {};
-    d.AskDroppedFileSide = [](kv::TComponent*, const std::u16string&) { return -1; };
-    d.About = [](kv::TComponent*) {};
+    d.AskDroppedFileSide = [](kv::TComponent* owner, const std::u16string& path) {
+        TFormSettingDropedFile form(owner, path);
+        return form.ShowModal() == kv::mrOk ? form.GetSide() : -1;
+    };
+    d.About = [](kv::TComponent* owner) {
+        TFormAboutBox form(owner);
+        form.ShowModal();
+    };
     return d;
 }
