@@ -2,18 +2,11 @@
 
 #include "app/TProject.h"
 #include "app/UnitFormAboutBox.h"
+#include "app/UnitFormCreateAutoFile.h"
 #include "app/UnitFormCsvSortFieldEdit.h"
 #include "app/UnitFormKolvane.h"
 #include "app/UnitFormSettingDropedFile.h"
 #include "csv/TCsv.h"
-
-// ============================================================================================
-// INTERIM: the batch-file dialog is being written on its own branch. Until it lands, the entry
-// below stands in for it:
-//   CreateAutoFile     no dialog.
-// Once the window exists, the entry becomes the one call of its window:
-//   CreateAutoFile:     TFormCreateAutoFile form(owner, project); form.ShowModal();
-// ============================================================================================
 
 TMainFormDialogs DefaultMainFormDialogs() {
     TMainFormDialogs d;
@@ -32,7 +25,10 @@ TMainFormDialogs DefaultMainFormDialogs() {
         infos = form.GetSortInfos();
         return true;
     };
-    d.CreateAutoFile = [](kv::TComponent*, const TProject&) {};
+    d.CreateAutoFile = [](kv::TComponent* owner, const TProject& project) {
+        TFormCreateAutoFile form(owner, project);
+        form.ShowModal();
+    };
     d.AskDroppedFileSide = [](kv::TComponent* owner, const std::u16string& path) {
         TFormSettingDropedFile form(owner, path);
         return form.ShowModal() == kv::mrOk ? form.GetSide() : -1;

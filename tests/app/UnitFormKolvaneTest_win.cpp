@@ -1,19 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "DialogTestSupport.h"
 #include "TestFiles.h"
-#include "UiTestSupport.h"
 #include "app/UnitFormKolvane.h"
 #include "base/MessagePump.h"
 #include "base/Text.h"
 #include "ui/Application.h"
-#include "ui/Screenshot.h"
 
 namespace {
 
@@ -338,8 +335,7 @@ TEST(TFormKolvane, WindowGoneBeforeItsIdleMomentLeavesNoHandler) {
     EXPECT_FALSE(static_cast<bool>(kv::Application->OnIdle));
 }
 
-// The documentation's picture of the join window after a join. KOLVANE_DOCS names the folder
-// it goes to; otherwise the temporary folder.
+// The documentation's picture of the join window after a join.
 TEST(TFormKolvane, ScreenshotAfterAJoin) {
     std::u16string left = u"顧客番号,氏名,住所\n", right = u"顧客番号,電話,備考\n";
     static const char16_t* const kNames[] = {u"山田 太郎", u"佐藤 花子", u"鈴木 一郎", u"田中 美咲",
@@ -357,14 +353,7 @@ TEST(TFormKolvane, ScreenshotAfterAJoin) {
     // Rows below the view were gathered while the join ran; ordering applied them.
     EXPECT_FALSE(w.Form().Grid->UpdatePending());
     EXPECT_EQ(w.Form().Grid->RowCount(), 43); // header, title, 40 left rows, 1 right-only row
-    kvtest::PumpUntil([] { return false; }, 300);
-    RECT area;
-    GetWindowRect(w.Form().Handle(), &area);
-    const char* docs = std::getenv("KOLVANE_DOCS");
-    const std::filesystem::path path =
-        (docs ? std::filesystem::path(docs) : std::filesystem::temp_directory_path()) /
-        "join-window.png";
-    EXPECT_TRUE(kv::SaveScreenshotPng(path.u16string(), &area));
+    EXPECT_TRUE(kvtest::SaveFormPicture(w.Form(), "join-window.png"));
 }
 
 } // namespace
