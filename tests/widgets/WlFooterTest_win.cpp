@@ -80,7 +80,7 @@ TEST(WlFooter, ButtonsKeepTheirSideWhenTheDialogIsResized) {
 }
 
 // A footer with buttons made in code: each (alignment, width, space interval).
-struct Spec {
+struct ButtonDef {
     TAlignment alignment;
     int width;
     int space;
@@ -89,11 +89,11 @@ struct Built {
     std::unique_ptr<TWlFooter> footer;
     std::vector<TWlFooterBtn*> buttons; // owned by the footer
 };
-Built BuildFooter(int width, int height, const std::vector<Spec>& specs) {
+Built BuildFooter(int width, int height, const std::vector<ButtonDef>& defs) {
     Built b;
     b.footer = std::make_unique<TWlFooter>(nullptr);
     b.footer->SetBounds(0, 0, width, height);
-    for (const Spec& s : specs) {
+    for (const ButtonDef& s : defs) {
         auto* button = new TWlFooterBtn(nullptr);
         button->SetParent(b.footer.get());
         button->SetWidth(s.width);
@@ -109,7 +109,7 @@ TEST(WlFooter, ArrangementEdgeCases) {
     static const struct {
         const char* name;
         int width, height;
-        std::vector<Spec> specs;
+        std::vector<ButtonDef> defs;
         std::vector<int> lefts;
         int top;
     } kCases[] = {
@@ -130,7 +130,7 @@ TEST(WlFooter, ArrangementEdgeCases) {
         {"two centred buttons", 300, 37, {{taCenter, 74, 6}, {taCenter, 74, 6}}, {70, 150}, 7},
     };
     for (const auto& c : kCases) {
-        const Built b = BuildFooter(c.width, c.height, c.specs);
+        const Built b = BuildFooter(c.width, c.height, c.defs);
         for (size_t i = 0; i < b.buttons.size(); ++i) {
             EXPECT_EQ(b.buttons[i]->Left(), c.lefts[i]) << c.name << " button " << i;
             EXPECT_EQ(b.buttons[i]->Top(), c.top) << c.name << " button " << i;

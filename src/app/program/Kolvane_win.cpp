@@ -6,8 +6,13 @@
 #include "app/UnitFormMain.h"
 #include "base/Exception.h"
 #include "ui/Application.h"
+#include "widgets/UlLibrary.h"
+#include "widgets/WlClasses.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // The library units beneath the widgets start first and end last.
+    const TUlLibraryUnits libraryUnits;
+    kv::RegisterWlClasses();  // the footer and buttons the dialogs' forms name
     const auto application = std::make_unique<kv::TApplication>(nullptr);
     try {
         application->SetMainFormOnTaskBar(true);
