@@ -3,9 +3,8 @@
 #include "base/Text.h"
 
 const char* const kBenchUsage =
-    "options: --left FILE --right FILE [--lk N] [--rk N] [--lt] [--rt]\n"
-    "         [--view 0-3] [--order 0|1] [--sort COMMA_TEXT] [--encoding 0|1]\n"
-    "         [--append] --out FILE\n";
+    "--left FILE --right FILE [--lk N] [--rk N] [--lt] [--rt]\n"
+    "    [--view 0-3] [--order 0|1] [--sort COMMA_TEXT] [--encoding 0|1] [--append] --out FILE\n";
 
 bool ParseBenchOptions(const std::vector<std::u16string>& args, BenchOptions& o,
                        std::string& error) {
