@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BenchArgs.h"
+#include "BenchOptions.h"
 #include "base/MemoryInfo.h"
 #include "base/Text.h"
 #include "csv/TCsv.h"
@@ -17,83 +18,6 @@
 #include "join/TKolvaneGridModel.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: kolvane-bench --left FILE --right FILE [--lk N] [--rk N] [--lt] [--rt]\n"
-    "                     [--view 0-3] [--order 0|1] [--sort COMMA_TEXT] [--encoding 0|1]\n"
-    "                     [--append] --out FILE\n";
-
-struct Options {
-    std::u16string left;
-    std::u16string right;
-    std::u16string out;
-    int leftKey = 0;
-    int rightKey = 0;
-    bool leftTitle = false;
-    bool rightTitle = false;
-    int view = 0;
-    int order = 0;
-    std::vector<TCsvSorter::TSortInfo> sort;
-    int encoding = 0;
-    bool append = false;
-};
-
-// False with error filled when an option is unknown, lacks its value or has a bad one.
-bool ParseOptions(const std::vector<std::u16string>& args, Options& o, std::string& error) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::u16string& a = args[i];
-        if (a == u"--lt") {
-            o.leftTitle = true;
-            continue;
-        }
-        if (a == u"--rt") {
-            o.rightTitle = true;
-            continue;
-        }
-        if (a == u"--append") {
-            o.append = true;
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            error = "missing value after " + kv::Utf16ToUtf8(a);
-            return false;
-        }
-        const std::u16string& value = args[++i];
-        int* number = nullptr;
-        int lo = 0, hi = 0x7FFFFFFF;
-        if (a == u"--left")
-            o.left = value;
-        else if (a == u"--right")
-            o.right = value;
-        else if (a == u"--out")
-            o.out = value;
-        else if (a == u"--sort")
-            o.sort = TCsvSorter::FromCommaText(value);
-        else if (a == u"--lk")
-            number = &o.leftKey;
-        else if (a == u"--rk")
-            number = &o.rightKey;
-        else if (a == u"--view")
-            number = &o.view, hi = 3;
-        else if (a == u"--order")
-            number = &o.order, hi = 1;
-        else if (a == u"--encoding")
-            number = &o.encoding, hi = 1;
-        else {
-            error = "unknown option " + kv::Utf16ToUtf8(a);
-            return false;
-        }
-        if (number && (!kv::TryStrToInt(value, *number) || *number < lo || *number > hi)) {
-            error = "bad value for " + kv::Utf16ToUtf8(a) + ": " + kv::Utf16ToUtf8(value);
-            return false;
-        }
-    }
-    if (o.left.empty() || o.right.empty() || o.out.empty()) {
-        error = "--left, --right and --out are required";
-        return false;
-    }
-    return true;
-}
 
 class Stopwatch {
 public:
@@ -115,10 +39,11 @@ double MiB(uint64_t bytes) {
 }
 
 int Run(const std::vector<std::u16string>& args) {
-    Options o;
+    BenchOptions o;
     std::string error;
-    if (!ParseOptions(args, o, error)) {
-        std::fprintf(stderr, "kolvane-bench: %s\n%s", error.c_str(), kUsage);
+    if (!ParseBenchOptions(args, o, error)) {
+        std::fprintf(stderr, "kolvane-bench: %s\nusage: kolvane-bench %s", error.c_str(),
+                     kBenchUsage);
         return 2;
     }
 

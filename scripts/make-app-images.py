@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the main window's image strips (16 and 32 pixels) and the program icon from the
-pixel drawings below. Usage: make-app-images.py OUTPUT_FOLDER. Magenta is transparent."""
+"""Writes the main window's image strips (16 and 32 pixels), the dialogs' strip and the program
+icon from the pixel drawings below. Usage: make-app-images.py OUTPUT_FOLDER. Magenta is
+transparent."""
 import struct
 import sys
 
@@ -225,9 +226,10 @@ def bmp_24(pixels):
     return header + info + bytes(data)
 
 
-def strip(size):
+def strip(size, indices=None):
     factor = size // 16
-    glyphs = [scaled(rows_of(g), factor) for g in GLYPHS]
+    chosen = GLYPHS if indices is None else [GLYPHS[i] for i in indices]
+    glyphs = [scaled(rows_of(g), factor) for g in chosen]
     pixels = []
     for y in range(size):
         row = []
@@ -281,6 +283,9 @@ def main():
         f.write(strip(16))
     with open(f'{folder}/Images32.bmp', 'wb') as f:
         f.write(strip(32))
+    # The join window's and the dialogs' own list: 0 browse, 1 batch file, 2 save.
+    with open(f'{folder}/DialogImages16.bmp', 'wb') as f:
+        f.write(strip(16, [5, 6, 2]))
     with open(f'{folder}/Kolvane.ico', 'wb') as f:
         f.write(icon())
 
