@@ -108,7 +108,9 @@ TEST(CrashLogUtils, AllocAlignedGivesZeroFilledAlignedMemory) {
     for (size_t alignment : {0u, 1u, 16u, 4096u}) {
         auto* p = static_cast<uint8_t*>(AllocAligned(100, alignment, block));
         ASSERT_NE(p, nullptr) << alignment;
-        if (alignment > 1) EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % alignment, 0u) << alignment;
+        if (alignment > 1) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % alignment, 0u) << alignment;
+        }
         for (size_t i = 0; i < 100; ++i) ASSERT_EQ(p[i], 0) << alignment;
         std::memset(p, 0xFF, 100); // the whole size is ours
     }
