@@ -870,7 +870,7 @@ private:
             TDwarfFunction f;
             ReadRanges(d, contexts_[d.Unit], s_, f.Ranges);
             if (f.Ranges.empty()) continue;
-            // Name and definition file along specification and origin links; the enclosing
+            // Name and definition file along DW_AT_specification and DW_AT_abstract_origin links; the enclosing
             // classes from the declaration at the end of them.
             const TDie* cur = &d;
             const TDie* last = &d;
