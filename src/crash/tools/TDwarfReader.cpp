@@ -870,8 +870,8 @@ private:
             TDwarfFunction f;
             ReadRanges(d, contexts_[d.Unit], s_, f.Ranges);
             if (f.Ranges.empty()) continue;
-            // Name and definition file along DW_AT_specification and DW_AT_abstract_origin links; the enclosing
-            // classes from the declaration at the end of them.
+            // Name and definition file along DW_AT_specification and DW_AT_abstract_origin
+            // links; the enclosing classes from the declaration at the end of them.
             const TDie* cur = &d;
             const TDie* last = &d;
             for (int step = 0; cur && step < 8; ++step) {
