@@ -81,6 +81,22 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 
+# Hosts that cannot run 32-bit x86 code run the Windows side in a test VM (scripts/vm/): its
+# emulator and an image built once per machine.
+source "$(dirname "$0")/vm/vm.sh"
+if winvm_wanted; then
+  vm_packages=(qemu-system-x86 debootstrap e2fsprogs)
+  vm_missing=()
+  for p in "${vm_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || vm_missing+=("$p")
+  done
+  if [ ${#vm_missing[@]} -gt 0 ]; then
+    echo "setup: installing ${vm_missing[*]}"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${vm_missing[@]}" >/dev/null
+  fi
+  bash "$(dirname "$0")/vm/image.sh"
+fi
+
 # minizip: its sources come from Debian's zlib source package (contrib/minizip) and CMake
 # compiles them for both builds (Debian ships no MinGW minizip, and its libminizip 1.1 cannot
 # encrypt correctly on 64-bit hosts). They live outside the repository; the source entries are

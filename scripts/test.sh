@@ -27,8 +27,4 @@ echo "== Windows build (i686, MinGW-w64)"
 cmake --build build/win32 -j "$jobs"
 
 echo "== Windows tests under Wine"
-# Windows need a display: a private Xvfb server unless one is given.
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/test-wine.sh "$jobs"
-fi
-exec bash scripts/test-wine.sh "$jobs"
+exec bash scripts/test-windows.sh

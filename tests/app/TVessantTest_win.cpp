@@ -2,6 +2,12 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
 #include "TestFiles.h"
 #include "app/TFileUtility.h"
 #include "app/TVessant.h"
@@ -35,10 +41,24 @@ private:
     std::u16string path_;
 };
 
+// Runs `call` on a thread of its own and waits a minute at most: the program waits for the
+// stand-in without a time limit, and a stuck stand-in must fail the test, not hang the run.
+bool FinishesInTime(std::function<void()> call) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    std::thread([call = std::move(call), done] {
+        call();
+        done->set_value();
+    }).detach();
+    return finished.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+}
+
 TEST(TVessant, SetLinkHandsTheRegisteringInstructions) {
     const StandInLog log;
-    TVessant::SetLink(nullptr, u".KVJ", u"\"C:\\k\\kolvane.exe\" \"%1\"",
-                      u"Kolvane プロジェクトファイル", u"C:\\k\\kolvane.exe", 0);
+    ASSERT_TRUE(FinishesInTime([] {
+        TVessant::SetLink(nullptr, u".KVJ", u"\"C:\\k\\kolvane.exe\" \"%1\"",
+                          u"Kolvane プロジェクトファイル", u"C:\\k\\kolvane.exe", 0);
+    }));
     ASSERT_TRUE(log.Exists());
     const std::u16string file = log.Parameters();
     EXPECT_EQ(kv::ExtractFilePath(file), TFileUtility::GetTempDirectory());
@@ -52,7 +72,7 @@ TEST(TVessant, SetLinkHandsTheRegisteringInstructions) {
 
 TEST(TVessant, UnsetLinkHandsTheRemovingInstructions) {
     const StandInLog log;
-    TVessant::UnsetLink(nullptr, u".KVJ");
+    ASSERT_TRUE(FinishesInTime([] { TVessant::UnsetLink(nullptr, u".KVJ"); }));
     ASSERT_TRUE(log.Exists());
     EXPECT_FALSE(kv::FileExists(log.Parameters()));
     EXPECT_EQ(log.Instructions(),

@@ -42,8 +42,9 @@ struct Placed {
     bool shown = false;
 };
 
-// Steps that wait for the browser's window, give it a moment to be placed, note where it is,
-// then move it to `moveTo` (when given) and close it with `button`.
+// Steps that wait for the browser's window to be placed (the component sizes the tree to the
+// window last; a few seconds at most), note where it is, then move it to `moveTo` (when given)
+// and close it with `button`.
 Steps LookMoveAndClose(kv::TplBrowseFolder& b, Placed& placed, const RECT* moveTo, int button) {
     auto since = std::make_shared<DWORD>(0);
     return {[&b, since] {
@@ -52,12 +53,14 @@ Steps LookMoveAndClose(kv::TplBrowseFolder& b, Placed& placed, const RECT* moveT
                 return true;
             },
             [&b, &placed, moveTo, button, since] {
-                if (GetTickCount() - *since < 200) return false;
-                placed.shown = true;
                 GetWindowRect(b.Handle(), &placed.window);
                 RECT tree{};
                 if (HWND t = GetDlgItem(b.Handle(), 14145)) GetWindowRect(t, &tree);
                 placed.treeWidth = tree.right - tree.left;
+                const bool laidOut =
+                    placed.treeWidth == placed.window.right - placed.window.left - 32;
+                if (!laidOut && GetTickCount() - *since < 5000) return false;
+                placed.shown = true;
                 if (moveTo)
                     SetWindowPos(b.Handle(), nullptr, moveTo->left, moveTo->top,
                                  moveTo->right - moveTo->left, moveTo->bottom - moveTo->top,

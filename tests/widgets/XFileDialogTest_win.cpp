@@ -131,7 +131,8 @@ std::function<bool()> CancelWhenShown(kv::TplCustomFileDialog& d) {
 }
 
 // Steps that answer the message form with OK, keeping its text and whether it came up
-// centred over the dialog (looked at a moment after it appeared, once it was placed).
+// centred over the dialog. The dialog places the form once it has taken the activation, so the
+// check waits (a few seconds at most) for the centred place before it gives up.
 struct SeenMessage {
     std::u16string text;
     bool centred = false;
@@ -144,16 +145,16 @@ void AnswerMessage(Steps& steps, kv::TplCustomFileDialog& d, SeenMessage& seen) 
         return true;
     });
     steps.push_back([&d, &seen] {
-        if (GetTickCount() - seen.seenAt < 150) return false;
         HWND box = kvtest::FindThreadWindow(L"TMessageForm");
         auto* form = dynamic_cast<kv::TMessageForm*>(kv::TWinControl::FindControl(box));
         if (!form) return true;
-        seen.text = form->Message()->Caption();
         RECT b{}, f{};
         GetWindowRect(box, &b);
         GetWindowRect(d.Handle(), &f);
         seen.centred = b.left == f.left + (RectWidth(f) - RectWidth(b)) / 2 &&
                        b.top == f.top + (RectHeight(f) - RectHeight(b)) / 2;
+        if (!seen.centred && GetTickCount() - seen.seenAt < 5000) return false;
+        seen.text = form->Message()->Caption();
         PostClick(kvtest::FindChild(box, L"TButton", L"OK"));
         return true;
     });

@@ -25,11 +25,15 @@ public:
         window_ = CreateWindowExA(WS_EX_TOPMOST, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE, 40,
                                   30, 120, 90, nullptr, nullptr, cls.hInstance, nullptr);
         UpdateWindow(window_);
+        // Shown once the screen holds its green (a few seconds at most).
+        HDC screen = GetDC(nullptr);
         MSG msg;
-        for (int i = 0; i < 20; ++i) {
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-            Sleep(10);
+            if (GetPixel(screen, 100, 75) == RGB(0, 255, 0)) break;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         }
+        ReleaseDC(nullptr, screen);
     }
     ~GreenWindow() {
         DestroyWindow(window_);
