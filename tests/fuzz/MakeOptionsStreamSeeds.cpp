@@ -5,7 +5,7 @@
 #include <string>
 
 #include "../crash/capture/LegacyOptionsStream.h"
-#include "crash/capture/TCrashModuleOptions.h"
+#include "crash/core/TCrashModuleOptions.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "crash/capture/TCrashModuleOptions.h"
+#include "crash/core/TCrashModuleOptions.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <exception>
 #include <mutex>
 
-#include "crash/capture/ClCorePlatform.h"
-#include "crash/capture/ClDebugInfo.h"
-#include "crash/capture/CrashRecordLists.h"
+#include "crash/core/ClCorePlatform.h"
+#include "crash/debug/ClDebugInfo.h"
+#include "crash/core/CrashRecordLists.h"
 
 namespace kv::crash {
 

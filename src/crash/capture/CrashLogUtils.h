@@ -12,8 +12,8 @@
 #include <string_view>
 #include <typeinfo>
 
-#include "crash/capture/ClCore.h"
-#include "crash/capture/TCrashModuleOptions.h"
+#include "crash/core/ClCore.h"
+#include "crash/core/TCrashModuleOptions.h"
 
 namespace kv::crash {
 

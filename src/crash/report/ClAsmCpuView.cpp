@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "crash/capture/ClCore.h"
-#include "crash/capture/ClDebugInfo.h"
-#include "crash/capture/ClDisAsm.h"
-#include "crash/capture/ClHook.h"
+#include "crash/core/ClCore.h"
+#include "crash/debug/ClDebugInfo.h"
+#include "crash/debug/ClDisAsm.h"
+#include "crash/hooks/ClHook.h"
 #include "crash/capture/CrashLogUtils.h"
 
 namespace kv::crash {

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "crash/capture/ClMemoryReader.h"
-#include "crash/capture/CrashRecordLists.h"
-#include "crash/capture/TCrashModuleOptions.h"
+#include "crash/core/ClMemoryReader.h"
+#include "crash/core/CrashRecordLists.h"
+#include "crash/core/TCrashModuleOptions.h"
 
 namespace kv::crash {
 

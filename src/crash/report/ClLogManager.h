@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "crash/capture/ClCore.h"
+#include "crash/core/ClCore.h"
 
 namespace kv::crash {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "crash/capture/ClCore.h"
+#include "crash/core/ClCore.h"
 #include "crash/capture/CrashLogUtils.h"
 
 namespace kv::crash {

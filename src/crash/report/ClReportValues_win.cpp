@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "crash/capture/ClCore.h"
+#include "crash/core/ClCore.h"
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/report/ClReportValues.h"
 

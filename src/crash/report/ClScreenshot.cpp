@@ -7,9 +7,9 @@
 #include <unordered_map>
 
 #include "base/Exception.h"
-#include "crash/capture/ClCore.h"
+#include "crash/core/ClCore.h"
 #include "crash/capture/CrashLogUtils.h"
-#include "crash/report/ClZlib2.h"
+#include "crash/core/ClZlib2.h"
 
 namespace kv::crash {
 

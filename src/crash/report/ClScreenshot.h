@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/Stream.h"
-#include "crash/capture/TCrashModuleOptions.h"
+#include "crash/core/TCrashModuleOptions.h"
 
 namespace kv::crash {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "crash/report/ClEncrypt.h"
+#include "crash/core/ClEncrypt.h"
 
 namespace kv::crash::tools {
 

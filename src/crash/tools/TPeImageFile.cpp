@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "crash/capture/ClByteReader.h"
+#include "crash/debug/ClByteReader.h"
 
 namespace kv::crash::tools {
 

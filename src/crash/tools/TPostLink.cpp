@@ -8,9 +8,9 @@
 #include <iterator>
 
 #include "base/Stream.h"
-#include "crash/capture/ClByteReader.h"
-#include "crash/capture/ClDebugModules.h"
-#include "crash/capture/TCrashModuleOptions.h"
+#include "crash/debug/ClByteReader.h"
+#include "crash/debug/ClDebugModules.h"
+#include "crash/core/TCrashModuleOptions.h"
 #include "crash/tools/TDebugDataWriter.h"
 #include "crash/tools/TDebugModel.h"
 #include "crash/tools/TDwarfReader.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/Exception.h"
-#include "crash/capture/ClDebugInfo.h"
+#include "crash/debug/ClDebugInfo.h"
 #include "crash/capture/CrashLogUtils.h"
 
 namespace modulea {

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "../capture/DebugFixtures.h"
-#include "crash/capture/ClDebug.h"
-#include "crash/capture/ClDebugData.h"
+#include "../support/DebugFixtures.h"
+#include "crash/debug/ClDebug.h"
+#include "crash/debug/ClDebugData.h"
 
 namespace kvtest {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "crash/capture/ClCore.h"
-#include "crash/capture/ClDisAsm.h"
+#include "crash/core/ClCore.h"
+#include "crash/debug/ClDisAsm.h"
 #include "crash/report/ClAsmCpuView.h"
 
 namespace {

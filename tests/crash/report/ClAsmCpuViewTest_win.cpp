@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "../capture/DebugFixtures.h"
-#include "crash/capture/ClCore.h"
-#include "crash/capture/ClDebugModules.h"
+#include "../support/DebugFixtures.h"
+#include "crash/core/ClCore.h"
+#include "crash/debug/ClDebugModules.h"
 #include "crash/report/ClAsmCpuView.h"
 
 namespace {

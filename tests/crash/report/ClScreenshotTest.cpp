@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "../capture/CrashTestSupport.h"
+#include "../support/CrashTestSupport.h"
 #include "PngReader.h"
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/report/ClScreenshot.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "../capture/CrashTestSupport.h"
+#include "../support/CrashTestSupport.h"
 #include "PngReader.h"
 #include "crash/report/ClScreenshot.h"
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "crash/capture/ClByteReader.h"
-#include "crash/capture/ClDebug.h"
-#include "crash/capture/ClDebugData.h"
-#include "../capture/DebugFixtures.h"
+#include "crash/debug/ClByteReader.h"
+#include "crash/debug/ClDebug.h"
+#include "crash/debug/ClDebugData.h"
+#include "../support/DebugFixtures.h"
 #include "crash/tools/TDebugDataWriter.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <iterator>
 
 #include "TestFiles.h"
-#include "crash/capture/ClDebug.h"
-#include "crash/capture/ClDebugData.h"
-#include "../capture/DebugFixtures.h"
+#include "crash/debug/ClDebug.h"
+#include "crash/debug/ClDebugData.h"
+#include "../support/DebugFixtures.h"
 #include "crash/tools/TDebugDataWriter.h"
 #include "crash/tools/TDebugModel.h"
 #include "crash/tools/TDwarfReader.h"

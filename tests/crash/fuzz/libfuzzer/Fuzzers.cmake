@@ -7,7 +7,7 @@ foreach(target Map TD32 UL DebugData)
   add_executable(fuzz_${target}
     ${CMAKE_CURRENT_SOURCE_DIR}/crash/fuzz/libfuzzer/Fuzz${target}.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/crash/fuzz/DebugFuzzers.cpp)
-  target_link_libraries(fuzz_${target} PRIVATE kv_crash_capture)
+  target_link_libraries(fuzz_${target} PRIVATE kv_crash_debug)
   target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
 endforeach()

@@ -1,0 +1,28 @@
+#pragma once
+// Helpers of the crash component's tests: 8-bit (ANSI) paths in a private temporary folder.
+#include <filesystem>
+#include <string>
+
+#include "TestFiles.h"
+#include "crash/core/ClCore.h"
+
+namespace kvtest {
+
+// The ANSI form of a path.
+inline std::string AnsiPath(const std::filesystem::path& p) {
+    return kv::crash::Utf16ToAnsi(p.u16string());
+}
+
+// A TempFolder whose paths the crash component takes as ANSI text.
+class TempDir : public TempFolder {
+public:
+    explicit TempDir(const std::string& name) : TempFolder("crash_" + name) {}
+
+    // The folder, or a name inside it.
+    std::string Ansi() const { return AnsiPath(FsPath()); }
+    std::string Ansi(const std::string& name) const {
+        return Ansi() + kv::crash::kPathDelim + name;
+    }
+};
+
+} // namespace kvtest
