@@ -84,6 +84,9 @@ void TApplication::PumpHook(void* context) {
 void TApplication::Run() {
     if (mainForm_ && showMainForm_) mainForm_->Show();
     while (!terminated_) {
+        // A system exception of this turn that the hook handled ends the turn.
+        detail::SehFrame frame;
+        if (KV_SEH_RESUMED(frame)) continue;
         try {
             HandleMessage();
         } catch (...) {
@@ -196,35 +199,50 @@ void TApplication::MainFormRestored() {
         if (e->OnRestore) e->OnRestore(this);
 }
 
+TApplication::THandleExceptionHook& TApplication::HandleHook() {
+    static THandleExceptionHook hook;
+    return hook;
+}
+
+TApplication::TShowExceptionHook& TApplication::ShowHook() {
+    static TShowExceptionHook hook;
+    return hook;
+}
+
 void TApplication::HandleException(TObject* sender) {
     try {
-        if (handleHook_ && !handleHook_(sender)) return;
-        Exception shown(u"");
+        if (const THandleExceptionHook hook = HandleHook(); hook && !hook(sender)) return;
+        // The object handled is the one being handled by our caller's catch block, alive until
+        // that block ends: handlers and the display see it, not a copy cut down to the base.
+        Exception other(u"");
+        const Exception* shown = &other;
         try {
             throw;
+        } catch (const EAbort&) {
+            return; // the silent abort
         } catch (const Exception& e) {
-            shown = e;
+            shown = &e;
         } catch (const std::exception& e) {
-            shown = Exception(Utf8ToUtf16(e.what()));
+            other = Exception(Utf8ToUtf16(e.what()));
         } catch (...) {}
         if (OnException) {
-            OnException(sender, shown);
+            OnException(sender, *shown);
             return;
         }
         const auto listeners = listeners_;
         for (TApplicationEvents* e : listeners)
             if (e->OnException) {
-                e->OnException(sender, shown);
+                e->OnException(sender, *shown);
                 return;
             }
-        ShowException(shown);
+        ShowException(*shown);
     } catch (...) {
         // The handling itself failed; nothing more can be done here.
     }
 }
 
 void TApplication::ShowException(const Exception& e) {
-    if (showHook_ && !showHook_(e)) return;
+    if (const TShowExceptionHook hook = ShowHook(); hook && !hook(e)) return;
     const std::u16string& text = e.Message();
     HWND owner = nullptr;
     if (TCustomForm* f = Screen ? Screen->ActiveForm() : nullptr) owner = f->Handle();

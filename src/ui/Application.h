@@ -80,12 +80,15 @@ public:
     void ShowException(const Exception& e);
     using TExceptionEvent = std::function<void(TObject* sender, const Exception& e)>;
     TExceptionEvent OnException;
-    // Detour slots for the crash-report component; the application's own step runs only
-    // when the hook answers true.
+    // Detour slots for the crash-report component, process-wide (the component fills them
+    // before any application object exists); the application's own step runs only when the
+    // hook answers true.
     using THandleExceptionHook = std::function<bool(TObject* sender)>;
     using TShowExceptionHook = std::function<bool(const Exception& e)>;
-    void SetHandleExceptionHook(THandleExceptionHook hook) { handleHook_ = std::move(hook); }
-    void SetShowExceptionHook(TShowExceptionHook hook) { showHook_ = std::move(hook); }
+    static void SetHandleExceptionHook(THandleExceptionHook hook) {
+        HandleHook() = std::move(hook);
+    }
+    static void SetShowExceptionHook(TShowExceptionHook hook) { ShowHook() = std::move(hook); }
 
     const std::u16string& HelpFile() const { return helpFile_; }
     void SetHelpFile(const std::u16string& path) { helpFile_ = path; }
@@ -131,8 +134,8 @@ private:
     TControl* mouseControl_ = nullptr; // not owned
     HWND tooltip_ = nullptr;
     HWND tooltipTool_ = nullptr;
-    THandleExceptionHook handleHook_;
-    TShowExceptionHook showHook_;
+    static THandleExceptionHook& HandleHook();
+    static TShowExceptionHook& ShowHook();
     std::vector<TApplicationEvents*> listeners_;
     std::vector<TStatusBar*> hintTargets_;
     bool minimized_ = false;

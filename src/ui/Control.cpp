@@ -34,44 +34,7 @@ std::map<ATOM, WNDPROC>& BaseProcs() {
 
 thread_local TWinControl* t_creating = nullptr;
 thread_local ATOM t_creatingAtom = 0;
-TSystemExceptionHook g_systemHook = nullptr;
 UINT g_nextId = 100;
-
-#if defined(__i386__)
-// A structured exception frame of our own on the window procedure's stack: the only place
-// that sees a system exception raised inside a window procedure that Wine or Windows would
-// otherwise swallow. C++ throws (DWARF unwinding) never pass through it.
-struct SehRecord {
-    SehRecord* next;
-    void* handler;
-};
-extern "C" EXCEPTION_DISPOSITION __cdecl KvTrampolineSehHandler(EXCEPTION_RECORD* rec, void*,
-                                                                CONTEXT* ctx, void*) {
-    constexpr DWORD kUnwinding = 0x2 | 0x4; // EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND
-    if (rec->ExceptionFlags & kUnwinding) return ExceptionContinueSearch;
-    if (TSystemExceptionHook hook = g_systemHook) {
-        EXCEPTION_POINTERS pointers{rec, ctx};
-        if (hook(&pointers) == EXCEPTION_CONTINUE_EXECUTION) return ExceptionContinueExecution;
-    }
-    return ExceptionContinueSearch;
-}
-class SehFrame {
-public:
-    SehFrame() {
-        record_.handler = reinterpret_cast<void*>(&KvTrampolineSehHandler);
-        asm volatile("movl %%fs:0, %0" : "=r"(record_.next));
-        asm volatile("movl %0, %%fs:0" : : "r"(&record_) : "memory");
-    }
-    ~SehFrame() { asm volatile("movl %0, %%fs:0" : : "r"(record_.next) : "memory"); }
-    SehFrame(const SehFrame&) = delete;
-    SehFrame& operator=(const SehFrame&) = delete;
-
-private:
-    SehRecord record_;
-};
-#else
-class SehFrame {};
-#endif
 
 ATOM EnsureClass(const TCreateParams& p, WNDPROC& base) {
     auto& classes = Classes();
@@ -125,10 +88,6 @@ HCURSOR CursorHandle(TCursor c) {
 }
 
 } // namespace
-
-void SetSystemExceptionHook(TSystemExceptionHook hook) {
-    g_systemHook = hook;
-}
 
 namespace detail {
 
@@ -570,9 +529,12 @@ LRESULT CALLBACK TWinControl::Route(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
 }
 
 LRESULT TWinControl::SafeWndProc(UINT msg, WPARAM w, LPARAM l) {
-    SehFrame frame;
+    detail::SehFrame frame;
     LRESULT result = 0;
     const HWND wnd = handle_;
+    // A system exception that the hook has handled comes back here, its frames unwound: the
+    // message counts as answered with 0.
+    if (KV_SEH_RESUMED(frame)) return 0;
     try {
         result = WndProc(msg, w, l);
         // Hooks only while the window still belongs to this object (a handler may have freed

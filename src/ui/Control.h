@@ -358,10 +358,12 @@ private:
     TCanvas canvas_;
 };
 
-// The system exception hook of the window-procedure trampoline: every window procedure runs
-// inside a structured exception frame that hands system exceptions (access violations and
-// the like, not C++ throws) to this hook. Return EXCEPTION_CONTINUE_EXECUTION to resume,
-// anything else to let the search go on. Null: no hook.
+// The system exception hook of the window-procedure trampoline and the message loop: every
+// window procedure and every turn of the loop runs inside a structured exception frame that
+// hands system exceptions (access violations and the like, not C++ throws) to this hook. Return
+// EXCEPTION_CONTINUE_EXECUTION to resume at the fault, EXCEPTION_EXECUTE_HANDLER to end the
+// window procedure (answering 0) or the loop's turn there, anything else to let the search go
+// on. Null: no hook.
 using TSystemExceptionHook = LONG (*)(EXCEPTION_POINTERS* info);
 void SetSystemExceptionHook(TSystemExceptionHook hook);
 

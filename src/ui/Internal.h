@@ -30,6 +30,32 @@ void InitCommonControlsOnce();
 bool IsOurClass(ATOM atom);
 // The application's module handle.
 HINSTANCE Instance();
+
+// A structured exception frame of our own on the stack of a window procedure or of one turn of
+// the message loop: the only place that sees a system exception raised inside a window
+// procedure that Wine or Windows would otherwise swallow. It hands system exceptions (not C++
+// throws, which never pass through it) to the hook of SetSystemExceptionHook. When the hook
+// answers EXCEPTION_EXECUTE_HANDLER, the frames above are unwound and the code after
+// KV_SEH_RESUMED(frame) runs with a true result, as a try/except block would.
+#if defined(__i386__)
+struct SehFrame {
+    struct Record {
+        Record* next;
+        void* handler;
+        SehFrame* owner;
+    };
+    SehFrame();
+    ~SehFrame();
+    SehFrame(const SehFrame&) = delete;
+    SehFrame& operator=(const SehFrame&) = delete;
+    Record record;
+    void* resume[5]; // __builtin_setjmp's buffer
+};
+#define KV_SEH_RESUMED(frame) (__builtin_setjmp((frame).resume) != 0)
+#else
+struct SehFrame {};
+#define KV_SEH_RESUMED(frame) false
+#endif
 // The position of the '&' mnemonic letter of a caption matches ch (either case).
 bool IsAccel(char16_t ch, const std::u16string& caption);
 // The caption without '&' markers ("&&" stays one '&').

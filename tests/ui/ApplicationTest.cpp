@@ -63,13 +63,30 @@ TEST(Application, ExceptionsWithoutAHandlerAreShownThroughTheMessageService) {
     EXPECT_EQ(services.boxes[0].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
 }
 
+TEST(Application, AbortsAreSilentAndHandlersSeeTheObjectThrown) {
+    kvtest::TestServices services;
+    ButtonForm f;
+    f.button->OnClick = [](kv::TObject*) { throw kv::EAbort(); };
+    SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(services.boxes.empty());
+
+    f.button->OnClick = [](kv::TObject*) { throw kv::EConvertError(u"not a value"); };
+    bool derived = false;
+    kv::Application->OnException = [&](kv::TObject*, const kv::Exception& e) {
+        derived = dynamic_cast<const kv::EConvertError*>(&e) != nullptr;
+    };
+    SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
+    kv::Application->OnException = nullptr;
+    EXPECT_TRUE(derived);
+}
+
 TEST(Application, TheHookSlotDecidesWhetherTheOwnHandlingRuns) {
     kvtest::TestServices services;
     ButtonForm f;
     f.button->OnClick = [](kv::TObject*) { throw kv::Exception(u"hooked"); };
     int hookCalls = 0;
     bool answer = false;
-    kv::Application->SetHandleExceptionHook([&](kv::TObject*) {
+    kv::TApplication::SetHandleExceptionHook([&](kv::TObject*) {
         ++hookCalls;
         // The exception is still the current one inside the hook.
         try {
@@ -86,7 +103,7 @@ TEST(Application, TheHookSlotDecidesWhetherTheOwnHandlingRuns) {
     SendMessageW(f.button->Handle(), BM_CLICK, 0, 0);
     EXPECT_EQ(hookCalls, 2);
     EXPECT_EQ(services.boxes.size(), 1u);
-    kv::Application->SetHandleExceptionHook(nullptr);
+    kv::TApplication::SetHandleExceptionHook(nullptr);
 }
 
 TEST(Application, TheIdleHandlerThatClearsItselfRunsOnce) {
