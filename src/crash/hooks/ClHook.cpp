@@ -2,6 +2,7 @@
 #include "crash/hooks/ClHook.h"
 
 #include <array>
+#include <cstdint>
 
 #include "crash/core/ClCodeAccess.h"
 
@@ -201,7 +202,9 @@ bool IsFunctionEndOpcode(uint8_t opcode) {
 
 uint32_t GetFunctionSize(const void* start, uint32_t maxLength) {
     // Room for the last instruction that starts inside the maximum.
-    const size_t want = size_t{maxLength} + kMaxInstruction + 4;
+    // Saturated: with no maximum (0xFFFFFFFF) a 32-bit size would wrap to a few bytes.
+    const size_t room = kMaxInstruction + 4;
+    const size_t want = maxLength > SIZE_MAX - room ? SIZE_MAX : size_t{maxLength} + room;
     return FunctionSizeInBytes(static_cast<const uint8_t*>(start), ValidBytesAt(start, want),
                                maxLength);
 }

@@ -273,6 +273,9 @@ namespace {
 TEST(GetFunctionSize, InThisProcess) {
     // jecxz (2 bytes), mov eax, 1 (5 bytes), ret.
     EXPECT_EQ(kv::crash::GetFunctionSize(reinterpret_cast<const void*>(&ShortJumpFn), 64), 8u);
+    // No maximum: the call-stack walker measures unknown routines this way.
+    EXPECT_EQ(kv::crash::GetFunctionSize(reinterpret_cast<const void*>(&ShortJumpFn), 0xFFFFFFFF),
+              8u);
 
     // Code running into a reserved page: reading further would fault, so the size is 1.
     auto* page = static_cast<uint8_t*>(VirtualAlloc(nullptr, 0x2000, MEM_RESERVE, PAGE_NOACCESS));
