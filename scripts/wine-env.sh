@@ -14,6 +14,9 @@ wine_env_start() {
   # No window manager runs under Xvfb: windows Wine lets a manager handle wait for it (about
   # two seconds at every hide). Unmanaged windows answer at once.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+  # A crashing test program must end, not wait for a debugger.
+  wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+    >/dev/null 2>&1 </dev/null || true
 }
 
 wine_env_stop() {

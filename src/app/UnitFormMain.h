@@ -17,6 +17,7 @@
 #include "app/TConfig.h"
 #include "app/TProject.h"
 #include "base/Exception.h"
+#include "crash/capture/TCrashLog.h"
 #include "csv/TCsv.h"
 #include "ui/Forms.h"
 
@@ -90,6 +91,7 @@ public:
     kv::TOpenDialog* OpenDialogCsv = nullptr;
     kv::TApplicationEvents* ApplicationEvents1 = nullptr;
     kv::TTrayIcon* TrayIcon1 = nullptr;
+    kv::crash::TCrashLog* CrashLog1 = nullptr;
 
     // Own fields.
     TCsvGrid* LeftGrid = nullptr;  // owned by the form as a component

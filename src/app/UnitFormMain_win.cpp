@@ -53,6 +53,7 @@ std::u16string CurrentMessage() {
 #define KV_HANDLER(name) RegisterHandler<void(TObject*)>(u"" #name, [this](TObject* s) { name(s); })
 
 TFormMain::TFormMain(TComponent* owner) : TForm(owner) {
+    kv::crash::RegisterCrashLogClass();
     KV_BIND(ToolBar1);
     KV_BIND(GroupBoxLeft);
     KV_BIND(EditLeftFileName);
@@ -87,6 +88,7 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner) {
     KV_BIND(OpenDialogCsv);
     KV_BIND(ApplicationEvents1);
     KV_BIND(TrayIcon1);
+    KV_BIND(CrashLog1);
 
     KV_HANDLER(ActionFileNewExecute);
     KV_HANDLER(ActionFileOpenExecute);

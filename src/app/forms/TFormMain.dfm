@@ -367,6 +367,6 @@ object FormMain: TFormMain
     Visible = False
     OnClick = TrayIcon1Click
   end
-  // CrashLog1: TCrashLog, the crash-report component, is placed here once it is available.
-  // The window calls nothing of it.
+  object CrashLog1: TCrashLog
+  end
 end

@@ -217,7 +217,8 @@ namespace {
 
 std::mutex g_lastErrorLock;
 TCrashLogErrorCode g_lastErrorCode = eeNone;
-std::string g_lastErrorMsg;
+// Made before the component starts: its start-up writes it.
+__attribute__((init_priority(101))) std::string g_lastErrorMsg;
 
 uintptr_t CurrentExceptionAddress() {
     return CrashLogUtilsHooks.CurrentExceptionAddress ? CrashLogUtilsHooks.CurrentExceptionAddress()

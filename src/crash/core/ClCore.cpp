@@ -12,7 +12,8 @@
 namespace kv::crash {
 
 TCriticalErrorProc CriticalError = nullptr;
-std::string StartupCurrentDir;
+// Made before the component starts: its start-up sets it.
+__attribute__((init_priority(101))) std::string StartupCurrentDir;
 bool CallFromCOMObject = false;
 
 namespace {

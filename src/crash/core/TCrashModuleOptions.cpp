@@ -64,7 +64,7 @@ constexpr TBehaviourOptions kDefaultBehaviourOptions{boUseMainModuleOptions, boC
 constexpr TLeaksOptions kDefaultLeaksOptions{loGroupsSonLeaks, loHideBorlandLeaks, loFreeAllLeaks,
                                              loCatchLeaksExceptions};
 
-const std::string kEmptyText;
+__attribute__((init_priority(101))) const std::string kEmptyText; // read at shut-down too
 
 } // namespace
 

@@ -238,6 +238,9 @@ public:
     // ---- Properties ----
     const std::string& ModuleName() const { return FModuleName; }
     uintptr_t ModuleHandle() const { return FModuleHandle; }
+    // The module the options belong to (the report options take the reporting module's).
+    void SetModuleName(std::string v) { FModuleName = std::move(v); }
+    void SetModuleHandle(uintptr_t v) { FModuleHandle = v; }
     bool Active() const { return FActive; }
     bool FreezeActivate() const { return FFreezeActivate; }
     int32_t FreezeTimeout() const { return FFreezeTimeout; }

@@ -11,10 +11,12 @@ namespace kv::crash {
 TCLDataCodecs CLDataCodecs;
 TCLDataPasswordRequest CLDataPasswordRequest = nullptr;
 TAssignValidDebugInfo AssignValidDebugInfoProc = nullptr;
+TCreateModuleOptions CreateModuleOptionsProc = nullptr;
 
 namespace {
 
-std::unique_ptr<TCrashModulesList> g_modulesList;
+// Made before and freed after the running component (priority 102), whose shut-down frees it.
+__attribute__((init_priority(101))) std::unique_ptr<TCrashModulesList> g_modulesList;
 
 // Sequential little-endian reads that fail instead of running past the end.
 class ByteReader {

@@ -96,6 +96,11 @@ extern TCLDataCodecs CLDataCodecs;
 using TCLDataPasswordRequest = std::string (*)(uintptr_t module, bool secondAsk);
 extern TCLDataPasswordRequest CLDataPasswordRequest;
 
+// Makes the options object of a newly registered module (the live component's options class,
+// which reads another module's published options); plain options without it.
+using TCreateModuleOptions = std::unique_ptr<TCrashModuleOptions> (*)(const std::string& fileName);
+extern TCreateModuleOptions CreateModuleOptionsProc;
+
 // Finds a module's external debug source (.map file, TD32 data, UL data); installed by the
 // debug-information readers. Without it modules without a block have no external source.
 using TAssignValidDebugInfo = bool (*)(uintptr_t module,

@@ -129,9 +129,8 @@ std::vector<uintptr_t> LoadedModules() {
     std::vector<uintptr_t> result;
     HMODULE psapi = LoadLibraryA("PSAPI.DLL");
     if (!psapi) return result;
-    const auto enumModules =
-        reinterpret_cast<EnumProcessModulesFn>(
-            reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcessModules")));
+    const auto enumModules = reinterpret_cast<EnumProcessModulesFn>(
+        reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcessModules")));
     HANDLE process = OpenProcess(0x410, FALSE, GetCurrentProcessId());
     if (enumModules && process) {
         DWORD needed = 0;
@@ -213,7 +212,9 @@ bool AddModuleInfo(uintptr_t handle, const std::string& fileName, bool full) {
             ReadModuleExports(handle, info->FunctionsList.get());
         info->ModuleType = GetModuleType(handle);
     }
-    info->ExtraInformation.Options = std::make_unique<TCrashModuleOptions>(fileName);
+    info->ExtraInformation.Options = CreateModuleOptionsProc
+                                         ? CreateModuleOptionsProc(fileName)
+                                         : std::make_unique<TCrashModuleOptions>(fileName);
     if (!full || !LoadModuleCLData(*info)) {
         info->ExtraInformation.CrashVersion = CrashLogCurrentVersion;
         info->ExtraInformation.CompilationDate = 0;

@@ -3,8 +3,9 @@
 namespace kv::crash {
 
 namespace {
-std::unique_ptr<TCrashProcessesList> g_processesList;
-}
+// Outlives the running component, whose shut-down frees it.
+__attribute__((init_priority(101))) std::unique_ptr<TCrashProcessesList> g_processesList;
+} // namespace
 
 TCrashProcessesList* ProcessesList() {
     return g_processesList.get();

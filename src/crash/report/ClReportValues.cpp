@@ -241,8 +241,8 @@ std::string WithoutVsHost(const std::string& fileName) {
     return text;
 }
 
-std::string ReportExceptionTypeText;
-std::string ReportExceptionMessageText;
+__attribute__((init_priority(101))) std::string ReportExceptionTypeText;
+__attribute__((init_priority(101))) std::string ReportExceptionMessageText;
 
 std::string ExceptionTypeValue(const void* exceptionObject) {
     ReportExceptionTypeText = GetExceptionClassText(exceptionObject);

@@ -50,7 +50,7 @@ std::recursive_mutex& ScreenshotLock() {
     static std::recursive_mutex lock;
     return lock;
 }
-std::unique_ptr<TScreenshot> Screenshot;
+__attribute__((init_priority(101))) std::unique_ptr<TScreenshot> Screenshot; // outlives reports
 
 BOOL CALLBACK AddProcessWindow(HWND window, LPARAM param) {
     DWORD pid = 0;

@@ -1,0 +1,551 @@
+// Capture of the program's exceptions: C++ throws through link-time wraps of the runtime's throw
+// routines (our own handler search decides whether code will catch them), system exceptions
+// through a first-chance vectored handler that only records them, and the last-chance filter.
+#include <windows.h>
+
+#include <cxxabi.h>
+#include <unwind.h>
+
+#include <cstring>
+#include <exception>
+
+#include "crash/capture/CrashLogMainWin.h"
+#include "crash/debug/ClCallStack.h"
+#include "crash/debug/ClDebugModules.h"
+#include "crash/hooks/ClHandlerTables.h"
+
+namespace kv::crash::detail {
+
+namespace {
+
+thread_local ThreadCaptureBlock t_capture;
+
+constexpr uint32_t kLanguageRaiseCode = 0x0EEDFADE;
+
+bool IsSystemCode(uint32_t code) {
+    return code >= kCodeSystemFirst && code <= kCodeSystemLast;
+}
+
+// Holds the calling thread's last system error code across a notification.
+class LastErrorKeeper {
+public:
+    LastErrorKeeper() : code_(GetLastError()) {}
+    ~LastErrorKeeper() { SetLastError(code_); }
+
+private:
+    DWORD code_;
+};
+
+} // namespace
+
+thread_local uint32_t t_reportForThread = 0;
+
+bool Hooking() {
+    return LibraryActive.load(std::memory_order_relaxed) != 0 && InstallRuntimeHooks;
+}
+
+ThreadCaptureBlock& Capture() {
+    ThreadCaptureBlock& b = t_capture;
+    b.Touched = true;
+    return b;
+}
+
+uint32_t StackTop() {
+    uint32_t top; // the thread information block's stack base
+    asm volatile("movl %%fs:4, %0" : "=r"(top));
+    return top;
+}
+
+uint32_t StackLimit() {
+    uint32_t limit;
+    asm volatile("movl %%fs:8, %0" : "=r"(limit));
+    return limit;
+}
+
+__attribute__((noinline)) uint32_t StackPosition() {
+    // The caller's position: just above this routine's return address.
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(__builtin_frame_address(0))) + 8;
+}
+
+void RecordRaise(const void* object, uintptr_t address, bool language) {
+    if (address) LastExceptionAddress.store(address);
+    if (object) LastExceptionObject.store(object);
+    LastRaisedAddress.store(address);
+    LastRaisedObject.store(object);
+    LastLanguageException.store(language);
+}
+
+void RecordUnhandledInThread(const void* object, uintptr_t address) {
+    ThreadCaptureBlock& b = Capture();
+    const std::string name = GetValidObjectClassName(object);
+    const size_t n = std::min<size_t>(name.size(), sizeof b.ExceptionClassName - 1);
+    std::memcpy(b.ExceptionClassName, name.data(), n);
+    b.ExceptionClassName[n] = '\0';
+    b.ExceptionAddress = address;
+}
+
+void CopyRaisingThreadStack(uintptr_t address, bool language) {
+    if (!State) return;
+    ThreadCaptureBlock& b = Capture();
+    TCriticalSectionGuard lock(State->StackCopyLock);
+    const uint32_t top = StackTop();
+    const uint32_t limit = StackLimit();
+    uint32_t start = ContextFlagsOf(b) ? ContextOf(b).Esp : 0;
+    if (start < limit || start > top) start = StackPosition();
+    uint32_t size = top > start ? top - start : 0;
+    if (size > kStackCopySize) size = kStackCopySize;
+    State->StackCopyBytes = 0;
+    State->StackCopyThread = GetCurrentThreadId();
+    State->StackCopyAddress = language && address ? address - 5 : address;
+    State->StackCopyStart = start;
+    if (size && IsValidBlockAddr(start, size)) {
+        std::memcpy(State->StackCopy.data(), reinterpret_cast<const void*>(start), size);
+        State->StackCopyBytes = size;
+    }
+}
+
+void CopyRecordAndContext(const EXCEPTION_RECORD* record, const CONTEXT* context) {
+    ThreadCaptureBlock& b = Capture();
+    b.ExceptionRecord = TExceptionRecordCopy{};
+    if (record && IsValidBlockAddr(record, sizeof(TExceptionRecordCopy)))
+        std::memcpy(static_cast<void*>(&b.ExceptionRecord), record, sizeof b.ExceptionRecord);
+    if (context && IsValidBlockAddr(context, kContextCopySize)) {
+        std::memcpy(b.Context, context, kContextCopySize);
+        ContextOf(b).ContextFlags = kContextControlInteger;
+        b.StackPoint = context->Esp;
+    } else {
+        std::memset(b.Context, 0, sizeof b.Context);
+        b.StackPoint = 0;
+    }
+}
+
+std::unique_ptr<kv::Exception> ObjectFromRecord(const EXCEPTION_RECORD* record) {
+    TExceptionRecordCopy copy;
+    if (record && IsValidBlockAddr(record, sizeof copy))
+        std::memcpy(static_cast<void*>(&copy), record, sizeof copy);
+    std::string module;
+    if (copy.ExceptionCode == kCodeAccessViolation) {
+        // The runtime names the module only when the address lies in one.
+        if (const uintptr_t m = FindModuleOfAddr(copy.ExceptionAddress))
+            module = ExtractFileName(GetLongModuleFileName(m));
+    }
+    return std::unique_ptr<kv::Exception>(NewExceptionFromRecord(copy, module));
+}
+
+const void* ThrownObject(void* thrown, const std::type_info* type) {
+    // An object of a polymorphic class starts with its virtual-table pointer, whose slot -1
+    // holds the class's type_info.
+    if (thrown && type && IsValidBlockAddr(thrown, sizeof(void*))) {
+        void* const* vptr = *static_cast<void* const* const*>(thrown);
+        if (vptr && IsValidBlockAddr(vptr - 1, sizeof(void*)) && vptr[-1] == type) return thrown;
+    }
+    ThreadCaptureBlock& b = Capture();
+    std::string name = type ? type->name() : "?";
+    int status = 0;
+    if (char* demangled = abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status)) {
+        name = demangled;
+        std::free(demangled);
+    }
+    b.Substitute = std::make_unique<EForeignException>(name);
+    return b.Substitute.get();
+}
+
+// ---- The handled-by-code test ----
+
+namespace {
+
+uint32_t FrameChainHash(const std::vector<TCodeFrame>& frames) {
+    uint32_t h = 2166136261u;
+    for (const TCodeFrame& f : frames) {
+        h ^= static_cast<uint32_t>(f.Ip);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+} // namespace
+
+bool IsHandledByCode(const void* object, const std::type_info* type, uintptr_t address,
+                     TAsynchronousException& kind) {
+    kind = aeNone;
+    if (InheritsFromNamedClass(object, "EStackOverflow")) return false;
+    const std::vector<TCodeFrame> frames = CurrentCodeFrames();
+    const uint32_t chain = FrameChainHash(frames);
+    if (State) {
+        TCriticalSectionGuard lock(State->HandledCacheLock);
+        for (int i = 0; i < State->HandledCacheCount; ++i) {
+            const THandledCacheEntry& e = State->HandledCache[i];
+            if (e.ExceptionClass == type && e.Address == address && e.FrameChain == chain) {
+                ++State->HandledCacheHits;
+                kind = e.Kind;
+                return e.Handled;
+            }
+        }
+    }
+    bool handled = false;
+    int count = 0, firstKind = 0;
+    // The thrown object itself (not its stand-in) is what the catch clauses look at.
+    void* thrown = Capture().RaisedType == type && Capture().RaisedThrown
+                       ? Capture().RaisedThrown
+                       : const_cast<void*>(object);
+    for (const TCodeFrame& frame : frames) {
+        const THandlerKind k = GetHandlerKind(frame);
+        if (k == hkNoExceptBoundary) break; // the program would end here
+        if (k == hkCatchAll) {
+            if (!firstKind) firstKind = 1;
+            handled = true;
+            ++count;
+            break;
+        }
+        if (k == hkOnClauses) {
+            uintptr_t handler = 0;
+            bool terminates = false;
+            if (MatchOnClauses(type, thrown, frame, handler, &terminates)) {
+                if (!firstKind) firstKind = 2;
+                handled = true;
+                ++count;
+                break;
+            }
+            if (terminates) break;
+        }
+    }
+    if (State) {
+        TCriticalSectionGuard lock(State->HandledCacheLock);
+        THandledCacheEntry entry{type, address, chain, handled, count, kind, firstKind};
+        if (State->HandledCacheCount == kHandledCacheSize) {
+            for (int i = 1; i < kHandledCacheSize; ++i)
+                State->HandledCache[i - 1] = State->HandledCache[i];
+            State->HandledCache[kHandledCacheSize - 1] = entry;
+        } else {
+            State->HandledCache[State->HandledCacheCount++] = entry;
+        }
+    }
+    return handled;
+}
+
+void NotifyRaisedException(const void* object, uintptr_t address, bool language,
+                           const std::type_info* type) {
+    ThreadCaptureBlock& b = Capture();
+    uint8_t expected = 0;
+    if (!b.CaptureGuard.compare_exchange_strong(expected, 1)) return;
+    struct Release {
+        ThreadCaptureBlock& block;
+        ~Release() { block.CaptureGuard.store(0); }
+    } release{b};
+    const LastErrorKeeper keeper;
+    RecordRaise(object, address, language);
+    if (!IsCrashLogActive() || !IsCrashLogActiveInThread(GetCurrentThreadId()) ||
+        !IsReportableObject(object))
+        return;
+    CopyRaisingThreadStack(address, language);
+    TAsynchronousException kind = aeNone;
+    if (IsHandledByCode(object, type, address, kind)) return;
+    if (b.StackPoint == 0) b.StackPoint = b.RaiseStackPosition;
+    DispatchExceptionReport(object, address, language, 0, 0, 0, 0, rtUnknown, OwnModule(), kind,
+                            false, nullptr);
+}
+
+bool ExceptionManagerImpl(const void* object, uintptr_t address, TRaiserType raiser,
+                          uintptr_t module) {
+    if (!State) return true;
+    TCriticalSectionGuard lock(State->ReportLock);
+    const void* last = LastRaisedObject.load();
+    if (!IsCrashLogActive() || !IsCrashLogActiveInThread(GetCurrentThreadId()) ||
+        !(IsReportableObject(object) || IsReportableObject(last)))
+        return true;
+    if (!IsValidObjectReference(object)) {
+        object = last;
+        address = LastExceptionAddress.load();
+    }
+    ThreadCaptureBlock& b = Capture();
+    if (b.StackPoint == 0) b.StackPoint = StackPosition();
+    const bool language = IsLanguageException(object);
+    LastLanguageException.store(language);
+    return DispatchExceptionReport(object, address, language, 0, 0, 0, 0, raiser, module, aeNone,
+                                   false, nullptr);
+}
+
+// ---- C++ throws ----
+
+namespace {
+
+// The register state of a throw as the report's context shows it.
+void MakeRaiseContext(ThreadCaptureBlock& b, const void* object, uintptr_t address,
+                      uint32_t callerEsp, uint32_t callerEbp) {
+    std::memset(b.Context, 0, sizeof b.Context);
+    CONTEXT& c = ContextOf(b);
+    c.ContextFlags = kContextControlInteger;
+    c.Eax = static_cast<DWORD>(reinterpret_cast<uintptr_t>(object));
+    c.Ecx = b.RaiseEcx;
+    c.Edx = static_cast<DWORD>(address);
+    c.Ebp = callerEbp;
+    c.Esp = callerEsp;
+    c.Eip = static_cast<DWORD>(address - 5);
+    uint32_t ebx, esi, edi, flags;
+    uint16_t cs, ss;
+    asm volatile("movl %%ebx, %0\n\tmovl %%esi, %1\n\tmovl %%edi, %2"
+                 : "=m"(ebx), "=m"(esi), "=m"(edi));
+    asm volatile("movw %%cs, %0\n\tmovw %%ss, %1\n\tpushfl\n\tpopl %2"
+                 : "=r"(cs), "=r"(ss), "=r"(flags));
+    c.Ebx = ebx;
+    c.Esi = esi;
+    c.Edi = edi;
+    c.SegCs = cs;
+    c.SegSs = ss;
+    c.EFlags = flags;
+    b.ExceptionRecord = TExceptionRecordCopy{};
+    b.ExceptionRecord.ExceptionCode = kLanguageRaiseCode;
+    b.ExceptionRecord.ExceptionFlags = 1;
+    b.ExceptionRecord.ExceptionAddress = static_cast<uint32_t>(address);
+    b.ExceptionRecord.NumberParameters = 7;
+    const uint32_t params[7] = {static_cast<uint32_t>(address),
+                                static_cast<uint32_t>(reinterpret_cast<uintptr_t>(object)),
+                                ebx,
+                                esi,
+                                edi,
+                                callerEbp,
+                                callerEsp};
+    std::memcpy(b.ExceptionRecord.ExceptionInformation, params, sizeof params);
+}
+
+} // namespace
+
+void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address,
+                     uint32_t callerEsp, uint32_t callerEbp) {
+    try {
+        ThreadCaptureBlock& b = Capture();
+        if (b.CaptureGuard.load() || b.DispatchGuard) return; // the component's own throws
+        const void* object = ThrownObject(thrown, type);
+        b.RaiseStackPosition = callerEsp;
+        b.StackPoint = callerEsp;
+        MakeRaiseContext(b, object, address, callerEsp, callerEbp);
+        b.RaisedThrown = thrown;
+        b.RaisedObject = object;
+        b.RaisedAddress = address;
+        b.RaisedType = type;
+        RecordRaise(object, address, true);
+        NotifyRaisedException(object, address, true, type);
+    } catch (...) {
+        // Nothing of the component's own work may change where the throw goes.
+    }
+}
+
+namespace {
+
+[[noreturn]] void EndThreadAfterReport() {
+    if (State && GetCurrentThreadId() == State->MainThreadId)
+        TerminateProcess(GetCurrentProcess(), 1);
+    ExitThread(1);
+}
+
+} // namespace
+
+// The runtime found no handler: report (once) and end the thread or the program.
+void UnhandledLanguageException() {
+    ThreadCaptureBlock& b = Capture();
+    if (b.RaisedAddress != LastReportedAddress.load())
+        NotifyRaisedException(b.RaisedObject, b.RaisedAddress, true, b.RaisedType);
+    EndThreadAfterReport();
+}
+
+// The end of a catch block: with boCatchHandledExceptions, the exception it handled is
+// reported as handled (once; not the one this thread reported as unhandled).
+void HandleEndCatch() {
+    if (State && IsCrashLogActive()) {
+        const TCrashModuleOptions* options = CurrentOptionsOrNull();
+        if (options && options->BehaviourOptions().Contains(boCatchHandledExceptions) &&
+            IsCrashLogActiveInThread(GetCurrentThreadId())) {
+            ThreadCaptureBlock& b = Capture();
+            std::exception_ptr holder;
+            void* current = CurrentThrownObject(holder);
+            if (current && !b.DispatchGuard) {
+                const void* object = ThrownObject(current, abi::__cxa_current_exception_type());
+                const uintptr_t address = b.RaisedAddress;
+                const std::string name = GetValidObjectClassName(object);
+                const bool lastUnhandled =
+                    name == b.ExceptionClassName && address == b.ExceptionAddress;
+                if (!lastUnhandled && IsReportableObject(object)) {
+                    uint32_t start = 0, top = 0;
+                    {
+                        TCriticalSectionGuard lock(State->StackCopyLock);
+                        start = State->StackCopyStart;
+                        top = start + State->StackCopyBytes - 1;
+                    }
+                    DispatchExceptionReport(object, address, IsLanguageException(object), top,
+                                            start, 0, 0, rtUnknown, OwnModule(), aeNone, true,
+                                            nullptr);
+                }
+            }
+        }
+    }
+}
+
+namespace {
+
+std::terminate_handler g_previousTerminate = nullptr;
+
+// noexcept boundaries, failed rethrows and explicit calls: report what is in flight, once.
+void OnTerminate() {
+    if (Hooking()) {
+        ThreadCaptureBlock& b = Capture();
+        std::exception_ptr holder;
+        void* current = CurrentThrownObject(holder);
+        const bool reported = b.RaisedAddress && b.RaisedAddress == LastReportedAddress.load();
+        if (current && !reported) {
+            const std::type_info* type = abi::__cxa_current_exception_type();
+            const void* object = ThrownObject(current, type);
+            DispatchExceptionReport(object, b.RaisedAddress, true, 0, 0, 0, 0, rtUnknown,
+                                    OwnModule(), aeNone, false, nullptr);
+        }
+        EndThreadAfterReport();
+    }
+    if (g_previousTerminate) g_previousTerminate();
+    TerminateProcess(GetCurrentProcess(), 1);
+}
+
+} // namespace
+
+} // namespace kv::crash::detail
+
+namespace kv::crash::detail {
+
+namespace {
+
+PVOID g_vectoredHandler = nullptr;
+
+// First chance: record only. Wine raises access violations of its own internally and handles
+// them, so nothing is reported from here.
+LONG CALLBACK FirstChanceHandler(EXCEPTION_POINTERS* pointers) {
+    if (!Hooking() || !pointers || !pointers->ExceptionRecord) return EXCEPTION_CONTINUE_SEARCH;
+    const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    if (!IsSystemCode(record->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
+    ThreadCaptureBlock& b = Capture();
+    if (b.CaptureGuard.load() || b.ReportRunning) return EXCEPTION_CONTINUE_SEARCH;
+    CopyRecordAndContext(record, pointers->ContextRecord);
+    b.RaiseStackPosition = b.StackPoint;
+    const auto address = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
+    LastExceptionAddress.store(address);
+    LastRaisedAddress.store(address);
+    LastLanguageException.store(false);
+    if (record->ExceptionCode != kCodeStackOverflow) CopyRaisingThreadStack(address, false);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
+
+LONG WINAPI LastChanceExceptionFilter(EXCEPTION_POINTERS* pointers) {
+    if (IsCrashLogActive() && IsCrashLogInstalled() && pointers && pointers->ExceptionRecord) {
+        const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+        if (record->ExceptionCode == kCodeStackOverflow) {
+            // No stack is left for the report: another thread makes it.
+            ReportOverflow(pointers);
+        } else {
+            RunInline = true;
+            CopyRecordAndContext(record, pointers->ContextRecord);
+            const std::unique_ptr<kv::Exception> object = ObjectFromRecord(record);
+            std::string message = Utf16ToAnsi(object->Message());
+            for (char& c : message)
+                if (static_cast<unsigned char>(c) < 32 && c != '\r' && c != '\n') c = ' ';
+            if (message != LastReportMessage)
+                StandardCrashNotify(object.get(),
+                                    reinterpret_cast<uintptr_t>(record->ExceptionAddress));
+        }
+        TerminateProcess(GetCurrentProcess(), record->ExceptionCode);
+    }
+    // Nothing earlier to ask: let the system go on searching.
+    return g_previousFilter ? g_previousFilter(pointers) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+} // namespace
+
+void InstallCaptureHooks() {
+    g_previousTerminate = std::set_terminate(&OnTerminate);
+    g_vectoredHandler = AddVectoredExceptionHandler(1, &FirstChanceHandler);
+}
+
+void RemoveCaptureHooks() {
+    if (g_vectoredHandler) RemoveVectoredExceptionHandler(g_vectoredHandler);
+    g_vectoredHandler = nullptr;
+    std::set_terminate(g_previousTerminate);
+}
+
+void InstallLastChanceFilter() {
+    g_previousFilter = SetUnhandledExceptionFilter(&LastChanceExceptionFilter);
+}
+
+// ---- The stack-overflow reporter ----
+
+namespace {
+
+HANDLE g_overflowRequest = nullptr;
+HANDLE g_overflowDone = nullptr;
+HANDLE g_overflowThread = nullptr;
+EXCEPTION_POINTERS* g_overflowPointers = nullptr;
+DWORD g_overflowThreadId = 0;
+std::atomic<bool> g_overflowStop{false};
+
+DWORD WINAPI OverflowReporter(void*) {
+    for (;;) {
+        WaitForSingleObject(g_overflowRequest, INFINITE);
+        if (g_overflowStop.load()) return 0;
+        EXCEPTION_POINTERS* p = g_overflowPointers;
+        if (p && p->ExceptionRecord) {
+            RunInline = true;
+            t_reportForThread = g_overflowThreadId;
+            const std::unique_ptr<kv::Exception> object = ObjectFromRecord(p->ExceptionRecord);
+            const CONTEXT* c = p->ContextRecord;
+            alignas(16) static uint8_t context[kContextCopySize];
+            static TExceptionRecordCopy record;
+            std::memcpy(static_cast<void*>(&record), p->ExceptionRecord, sizeof record);
+            uint32_t esp = 0, top = 0;
+            if (c) {
+                std::memcpy(context, c, kContextCopySize);
+                reinterpret_cast<CONTEXT*>(context)->ContextFlags = kContextControlInteger;
+                esp = c->Esp;
+            }
+            if (const TCrashThreadsList* threads = ThreadsList()) {
+                TCrashThreadInfo info;
+                const int i = threads->FindByThreadID(g_overflowThreadId);
+                if (i >= 0 && threads->GetItem(i, info)) top = info.TopOfStack;
+            }
+            DispatchExceptionReport(
+                object.get(), reinterpret_cast<uintptr_t>(p->ExceptionRecord->ExceptionAddress),
+                false, top, esp, c ? reinterpret_cast<uintptr_t>(context) : 0,
+                reinterpret_cast<uintptr_t>(&record), rtUnknown, OwnModule(), aeNone, false,
+                nullptr);
+        }
+        SetEvent(g_overflowDone);
+    }
+}
+
+} // namespace
+
+void StartOverflowReporter() {
+    g_overflowRequest = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_overflowDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    DWORD id = 0;
+    g_overflowThread = StartOwnThread(&OverflowReporter, nullptr, id);
+}
+
+void StopOverflowReporter() {
+    if (!g_overflowThread) return;
+    g_overflowStop.store(true);
+    SetEvent(g_overflowRequest);
+    WaitForSingleObject(g_overflowThread, 5000);
+    CloseHandle(g_overflowThread);
+    CloseHandle(g_overflowRequest);
+    CloseHandle(g_overflowDone);
+    g_overflowThread = g_overflowRequest = g_overflowDone = nullptr;
+}
+
+bool ReportOverflow(EXCEPTION_POINTERS* pointers) {
+    // Lean: no heap, no locks, hardly any stack on this thread.
+    if (!g_overflowThread) return false;
+    g_overflowPointers = pointers;
+    g_overflowThreadId = GetCurrentThreadId();
+    SetEvent(g_overflowRequest);
+    WaitForSingleObject(g_overflowDone, INFINITE);
+    return true;
+}
+
+} // namespace kv::crash::detail

@@ -1,0 +1,270 @@
+// The component's exported functions: what other modules of the process call to hand over
+// exceptions, threads and events, and the public functions by their names.
+#include <windows.h>
+
+#include <cstring>
+
+#include "crash/capture/CrashLogMainWin.h"
+#include "crash/debug/ClDebugInfo.h"
+#include "crash/debug/ClDebugModules.h"
+
+using namespace kv::crash;
+using namespace kv::crash::detail;
+
+namespace {
+
+// Copies text into a caller's buffer of size bytes (zero-terminated, cut when longer).
+void CopyOut(const std::string& text, char* buffer, int size) {
+    if (!buffer || size <= 0) return;
+    const size_t n = std::min<size_t>(text.size(), static_cast<size_t>(size) - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+}
+
+// Runs an event on this module's handlers for a record of another module: the record becomes
+// the current one for the time of the handlers.
+template <class F> void WithForeignRecord(TCrashExceptionRecord* record, F run) {
+    Report.SavedRecord = Report.Record;
+    if (record) {
+        Report.Record = *record;
+        Report.Record.ModulesList = ModulesList();
+        if (!IsValidObjectReference(Report.Record.ExceptionObject))
+            Report.Record.ExceptionObject = nullptr;
+    }
+    TCrashExceptionRecord* previous = Report.CurrentRecord;
+    Report.CurrentRecord = &Report.Record;
+    try {
+        run();
+    } catch (...) {}
+    Report.CurrentRecord = previous;
+    Report.Record = Report.SavedRecord;
+    LastExceptionObject.store(nullptr);
+}
+
+void ListEvent(TCrashExceptionRecord* record, const char* in, char* out, int outSize,
+               void (*fire)(TStrings&)) {
+    TStrings list;
+    if (in) SetTextStr(list, in);
+    WithForeignRecord(record, [&] { fire(list); });
+    CopyOut(GetTextStr(list), out, outSize);
+}
+
+} // namespace
+
+extern "C" {
+
+// ---- Capture ----
+
+__declspec(dllexport) BOOL
+    __stdcall ExceptionManager(const void* object, void* address, int raiserType, HMODULE module) {
+    return ExceptionManagerImpl(object, reinterpret_cast<uintptr_t>(address),
+                                static_cast<TRaiserType>(raiserType),
+                                reinterpret_cast<uintptr_t>(module))
+               ? TRUE
+               : FALSE;
+}
+
+__declspec(dllexport) void __stdcall CrashLog_CallGeneralRaise(DWORD, DWORD, DWORD,
+                                                               DWORD raiseStackPosition,
+                                                               const ULONG_PTR*) {
+    // Raises of other runtimes carry nothing this one reports; the position is kept for the
+    // next stack walk of the thread.
+    Capture().RaiseStackPosition = raiseStackPosition;
+}
+
+__declspec(dllexport) void* __stdcall CrashLog_CallExceptObject(EXCEPTION_RECORD* record,
+                                                                CONTEXT* context, BOOL notify) {
+    if (!record || record->ExceptionCode == kCodeThreadNaming) return nullptr;
+    CopyRecordAndContext(record, context);
+    const auto address = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
+    RecordRaise(nullptr, address, false);
+    if (notify && State && GetCurrentThreadId() != State->MainThreadId) {
+        const std::unique_ptr<kv::Exception> object = ObjectFromRecord(record);
+        NotifyRaisedException(object.get(), address, false, nullptr);
+    }
+    return nullptr;
+}
+
+__declspec(dllexport) BOOL __stdcall CrashLog_LastLanguageException() {
+    return LastLanguageException.load() ? TRUE : FALSE;
+}
+
+// ---- Threads of a deferring module ----
+
+__declspec(dllexport) void __stdcall CrashLog_CallCreateThread(const TCrashThreadInfo* entry) {
+    TCrashThreadsList* threads = ThreadsList();
+    if (LibraryActive.load() == 0 || !threads || !entry) return;
+    auto copy = std::make_unique<TCrashThreadInfo>(*entry);
+    threads->BeginWrite();
+    threads->PurgeList();
+    threads->Add(std::move(copy));
+    threads->EndWrite();
+}
+
+__declspec(dllexport) void __stdcall CrashLog_CallResumeThread(HANDLE thread,
+                                                               const TCrashThreadInfo* entry) {
+    TCrashThreadsList* threads = ThreadsList();
+    if (LibraryActive.load() != 1 || Capture().ReportRunning || !threads || !entry) return;
+    threads->Update(GetThreadId(thread), [&](TCrashThreadInfo& e) {
+        e = *entry;
+        e.IsACopy = true;
+    });
+}
+
+__declspec(dllexport) void __stdcall CrashLog_CallExitThread() {
+    if (LibraryActive.load() != 0 && ThreadsList()) ThreadsList()->RemoveCurrentThread();
+}
+
+// ---- Events asked of this module by another one ----
+
+__declspec(dllexport) void __stdcall CrashLog_ExceptionNotifyEvent(TCrashExceptionRecord* record,
+                                                                   BOOL* handled) {
+    bool h = handled ? *handled != FALSE : true;
+    WithForeignRecord(record, [&] { DoExceptionNotify(h); });
+    if (handled) *handled = h;
+}
+
+__declspec(dllexport) void __stdcall CrashLog_HandledExceptionNotifyEvent(
+    TCrashExceptionRecord* record, BOOL* handled) {
+    bool h = handled ? *handled != FALSE : true;
+    WithForeignRecord(record, [&] { DoHandledExceptionNotify(h); });
+    if (handled) *handled = h;
+}
+
+__declspec(dllexport) void __stdcall CrashLog_ExceptionActionNotifyEvent(
+    TCrashExceptionRecord* record, int action, BOOL* flag) {
+    bool f = flag ? *flag != FALSE : true;
+    WithForeignRecord(record,
+                      [&] { DoExceptionActionNotify(static_cast<TCrashActionType>(action), f); });
+    if (flag) *flag = f;
+}
+
+__declspec(dllexport) void __stdcall CrashLog_ExceptionErrorNotifyEvent(
+    TCrashExceptionRecord* record, int code, BOOL* flag) {
+    bool f = flag ? *flag != FALSE : false;
+    WithForeignRecord(record,
+                      [&] { DoExceptionErrorNotify(static_cast<TCrashLogErrorCode>(code), f); });
+    if (flag) *flag = f;
+}
+
+__declspec(dllexport) void __stdcall CrashLog_PasswordRequestEventEx(TCrashExceptionRecord* record,
+                                                                     char* password,
+                                                                     int maxLength) {
+    std::string p = password ? password : "";
+    WithForeignRecord(record, [&] { DoPasswordRequest(p); });
+    CopyOut(p, password, maxLength + 1);
+}
+
+__declspec(dllexport) void __stdcall CrashLog_PasswordRequestEvent(char* password, int maxLength) {
+    CrashLog_PasswordRequestEventEx(nullptr, password, maxLength);
+}
+
+__declspec(dllexport) void __stdcall CrashLog_CustomDataRequestEventEx(
+    TCrashExceptionRecord* record, const char* in, char* out, int outSize) {
+    ListEvent(record, in, out, outSize, [](TStrings& l) { DoCustomDataRequest(l); });
+}
+
+__declspec(dllexport) void __stdcall CrashLog_AttachedFilesRequestEvent(
+    TCrashExceptionRecord* record, const char* in, char* out, int outSize) {
+    ListEvent(record, in, out, outSize, [](TStrings& l) { DoAttachedFilesRequest(l); });
+}
+
+__declspec(dllexport) void __stdcall CrashLog_CustomWebFieldsRequestEvent(
+    TCrashExceptionRecord* record, const char* in, char* out, int outSize) {
+    ListEvent(record, in, out, outSize, [](TStrings& l) { DoCustomWebFieldsRequest(l); });
+}
+
+__declspec(dllexport) void __stdcall CrashLog_CustomButtonClickEvent(TCrashExceptionRecord* record,
+                                                                     BOOL* flag) {
+    bool f = flag ? *flag != FALSE : false;
+    WithForeignRecord(record, [&] { DoCustomButtonClickNotify(f); });
+    if (flag) *flag = f;
+}
+
+// ---- Public functions by name ----
+
+__declspec(dllexport) BOOL __stdcall IsCrashLogInstalled() {
+    return kv::crash::IsCrashLogInstalled() ? TRUE : FALSE;
+}
+__declspec(dllexport) BOOL __stdcall IsCrashLogActive() {
+    return kv::crash::IsCrashLogActive() ? TRUE : FALSE;
+}
+__declspec(dllexport) void __stdcall SetCrashLogState(BOOL state) {
+    kv::crash::SetCrashLogState(state != FALSE);
+}
+__declspec(dllexport) BOOL __stdcall IsCrashLogActiveInThread(DWORD threadId) {
+    return kv::crash::IsCrashLogActiveInThread(threadId) ? TRUE : FALSE;
+}
+__declspec(dllexport) void __stdcall SetCrashLogInThread(DWORD threadId, BOOL active) {
+    kv::crash::SetCrashLogInThread(threadId, active != FALSE);
+}
+__declspec(dllexport) TCrashModuleOptions* __stdcall CurrentCrashLogOptions() {
+    return CurrentOptionsOrNull();
+}
+__declspec(dllexport) BOOL __stdcall StandardCrashNotify(const void* object, void* address) {
+    return kv::crash::StandardCrashNotify(object, reinterpret_cast<uintptr_t>(address)) ? TRUE
+                                                                                        : FALSE;
+}
+__declspec(dllexport) BOOL __stdcall StandardCrashError(const char* message) {
+    return kv::crash::StandardCrashError(message ? message : "") ? TRUE : FALSE;
+}
+__declspec(dllexport) void __stdcall ShowLastExceptionData() {
+    kv::crash::ShowLastExceptionData();
+}
+__declspec(dllexport) void* __stdcall GetLastExceptionAddress() {
+    return reinterpret_cast<void*>(kv::crash::GetLastExceptionAddress());
+}
+__declspec(dllexport) const void* __stdcall GetLastExceptionObject() {
+    return kv::crash::GetLastExceptionObject();
+}
+__declspec(dllexport) void __stdcall SetCustomErrorMessage(const char* text) {
+    kv::crash::SetCustomErrorMessage(text ? text : "");
+}
+__declspec(dllexport) BOOL __stdcall ForceApplicationTermination(int operation) {
+    return kv::crash::ForceApplicationTermination(static_cast<TTerminateBtnOperation>(operation))
+               ? TRUE
+               : FALSE;
+}
+__declspec(dllexport) int __stdcall GetLastCrashLogErrorCode() {
+    return kv::crash::GetLastCrashLogErrorCode();
+}
+__declspec(dllexport) void __stdcall GetLastCrashLogErrorMsg(char* buffer, int size) {
+    CopyOut(kv::crash::GetLastCrashLogErrorMsg(), buffer, size);
+}
+__declspec(dllexport) BOOL __stdcall GetCompilationDate(HMODULE module, BOOL utc, double* date) {
+    TDateTime d = 0;
+    const bool ok =
+        kv::crash::GetCompilationDate(reinterpret_cast<uintptr_t>(module), utc != FALSE, d);
+    if (date) *date = d;
+    return ok ? TRUE : FALSE;
+}
+__declspec(dllexport) void __stdcall SetMetadataFilePath(const char* path) {
+    kv::crash::SetMetadataFilePath(path ? path : "");
+}
+__declspec(dllexport) void __stdcall GetCrashLogHTML(const char* typeText, const char* message,
+                                                     const char* callStack, char* html, int size) {
+    std::string text;
+    kv::crash::GetCrashLogHTML(typeText ? typeText : "", message ? message : "",
+                               callStack ? callStack : "", text);
+    CopyOut(text, html, size);
+}
+__declspec(dllexport) char* __stdcall FastMM_LogStackTrace(const uintptr_t* addresses, int count,
+                                                           char* buffer, int size, BOOL procedures,
+                                                           BOOL units, BOOL offsets) {
+    return kv::crash::FastMM_LogStackTrace(addresses, count, buffer,
+                                           size > 0 ? static_cast<size_t>(size) : 0,
+                                           procedures != FALSE, units != FALSE, offsets != FALSE);
+}
+__declspec(dllexport) void __stdcall GenerateHTML(const char* text, BOOL okButton, char* html,
+                                                  int size) {
+    const std::string page = ReportHalf.GenerateHTML
+                                 ? ReportHalf.GenerateHTML(text ? text : "", okButton != FALSE)
+                                 : std::string(text ? text : "");
+    CopyOut(page, html, size);
+}
+
+} // extern "C"
+
+// The linker keeps this unit (and so the exports above) in every program linked with
+// -Wl,-u,_KvCrashLogExportsAnchor.
+extern "C" void KvCrashLogExportsAnchor() {}

@@ -1,0 +1,397 @@
+// Start-up and shut-down of the crash-report component, its exported functions, and the
+// platform pieces the portable part of the engine calls.
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+
+#include "crash/capture/CrashLogMainWin.h"
+#include "crash/core/ClCorePlatform.h"
+#include "crash/core/ClEncrypt.h"
+#include "crash/core/ClZlib2.h"
+#include "crash/debug/ClCallStack.h"
+#include "crash/debug/ClDebugInfo.h"
+#include "crash/debug/ClDebugModules.h"
+#include "crash/debug/ClDebugProcesses.h"
+#include "crash/hooks/ClHook.h"
+
+namespace kv::crash {
+
+namespace detail {
+
+TRealKernel32 Real;
+
+namespace {
+
+void* g_outOfMemoryReserve = nullptr;
+// Made (and so destroyed) around the start-up object: its shut-down still uses the state.
+__attribute__((init_priority(101))) std::unique_ptr<TCrashState> g_state;
+TSharedOptionsBlock* g_sharedBlock = nullptr;
+uint8_t* g_sharedData = nullptr;
+
+std::mutex g_ownThreadsLock;
+// Made before the component starts (see the start-up object below).
+__attribute__((init_priority(101))) std::vector<DWORD> g_ownThreads;
+
+int g_startupCount = 0;
+
+// What a registered module's options are: the live component's class.
+std::unique_ptr<TCrashModuleOptions> MakeModuleOptions(const std::string& fileName) {
+    return std::make_unique<TCrashModuleOptionsEx>(fileName);
+}
+
+void DecompressBlock(const void* in, size_t inSize, std::string& out) {
+    ZDecompress(in, inSize, out);
+}
+
+std::string PasswordOfModule(uintptr_t, bool secondAsk) {
+    std::string password;
+    if (secondAsk) DoPasswordRequest(password);
+    return password;
+}
+
+std::string CurrentCallStackText() {
+    const std::unique_ptr<TCrashStackList> stack = GetCurrentCallStack();
+    TStrings lines;
+    CallStackToStrings(stack.get(), lines);
+    return GetTextStr(lines);
+}
+
+void PatchKernel32() {
+    const std::vector<std::string> modules{GetLongModuleFileName(OwnModule())};
+    struct Patch {
+        const char* name;
+        void* replacement;
+        void** saved;
+    } patches[] = {
+        {"CreateThread", reinterpret_cast<void*>(&HookedCreateThread),
+         reinterpret_cast<void**>(&Real.CreateThread)},
+        {"ResumeThread", reinterpret_cast<void*>(&HookedResumeThread),
+         reinterpret_cast<void**>(&Real.ResumeThread)},
+        {"ExitThread", reinterpret_cast<void*>(&HookedExitThread),
+         reinterpret_cast<void**>(&Real.ExitThread)},
+    };
+    for (const Patch& p : patches) {
+        void* old = nullptr;
+        try {
+            TryHookDllProcedureEx(modules, "kernel32.dll", p.name, p.replacement, old, true);
+        } catch (const kv::Exception&) {
+            // A procedure the module does not import is left alone.
+        }
+        if (!*p.saved) *p.saved = old;
+    }
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    auto lookup = [&](void** slot, const char* name) {
+        if (!*slot) *slot = reinterpret_cast<void*>(GetProcAddress(kernel32, name));
+    };
+    lookup(reinterpret_cast<void**>(&Real.CreateThread), "CreateThread");
+    lookup(reinterpret_cast<void**>(&Real.ResumeThread), "ResumeThread");
+    lookup(reinterpret_cast<void**>(&Real.ExitThread), "ExitThread");
+    lookup(reinterpret_cast<void**>(&Real.RaiseException), "RaiseException");
+    lookup(reinterpret_cast<void**>(&Real.UnhandledExceptionFilter), "UnhandledExceptionFilter");
+    lookup(reinterpret_cast<void**>(&Real.WriteFile), "WriteFile");
+    lookup(&Real.RtlUnwind, "RtlUnwind");
+}
+
+} // namespace
+
+TCrashState* State = nullptr;
+
+uintptr_t OwnModule() {
+    return ComponentModuleHandle();
+}
+
+TCrashModuleOptions* CurrentOptionsOrNull() {
+    if (LibraryActive.load() == 0 || !ModulesList()) return nullptr;
+    const PCrashModuleInfo info = ModuleInfoByHandle(OwnModule());
+    return info ? info->ExtraInformation.Options.get() : nullptr;
+}
+
+void CloseThreadHandle(uintptr_t handle) {
+    if (handle) CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+uint32_t CurrentThreadId() {
+    return GetCurrentThreadId();
+}
+
+void ReserveOutOfMemoryBlock() {
+    if (!g_outOfMemoryReserve)
+        g_outOfMemoryReserve =
+            VirtualAlloc(nullptr, kOutOfMemoryReserve, MEM_RESERVE, PAGE_NOACCESS);
+}
+
+void ReleaseOutOfMemoryBlock() {
+    if (g_outOfMemoryReserve) VirtualFree(g_outOfMemoryReserve, 0, MEM_RELEASE);
+    g_outOfMemoryReserve = nullptr;
+}
+
+HANDLE StartOwnThread(LPTHREAD_START_ROUTINE routine, void* parameter, DWORD& id, bool suspended) {
+    const auto create = Real.CreateThread ? Real.CreateThread : &::CreateThread;
+    // Made suspended so that the id is known as ours before the thread runs a line.
+    const HANDLE h = create(nullptr, 0, routine, parameter, CREATE_SUSPENDED, &id);
+    if (!h) return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_ownThreadsLock);
+        g_ownThreads.push_back(id);
+    }
+    if (!suspended) (Real.ResumeThread ? Real.ResumeThread : &::ResumeThread)(h);
+    return h;
+}
+
+bool IsOwnThread(DWORD id) {
+    std::lock_guard<std::mutex> lock(g_ownThreadsLock);
+    for (DWORD own : g_ownThreads)
+        if (own == id) return true;
+    return false;
+}
+
+TCrashModuleInfo* ForeignModuleInfo(const std::string& fileName) {
+    static std::mutex lock;
+    static std::map<std::string, std::unique_ptr<TCrashModuleInfo>> modules;
+    std::lock_guard<std::mutex> guard(lock);
+    auto& slot = modules[fileName];
+    if (!slot) {
+        slot = std::make_unique<TCrashModuleInfo>();
+        slot->Name = fileName;
+    }
+    return slot.get();
+}
+
+void InstallPlatformReportHalf(TCrashReportHalf& half) {
+    // Until the report dialogs are there: the message in a box of the system's own.
+    half.ShowExceptionDialog = [](bool beep) {
+        if (beep) MessageBeep(MB_ICONERROR);
+        const TCrashModuleOptions* o = Report.Options;
+        const std::string caption =
+            o ? o->GetCustomizedExpandedTexts(mtErrorMsgCaption) : std::string("Error");
+        std::string text = GetDisplayedErrorMessage();
+        if (text.empty()) text = ExceptionMessageOf(Report.ExceptionObject);
+        Report.DialogShown = true;
+        MessageBoxA(nullptr, text.c_str(), caption.c_str(),
+                    MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
+        Report.DialogShown = false;
+        Report.DialogType = edtNone;
+    };
+}
+
+} // namespace detail
+
+using namespace detail;
+
+bool IsConsoleApplication() {
+    const auto base = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    if (!IsValidBlockAddr(dos, sizeof *dos) || dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    if (!IsValidBlockAddr(nt, sizeof *nt)) return false;
+    return nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+}
+
+TCrashModuleOptions* CurrentCrashLogOptions() {
+    TCrashModuleOptions* options = CurrentOptionsOrNull();
+    if (!options)
+        throw kv::Exception(AnsiToUtf16(
+            "\r\nCannot use 'CurrentCrashLogOptions' function in module \"" +
+            GetOwnModuleFileName() +
+            "\" without activate CrashLog.\r\nTo activate CrashLog use the new IDE \"Project/"
+            "CrashLog Options...\" menu."));
+    return options;
+}
+
+TCrashModuleOptions* DotNetCrashLogOptions() {
+    if (Report.CurrentRecord && Report.Options) return Report.Options;
+    if (State && State->MetadataModule) {
+        if (const PCrashModuleInfo m = ModuleInfoByHandle(State->MetadataModule))
+            return m->ExtraInformation.Options.get();
+    }
+    TCrashModuleOptions* options = CurrentOptionsOrNull();
+    if (!options)
+        throw kv::Exception(AnsiToUtf16(
+            "\r\nCannot use 'CrashLog' on module \"" + GetOwnModuleFileName() +
+            "\" without activate CrashLog.\r\nTo activate CrashLog use the new IDE \"CrashLog/"
+            "Show CrashLog Options...\" menu."));
+    return options;
+}
+
+void SetMetadataFilePath(const std::string& path) {
+    if (!State) return;
+    if (State->MetadataModule) {
+        FreeLibrary(reinterpret_cast<HMODULE>(State->MetadataModule));
+        State->MetadataModule = 0;
+        if (!State->MetadataFilePath.empty()) ForceDeleteFile(State->MetadataFilePath);
+    }
+    State->MetadataFilePath = path;
+}
+
+int HandledCacheCount() {
+    if (!State) return 0;
+    TCriticalSectionGuard lock(State->HandledCacheLock);
+    return State->HandledCacheCount;
+}
+
+int HandledCacheHits() {
+    if (!State) return 0;
+    TCriticalSectionGuard lock(State->HandledCacheLock);
+    return State->HandledCacheHits;
+}
+
+void CrashLogMainInit() {
+    // The codecs of the stored block and the options class the registry makes; both are needed
+    // before this module's own block is read.
+    CLDataCodecs.ZDecompress = &DecompressBlock;
+    CLDataCodecs.InitKey = &InitKey;
+    CLDataCodecs.Decrypt = &Decrypt;
+    CreateModuleOptionsProc = &MakeModuleOptions;
+    CLDataPasswordRequest = &PasswordOfModule;
+
+    CriticalError = [](const std::string& section) { HandleInternalError(section); };
+    DeferToMainModule = false;
+    // The runtime is linked into this module: its procedures are ours to replace.
+    InstallRuntimeHooks = true;
+    LibraryActive.store(1);
+    RunInline = !UseExceptionThread;
+    StartupCurrentDir = detail::CurrentDir();
+    ExceptionNotify = nullptr;
+    ExceptionActionNotify = nullptr;
+    ExceptionErrorNotify = nullptr;
+    ThreadCaptureBlock& b = Capture();
+    std::memset(b.Context, 0, sizeof b.Context);
+    b.ExceptionRecord = TExceptionRecordCopy{};
+    g_state = std::make_unique<TCrashState>();
+    State = g_state.get();
+    State->HyperlinkCursor = reinterpret_cast<uintptr_t>(LoadCursorW(nullptr, IDC_HAND));
+
+    if (!IsCrashLogModule(OwnModule())) {
+        // Without its stored data the component stays out of the way.
+        LibraryActive.store(0);
+        return;
+    }
+    CreateModulesList();
+    CreateProcessesList();
+    uint32_t stored = 0;
+    g_sharedBlock = OpenSharedOptionsBlock(OwnModule(), 1, g_sharedData, stored);
+    if (g_sharedData) g_sharedData[0] = 0;
+    State->ReportOptions = std::make_unique<TCrashModuleOptionsEx>("");
+    State->MainStackTop = StackTop();
+    Report = TCrashReport{};
+    ApplicationStartTime = Now();
+    ReportCounter = 0;
+    State->MainThreadId = GetCurrentThreadId();
+    HANDLE main = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main,
+                    THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE,
+                    0);
+    State->MainThreadHandle = reinterpret_cast<uintptr_t>(main);
+    State->Threads = std::make_unique<TCrashThreadsList>();
+    RegisterMainThread();
+    ClearLastCrashLogError();
+    std::vector<std::string> hidden = HiddenUnitNames();
+    SetHiddenUnits(std::move(hidden));
+    ActiveState.store(1);
+    LastRaisedObject.store(nullptr);
+    LastReportedAddress.store(0);
+    ResetReportHalf();
+
+    CrashLogUtilsHooks.CurrentExceptionAddress = [] { return GetLastExceptionAddress(); };
+    CrashLogUtilsHooks.CurrentCallStackText = &CurrentCallStackText;
+    CrashLogUtilsHooks.LastExceptionClassName = [] {
+        return GetValidObjectClassName(Report.ExceptionObject);
+    };
+
+    if (!IntoIDE() && InstallRuntimeHooks) {
+        InstallCaptureHooks();
+        HookFrameworkHandlers();
+        PatchKernel32();
+        StartOverflowReporter();
+    }
+    if (!IntoIDE()) StartFreezeWatchdog();
+}
+
+void CrashLogMainDone() {
+    if (State && LibraryActive.load() != 0) {
+        {
+            // A running report finishes first.
+            TCriticalSectionGuard lock(State->ReportLock);
+        }
+        FreeReportCallStack();
+        StopFreezeWatchdog();
+        StopOverflowReporter();
+        if (!IntoIDE() && InstallRuntimeHooks) {
+            UnhookFrameworkHandlers();
+            RemoveCaptureHooks();
+        }
+        if (ActiveState.load() != 0)
+            ActiveState.store(IsCrashLogActiveInThread(GetCurrentThreadId()) ? 1 : 0);
+        State->Threads.reset();
+        if (State->MainThreadHandle) CloseHandle(reinterpret_cast<HANDLE>(State->MainThreadHandle));
+        State->MainThreadHandle = 0;
+        CloseSharedOptionsBlock(g_sharedBlock, g_sharedData);
+        CloseOwnSharedOptionsBlock();
+        SetMetadataFilePath("");
+        LibraryActive.store(0);
+        FreeModulesList();
+        FreeProcessesList();
+    }
+    State = nullptr;
+    g_state.reset();
+}
+
+} // namespace kv::crash
+
+// ---- Unit start-up ----
+
+namespace {
+
+using namespace kv::crash;
+
+void UnitInit() {
+    CrashLogMainInit();
+}
+void UnitDone() {
+    CrashLogMainDone();
+}
+
+// Made after the lower layers' unit bodies (priority 101), before the program's own objects.
+struct TCrashLogStartup {
+    TCrashLogStartup() {
+        if (detail::g_startupCount++ != 0) return;
+        SafeExec(&UnitInit, "CrashLogMain.Init");
+        detail::ReserveOutOfMemoryBlock();
+        detail::InstallLastChanceFilter();
+    }
+    ~TCrashLogStartup() {
+        if (--detail::g_startupCount != 0) return;
+        try {
+            SafeExec(&UnitDone, "CrashLogMain.Done");
+        } catch (...) {
+            // Shut-down goes on.
+        }
+        detail::ReleaseOutOfMemoryBlock();
+    }
+};
+__attribute__((init_priority(102))) TCrashLogStartup g_crashLogStartup;
+
+} // namespace
+
+// The linker keeps this unit (and so the start-up above) in every program linked with
+// -Wl,-u,_KvCrashLogStartupAnchor.
+extern "C" void KvCrashLogStartupAnchor() {}
+
+namespace kv::crash::detail {
+
+TCriticalSection::TCriticalSection() {
+    static_assert(sizeof storage_ >= sizeof(CRITICAL_SECTION));
+    InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
+TCriticalSection::~TCriticalSection() {
+    DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
+void TCriticalSection::lock() {
+    EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
+void TCriticalSection::unlock() {
+    LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
+
+} // namespace kv::crash::detail

@@ -1,0 +1,141 @@
+#pragma once
+// Links between the engine's Win32 files: the per-thread capture block, the capture routines,
+// the component's own threads and the real kernel32 entry points behind the hooks.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <typeinfo>
+
+#include "crash/capture/CrashLogMainInternal.h"
+
+namespace kv::crash::detail {
+
+// What the capture learns of the last exception of one thread.
+struct ThreadCaptureBlock {
+    char ExceptionClassName[65] = {}; // of the last exception dispatched as unhandled
+    uintptr_t ExceptionAddress = 0;
+    uint32_t StackPoint = 0;         // where the next call-stack walk starts; 0 = none
+    uint32_t RaiseStackPosition = 0; // stack position of the raiser
+    uint32_t RaiseEcx = 0;
+    alignas(16) uint8_t Context[kContextCopySize] = {}; // ContextFlags first
+    TExceptionRecordCopy ExceptionRecord;
+    uint8_t DispatchGuard = 0;
+    uint8_t ReportRunning = 0;
+    std::atomic<uint8_t> CaptureGuard{0};
+    const void* RaisedObject = nullptr; // the object the report names (or its stand-in)
+    uintptr_t RaisedAddress = 0;
+    const std::type_info* RaisedType = nullptr;
+    void* RaisedThrown = nullptr; // what the C++ runtime threw
+    const void* LastExceptionPointers = nullptr;
+    // The object that stands in for a thrown value of no polymorphic class.
+    std::unique_ptr<EForeignException> Substitute;
+    bool Touched = false;
+};
+// The calling thread's block (made at its first use; the start-up and the thread wrappers touch
+// it early so that crash time finds it made).
+ThreadCaptureBlock& Capture();
+
+inline CONTEXT& ContextOf(ThreadCaptureBlock& b) {
+    return *reinterpret_cast<CONTEXT*>(b.Context);
+}
+inline uint32_t ContextFlagsOf(const ThreadCaptureBlock& b) {
+    return *reinterpret_cast<const uint32_t*>(b.Context);
+}
+
+// The object the C++ runtime threw for the exception being handled (null outside a handler);
+// holder keeps it alive. The runtime's exception pointer is the thrown object's address.
+inline void* CurrentThrownObject(std::exception_ptr& holder) {
+    static_assert(sizeof(std::exception_ptr) == sizeof(void*));
+    holder = std::current_exception();
+    void* thrown = nullptr;
+    std::memcpy(&thrown, static_cast<const void*>(&holder), sizeof thrown);
+    return thrown;
+}
+
+// Capture (exceptions of the program).
+void RecordRaise(const void* object, uintptr_t address, bool language);
+void RecordUnhandledInThread(const void* object, uintptr_t address);
+void CopyRaisingThreadStack(uintptr_t address, bool language);
+// The object a C++ throw carries, or its stand-in; type receives the thrown type.
+const void* ThrownObject(void* thrown, const std::type_info* type);
+bool IsHandledByCode(const void* object, const std::type_info* type, uintptr_t address,
+                     TAsynchronousException& kind);
+void NotifyRaisedException(const void* object, uintptr_t address, bool language,
+                           const std::type_info* type);
+bool ExceptionManagerImpl(const void* object, uintptr_t address, TRaiserType raiser,
+                          uintptr_t module);
+// The object of a system exception record; made and freed by the caller.
+std::unique_ptr<kv::Exception> ObjectFromRecord(const EXCEPTION_RECORD* record);
+bool Hooking();
+void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address,
+                     uint32_t callerEsp, uint32_t callerEbp);
+void UnhandledLanguageException();
+void HandleEndCatch();
+void* PrepareThreadStart(void* (*routine)(void*), void* parameter, void* (*&start)(void*));
+void DiscardThreadStart(void* boot);
+void InstallCaptureHooks();
+void RemoveCaptureHooks();
+void InstallLastChanceFilter();
+// The thread a report made on the calling thread belongs to (the watchdog reports for the main
+// thread, the overflow reporter for the overflowed one); 0 = the calling thread.
+extern thread_local uint32_t t_reportForThread;
+// Copies the record and context into the calling thread's block.
+void CopyRecordAndContext(const EXCEPTION_RECORD* record, const CONTEXT* context);
+
+// The report routine's clean-up for the calling thread; whether a report is being built.
+void ClearAfterReport();
+bool ReportInProgress();
+// The address-space reserve that a report made after running out of memory works in.
+void ReserveOutOfMemoryBlock();
+void ReleaseOutOfMemoryBlock();
+
+// The module that holds the component, and the current thread's stack.
+uintptr_t OwnModule();
+uint32_t StackTop();
+uint32_t StackLimit();
+uint32_t StackPosition();
+
+// The real kernel32 routines (what the import patches replaced).
+struct TRealKernel32 {
+    decltype(&::CreateThread) CreateThread = nullptr;
+    decltype(&::ResumeThread) ResumeThread = nullptr;
+    decltype(&::ExitThread) ExitThread = nullptr;
+    decltype(&::RaiseException) RaiseException = nullptr;
+    decltype(&::UnhandledExceptionFilter) UnhandledExceptionFilter = nullptr;
+    decltype(&::WriteFile) WriteFile = nullptr;
+    void* RtlUnwind = nullptr;
+};
+extern TRealKernel32 Real;
+
+// Starts a thread of the component itself (never registered or wrapped).
+HANDLE StartOwnThread(LPTHREAD_START_ROUTINE routine, void* parameter, DWORD& id,
+                      bool suspended = false);
+bool IsOwnThread(DWORD id);
+
+// Thread hooks.
+HANDLE WINAPI HookedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                                 LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                                 LPDWORD threadId);
+DWORD WINAPI HookedResumeThread(HANDLE thread);
+void WINAPI HookedExitThread(DWORD code);
+void RegisterMainThread();
+
+// Framework hooks of the window framework.
+void HookFrameworkHandlers();
+void UnhookFrameworkHandlers();
+bool InCallback(); // an event callback of a report runs on this thread
+
+// The stack-overflow reporter: a thread made at start-up that reports for a thread whose stack
+// has no room left.
+void StartOverflowReporter();
+void StopOverflowReporter();
+bool ReportOverflow(EXCEPTION_POINTERS* pointers);
+
+// The freeze watchdog's thread id (its reports belong to the main thread).
+DWORD FreezeThreadId();
+
+} // namespace kv::crash::detail

@@ -1,0 +1,223 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support/CrashTestSupport.h"
+
+namespace {
+
+// One run of the scenario program: whether it ended in time, its exit code and what it wrote.
+struct ScenarioRun {
+    bool finished = false;
+    DWORD exitCode = 0;
+    std::string out;
+    std::vector<std::string> reports; // the text between REPORT BEGIN and REPORT END
+    std::string folder;
+};
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> SplitReports(const std::string& out) {
+    std::vector<std::string> reports;
+    size_t at = 0;
+    for (;;) {
+        const size_t begin = out.find("REPORT BEGIN\n", at);
+        if (begin == std::string::npos) break;
+        const size_t end = out.find("REPORT END\n", begin);
+        if (end == std::string::npos) break;
+        reports.push_back(out.substr(begin + 13, end - begin - 13));
+        at = end + 11;
+    }
+    return reports;
+}
+
+// Waits (bounded) until the file holds text.
+bool WaitForText(const std::string& path, const std::string& text, DWORD timeoutMs) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50))
+        if (ReadFileText(path).find(text) != std::string::npos) return true;
+    return false;
+}
+
+ScenarioRun RunScenario(const std::string& name, DWORD timeoutMs = 240000) {
+    ScenarioRun run;
+    kvtest::TempDir dir("scenario_" + name);
+    run.folder = dir.Ansi();
+    const std::string out = dir.Ansi("out.txt");
+    SetEnvironmentVariableA("KOLVANE_CRASH_OUT", out.c_str());
+    SetEnvironmentVariableA("KOLVANE_CRASH_RESTARTED", nullptr);
+    std::string command = std::string("\"") + KOLVANE_CRASH_SCENARIOS + "\" " + name;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        run.folder.c_str(), &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << command;
+        return run;
+    }
+    run.finished = WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (!run.finished) TerminateProcess(pi.hProcess, 99);
+    GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    if (name == "restart") WaitForText(out, "RESTARTED IN", 60000);
+    SetEnvironmentVariableA("KOLVANE_CRASH_OUT", nullptr);
+    run.out = ReadFileText(out);
+    run.reports = SplitReports(run.out);
+    return run;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The number of the source line of the helper program that holds marker.
+int SourceLine(const std::string& marker) {
+    std::ifstream in(KOLVANE_CRASH_SCENARIOS_SOURCE);
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n)
+        if (Has(line, marker)) return n;
+    return -1;
+}
+
+// The call-stack row of a procedure in a report: "|address|module|unit|class|procedure|line|".
+std::string RowOf(const std::string& report, const std::string& procedure) {
+    std::istringstream in(report);
+    std::string line;
+    while (std::getline(in, line))
+        if (Has(line, "|" + procedure + " ") || Has(line, "|" + procedure + "|")) return line;
+    return std::string();
+}
+
+TEST(CrashScenarios, NullDereferenceIsReportedAtItsLineAndEndsWithTheExceptionCode) {
+    const ScenarioRun run = RunScenario("null-dereference");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0xC0000005u);
+    ASSERT_EQ(run.reports.size(), 1u) << run.out;
+    EXPECT_TRUE(Has(run.reports[0], "CLASS EAccessViolation")) << run.reports[0];
+    const std::string row = RowOf(run.reports[0], "CrashNullDereference");
+    ASSERT_FALSE(row.empty()) << run.reports[0];
+    EXPECT_TRUE(Has(row, "|CrashScenarios_win.cpp"));
+    const int line = SourceLine("// the faulting line");
+    EXPECT_TRUE(Has(row, "|" + std::to_string(line) + "[")) << row << " line " << line;
+    // The first frame of the stack is the faulting one.
+    const size_t first = run.reports[0].find("|", run.reports[0].find("Call Stack"));
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_FALSE(Has(run.out, "\nEND\n"));
+}
+
+TEST(CrashScenarios, SystemAndLanguageExceptionsOfTheProgram) {
+    static const struct {
+        const char* scenario;
+        DWORD exitCode;
+        size_t reports;
+        const char* className;
+        const char* frame; // a procedure the report's stack must name ("" for none)
+        bool reachesEnd;
+    } kCases[] = {
+        {"setwindowpos", 0, 1, "EAccessViolation", "CrashNullDereference", true},
+        {"noexcept", 1, 1, "logic_error", "ThrowThroughNoexcept", false},
+        {"thread", 0, 1, "runtime_error", "ThrowInThread", true},
+        {"stack-overflow", 0xC00000FD, 1, "EStackOverflow", "Recurse", false},
+        {"freeze", 0, 1, "EFrozenApplication", "FreezeSleeper", true},
+    };
+    for (const auto& c : kCases) {
+        const ScenarioRun run = RunScenario(c.scenario);
+        ASSERT_TRUE(run.finished) << c.scenario;
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.scenario;
+        ASSERT_EQ(run.reports.size(), c.reports) << c.scenario << "\n" << run.out;
+        EXPECT_TRUE(Has(run.reports[0], std::string("CLASS ") + c.className)) << c.scenario << "\n"
+                                                                              << run.reports[0];
+        EXPECT_FALSE(RowOf(run.reports[0], c.frame).empty()) << c.scenario << "\n"
+                                                             << run.reports[0];
+        EXPECT_EQ(Has(run.out, "\nEND\n"), c.reachesEnd) << c.scenario << "\n" << run.out;
+    }
+}
+
+TEST(CrashScenarios, TheOtherThreadsStacksAreInTheThreadReport) {
+    const ScenarioRun run = RunScenario("thread");
+    ASSERT_EQ(run.reports.size(), 1u) << run.out;
+    // The main thread waits in join: its stack is walked too.
+    EXPECT_FALSE(RowOf(run.reports[0], "RunThreadScenario").empty()) << run.reports[0];
+    EXPECT_TRUE(Has(run.out, "JOINED"));
+}
+
+TEST(CrashScenarios, EventHandlerExceptionsReachTheComponentFirst) {
+    const ScenarioRun own = RunScenario("event-handler");
+    ASSERT_TRUE(own.finished);
+    ASSERT_EQ(own.reports.size(), 1u) << own.out;
+    EXPECT_TRUE(Has(own.reports[0], "CLASS Exception")) << own.reports[0];
+    EXPECT_FALSE(Has(own.out, "MESSAGEBOX")) << own.out;
+    EXPECT_TRUE(Has(own.out, "\nEND\n"));
+
+    // The report answers true: the framework's own message box follows.
+    const ScenarioRun rtl = RunScenario("event-handler-rtl");
+    ASSERT_EQ(rtl.reports.size(), 1u) << rtl.out;
+    EXPECT_TRUE(Has(rtl.out, "MESSAGEBOX click failed")) << rtl.out;
+
+    const ScenarioRun abort = RunScenario("abort");
+    EXPECT_TRUE(abort.reports.empty()) << abort.out;
+    EXPECT_TRUE(Has(abort.out, "\nEND\n"));
+}
+
+TEST(CrashScenarios, CaughtExceptionsAreNotReportedAndTheSecondIsDecidedFromTheCache) {
+    const ScenarioRun run = RunScenario("try-catch");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.reports.empty()) << run.out;
+    const size_t at = run.out.find("CACHE ");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    int count = 0, hits = 0;
+    ASSERT_EQ(std::sscanf(run.out.c_str() + at, "CACHE %d %d", &count, &hits), 2);
+    EXPECT_GE(count, 1);
+    EXPECT_GE(hits, 1);
+}
+
+TEST(CrashScenarios, EventHandlersRunLastCreatedFirstThenTheGlobalOne) {
+    const ScenarioRun run = RunScenario("events");
+    const size_t second = run.out.find("EVENT second");
+    const size_t first = run.out.find("EVENT first");
+    const size_t global = run.out.find("EVENT global event order");
+    ASSERT_NE(second, std::string::npos) << run.out;
+    ASSERT_NE(first, std::string::npos) << run.out;
+    ASSERT_NE(global, std::string::npos) << run.out;
+    EXPECT_LT(second, first);
+    EXPECT_LT(first, global);
+
+    // A handler that clears Handled ends the report before the log file.
+    const ScenarioRun silenced = RunScenario("notify-handled-off");
+    EXPECT_TRUE(silenced.reports.empty()) << silenced.out;
+    EXPECT_TRUE(Has(silenced.out, "\nEND\n"));
+}
+
+TEST(CrashScenarios, AutoCrashLimitTerminatesAfterTheThirdReport) {
+    const ScenarioRun run = RunScenario("auto-crash");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.reports.size(), 3u) << run.out;
+    EXPECT_TRUE(Has(run.out, "RAISE 3"));
+    EXPECT_FALSE(Has(run.out, "RAISE 4"));
+}
+
+TEST(CrashScenarios, RestartStartsTheProgramInTheFolderItStartedIn) {
+    const ScenarioRun run = RunScenario("restart");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+    ASSERT_TRUE(Has(run.out, "RESTARTED IN ")) << run.out;
+    const size_t at = run.out.find("RESTARTED IN ") + 13;
+    const std::string folder = run.out.substr(at, run.out.find('\n', at) - at);
+    EXPECT_TRUE(kv::crash::UpperCase(kv::crash::ExcludeLastBackslash(folder)) ==
+                kv::crash::UpperCase(kv::crash::ExcludeLastBackslash(run.folder)))
+        << folder << " vs " << run.folder;
+}
+
+} // namespace
