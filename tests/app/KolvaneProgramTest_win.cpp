@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "SettingsFileGuard.h"
 #include "TestFiles.h"
@@ -54,6 +57,102 @@ int RunProgram(const std::u16string& arguments, DWORD timeoutMs) {
     return code;
 }
 
+// The names the program's file exports, read from its export directory.
+std::set<std::string> ExportedNames(const std::u16string& path) {
+    std::ifstream in(std::filesystem::path(reinterpret_cast<const wchar_t*>(path.c_str())),
+                     std::ios::binary);
+    const std::vector<char> file((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
+    std::set<std::string> names;
+    auto at = [&](size_t offset, size_t size) -> const char* {
+        return offset + size <= file.size() ? file.data() + offset : nullptr;
+    };
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0, sizeof(IMAGE_DOS_HEADER)));
+    if (!dos) return names;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+        at(static_cast<size_t>(dos->e_lfanew), sizeof(IMAGE_NT_HEADERS32)));
+    if (!nt) return names;
+    const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+        at(static_cast<size_t>(dos->e_lfanew) + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+               nt->FileHeader.SizeOfOptionalHeader,
+           sizeof(IMAGE_SECTION_HEADER) * nt->FileHeader.NumberOfSections));
+    if (!sections) return names;
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+            const IMAGE_SECTION_HEADER& s = sections[i];
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.SizeOfRawData)
+                return rva - s.VirtualAddress + s.PointerToRawData;
+        }
+        return file.size();
+    };
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
+        at(fileOffset(dir.VirtualAddress), sizeof(IMAGE_EXPORT_DIRECTORY)));
+    if (!dir.VirtualAddress || !exports) return names;
+    const auto* table = reinterpret_cast<const DWORD*>(
+        at(fileOffset(exports->AddressOfNames), sizeof(DWORD) * exports->NumberOfNames));
+    for (DWORD i = 0; table && i < exports->NumberOfNames; ++i)
+        if (const char* name = at(fileOffset(table[i]), 1))
+            names.insert(std::string(name, strnlen(name, file.data() + file.size() - name)));
+    return names;
+}
+
+// The visible top-level windows of a process, as "class: caption" lines, and the first one of
+// a window class.
+struct WindowSearch {
+    DWORD process;
+    std::string className;
+    HWND found = nullptr;
+    std::string seen;
+};
+
+BOOL CALLBACK MatchWindow(HWND wnd, LPARAM data) {
+    auto* s = reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(wnd, &owner);
+    if (owner != s->process || !IsWindowVisible(wnd)) return TRUE;
+    char cls[64] = {}, caption[256] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    GetWindowTextA(wnd, caption, sizeof caption);
+    s->seen += std::string(cls) + ": " + caption + "\n";
+    if (!s->found && s->className == cls) s->found = wnd;
+    return TRUE;
+}
+
+WindowSearch TopWindowsOf(DWORD process, const std::string& className) {
+    WindowSearch search{process, className};
+    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search;
+}
+
+HWND TopWindowOf(DWORD process, const std::string& className) {
+    return TopWindowsOf(process, className).found;
+}
+
+BOOL CALLBACK AddWindowText(HWND wnd, LPARAM data) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(wnd, text, 1024);
+    *reinterpret_cast<std::u16string*>(data) += reinterpret_cast<const char16_t*>(text);
+    *reinterpret_cast<std::u16string*>(data) += u'\n';
+    return TRUE;
+}
+
+// The texts of a window and its children, one after the other.
+std::u16string WindowTexts(HWND wnd) {
+    std::u16string texts;
+    AddWindowText(wnd, reinterpret_cast<LPARAM>(&texts));
+    EnumChildWindows(wnd, &AddWindowText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+// Waits (bounded) until found() gives a window.
+template <class Find> HWND WaitForWindow(Find found, DWORD timeoutMs) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50))
+        if (const HWND wnd = found()) return wnd;
+    return nullptr;
+}
+
 TEST(KolvaneProgram, AnAutomaticRunJoinsTheSamplesAndExitsZero) {
     const kvtest::SettingsFileGuard settings;
     const kvtest::TempFolder folder("program_run");
@@ -65,6 +164,44 @@ TEST(KolvaneProgram, AnAutomaticRunJoinsTheSamplesAndExitsZero) {
     ASSERT_EQ(RunProgram(arguments, 60000), 0);
     EXPECT_EQ(kvtest::TempFolder::Read(out),
               kvtest::TempFolder::Read(Utf16(KOLVANE_TEST_DATA "/app/samples_joined_ansi.csv")));
+}
+
+TEST(KolvaneProgram, CarriesTheRunningCrashReportComponentAndItsExports) {
+    const std::set<std::string> names = ExportedNames(Utf16(KOLVANE_PROGRAM));
+    for (const char* name :
+         {"ExceptionNotify", "CustomDataRequest", "IsCrashLogInstalled", "StandardCrashError",
+          "CrashLog_CallCreateThread", "CurrentCrashLogOptions"})
+        EXPECT_EQ(names.count(name), 1u) << name;
+
+    // A value of the command line that is not a boolean fails the start-up: the component
+    // reports it (its stand-in dialog shows the message), and the program goes on.
+    const kvtest::SettingsFileGuard settings;
+    std::u16string line = u"\"" + Utf16(KOLVANE_PROGRAM) + u"\" -lt=x";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(line.data()), nullptr, nullptr,
+                               FALSE, 0, nullptr, nullptr, &si, &pi));
+    const HWND box = WaitForWindow([&] { return TopWindowOf(pi.dwProcessId, "#32770"); }, 120000);
+    EXPECT_NE(box, nullptr);
+    if (box) {
+        EXPECT_NE(WindowTexts(box).find(u"'x' is not a valid boolean value"), std::u16string::npos)
+            << kv::Utf16ToUtf8(WindowTexts(box));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_NE(WaitForWindow([&] { return IsWindow(box) ? nullptr : box; }, 60000), nullptr);
+        const HWND main =
+            WaitForWindow([&] { return TopWindowOf(pi.dwProcessId, "TFormMain"); }, 60000);
+        EXPECT_NE(main, nullptr);
+        if (main) PostMessageW(main, WM_CLOSE, 0, 0);
+    }
+    const bool ended = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(ended) << TopWindowsOf(pi.dwProcessId, "").seen;
+    if (!ended) TerminateProcess(pi.hProcess, 99);
+    DWORD exit = 99;
+    GetExitCodeProcess(pi.hProcess, &exit);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(exit, 0u);
 }
 
 // The main window with both samples loaded, keys and title rows set, for the documentation.

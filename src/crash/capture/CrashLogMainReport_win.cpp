@@ -325,6 +325,7 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                             TExceptNotifyParams& params, TRaiserType raiser, uintptr_t module,
                             TAsynchronousException asynchronous) {
     bool result = false;
+    bool reported = false;
     std::vector<HANDLE> paused;
     ThreadCaptureBlock& own = Capture();
     own.ReportRunning = 1;
@@ -524,6 +525,7 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                     r.NotifyHandled = handled;
                 });
                 SetSection(8);
+                reported = r.NotifyHandled;
                 if (r.NotifyHandled) {
                     if (ReportHalf.CaptureScreenshot) ReportHalf.CaptureScreenshot();
                     if (options->AutoCrashOperation() != tbNone) {
@@ -681,7 +683,9 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
             if (options->BehaviourOptions().Contains(boCallRTLExceptionEvent)) result = true;
         }
         SetSection(18);
-        if (asynchronous != aeSynchronize &&
+        // Only a report that was made ends a console program: not one a handler stepped aside
+        // from, nor one a filter left to the runtime.
+        if (reported && asynchronous != aeSynchronize &&
             (!sendNow || !options->CommonSendOptions().Contains(sndSendInSeparatedThread)))
             TerminateAfterReport();
     } catch (...) {

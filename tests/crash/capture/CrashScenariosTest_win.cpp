@@ -220,4 +220,12 @@ TEST(CrashScenarios, RestartStartsTheProgramInTheFolderItStartedIn) {
         << folder << " vs " << run.folder;
 }
 
+TEST(CrashScenarios, LiveOptionsCopyWithoutStartingTheWatchdogAndInternalErrorsHaveAStack) {
+    const ScenarioRun run = RunScenario("options");
+    ASSERT_TRUE(run.finished);
+    for (const char* line : {"OPTIONS live", "AFTER ASSIGN idle", "AFTER SWITCH watching",
+                             "STACK TEXT names Run", "\nEND\n"})
+        EXPECT_TRUE(Has(run.out, line)) << line << "\n" << run.out;
+}
+
 } // namespace

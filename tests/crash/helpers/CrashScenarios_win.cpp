@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "crash/capture/CrashLogMain.h"
+#include "crash/capture/CrashLogMainWin.h"
+#include "crash/capture/CrashLogUtils.h"
 #include "crash/capture/TCrashLog.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
@@ -225,6 +227,27 @@ int Run(const std::string& scenario) {
         SetCurrentDirectoryA(elsewhere);
         ForceApplicationTermination(tbRestart);
         StandardCrashError("restart now");
+    } else if (scenario == "options") {
+        // The registry's options of this program are the live kind.
+        Out(std::string("OPTIONS ") +
+            (dynamic_cast<TCrashModuleOptionsEx*>(&options) ? "live" : "plain"));
+        // Copying options in starts no watchdog; switching it on does.
+        TCrashModuleOptions source("copy");
+        source.SetActive(true);
+        source.SetFreezeActivate(true);
+        options.SetFreezeActivate(false);
+        options.Assign(&source);
+        Out(std::string("AFTER ASSIGN ") + (detail::FreezeThreadId() ? "watching" : "idle"));
+        options.SetFreezeActivate(false);
+        options.SetFreezeActivate(true);
+        Out(std::string("AFTER SWITCH ") + (detail::FreezeThreadId() ? "watching" : "idle"));
+        options.SetFreezeActivate(false);
+        // Internal errors carry the call stack of where they happened.
+        const std::string stack = CrashLogUtilsHooks.CurrentCallStackText
+                                      ? CrashLogUtilsHooks.CurrentCallStackText()
+                                      : std::string();
+        Out(std::string("STACK TEXT ") +
+            (stack.find("Run") != std::string::npos ? "names Run" : stack));
     } else {
         Out("UNKNOWN " + scenario);
         return 2;
