@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "crash/capture/CrashLogMainInternal.h"
 #include "crash/core/ClHash.h"
@@ -188,23 +190,21 @@ bool IsRuntimeThread(const TCrashThreadInfo& info) {
 void TCrashModuleOptionsEx::SetActive(bool value) {
     const bool changed = FActive != value;
     TCrashModuleOptions::SetActive(value);
-    if (changed && !assigning_ && this == detail::CurrentOptionsOrNull()) {
-        if (FActive && FFreezeActivate)
-            detail::StartFreezeWatchdog();
-        else
-            detail::StopFreezeWatchdog();
-    }
+    if (changed) FreezeSwitchChanged();
 }
 
 void TCrashModuleOptionsEx::SetFreezeActivate(bool value) {
     const bool changed = FFreezeActivate != value;
     TCrashModuleOptions::SetFreezeActivate(value);
-    if (changed && !assigning_ && this == detail::CurrentOptionsOrNull()) {
-        if (FActive && FFreezeActivate)
-            detail::StartFreezeWatchdog();
-        else
-            detail::StopFreezeWatchdog();
-    }
+    if (changed) FreezeSwitchChanged();
+}
+
+void TCrashModuleOptionsEx::FreezeSwitchChanged() {
+    if (assigning_ || this != detail::CurrentOptionsOrNull()) return;
+    if (FActive && FFreezeActivate)
+        detail::StartFreezeWatchdog();
+    else
+        detail::StopFreezeWatchdog();
 }
 
 void TCrashModuleOptionsEx::Assign(const TCrashModuleOptions* source) {
@@ -624,6 +624,22 @@ std::vector<std::string> HiddenUnitNames() {
             "ClDebugProcesses_win.cpp",
             "ClDisAsm.cpp"};
 }
+
+namespace detail {
+
+TCrashModuleInfo* ForeignModuleInfo(const std::string& fileName) {
+    static std::mutex lock;
+    static std::map<std::string, std::unique_ptr<TCrashModuleInfo>> modules;
+    std::lock_guard<std::mutex> guard(lock);
+    auto& slot = modules[fileName];
+    if (!slot) {
+        slot = std::make_unique<TCrashModuleInfo>();
+        slot->Name = fileName;
+    }
+    return slot.get();
+}
+
+} // namespace detail
 
 } // namespace kv::crash
 

@@ -180,6 +180,8 @@ public:
     void Assign(const TCrashModuleOptions* source) override;
 
 private:
+    // Active or FreezeActivate changed: the watchdog follows the current module's options.
+    void FreezeSwitchChanged();
     bool assigning_ = false;
 };
 

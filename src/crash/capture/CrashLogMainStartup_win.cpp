@@ -146,18 +146,6 @@ bool IsOwnThread(DWORD id) {
     return false;
 }
 
-TCrashModuleInfo* ForeignModuleInfo(const std::string& fileName) {
-    static std::mutex lock;
-    static std::map<std::string, std::unique_ptr<TCrashModuleInfo>> modules;
-    std::lock_guard<std::mutex> guard(lock);
-    auto& slot = modules[fileName];
-    if (!slot) {
-        slot = std::make_unique<TCrashModuleInfo>();
-        slot->Name = fileName;
-    }
-    return slot.get();
-}
-
 void InstallPlatformReportHalf(TCrashReportHalf& half) {
     // Until the report dialogs are there: the message in a box of the system's own.
     half.ShowExceptionDialog = [](bool beep) {

@@ -24,18 +24,6 @@ uint32_t CurrentThreadId() {
 }
 void InstallPlatformReportHalf(TCrashReportHalf&) {}
 
-TCrashModuleInfo* ForeignModuleInfo(const std::string& fileName) {
-    static std::mutex lock;
-    static std::map<std::string, std::unique_ptr<TCrashModuleInfo>> modules;
-    std::lock_guard<std::mutex> guard(lock);
-    auto& slot = modules[fileName];
-    if (!slot) {
-        slot = std::make_unique<TCrashModuleInfo>();
-        slot->Name = fileName;
-    }
-    return slot.get();
-}
-
 } // namespace detail
 
 bool IsConsoleApplication() {
