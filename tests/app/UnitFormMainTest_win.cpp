@@ -538,6 +538,7 @@ TEST_F(MainWindowTest, AnUnreadableBooleanStopsTheStartUpWithTheConversionError)
         handled = false;
     };
     Make();
+    EXPECT_NE(form->CrashLog1, nullptr); // the component, read from the form description
     Start();
     kv::crash::ExceptionNotify = nullptr;
     EXPECT_EQ(notified, u"'maybe' is not a valid boolean value");
