@@ -323,8 +323,7 @@ void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address
         b.RaisedObject = object;
         b.RaisedAddress = address;
         b.RaisedType = type;
-        RecordRaise(object, address, true);
-        NotifyRaisedException(object, address, true, type);
+        NotifyRaisedException(object, address, true, type); // records the raise first
     } catch (...) {
         // Nothing of the component's own work may change where the throw goes.
     }

@@ -19,10 +19,6 @@ thread_local bool t_inHandleException = false;
 // message copied from a foreign one) is not reported again.
 thread_local const void* t_passedOn = nullptr;
 
-bool Hooking() {
-    return LibraryActive.load() != 0 && InstallRuntimeHooks;
-}
-
 // The exception being handled (inside a catch block) and where it was raised.
 void CurrentException(const void*& object, uintptr_t& address) {
     ThreadCaptureBlock& b = Capture();
