@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "crash/report/ClReportText.h"
+
 namespace kv::crash {
 
 TLogTexts* CurrentLogTexts = nullptr;
@@ -230,6 +232,240 @@ void InsertLogValuesSection(TLogTexts& texts, int32_t AFirstHeader, const std::s
 void InsertLogValuesSection(int32_t AFirstHeader, const std::string& Header,
                             const TStrings& Values) {
     if (CurrentLogTexts) InsertLogValuesSection(*CurrentLogTexts, AFirstHeader, Header, Values);
+}
+
+} // namespace kv::crash
+
+namespace kv::crash {
+
+namespace {
+
+constexpr std::string_view kReportEnd = "\r\n\r\n\r\n";
+constexpr std::string_view kSeparator = "\r\n\r\n\r\n\r\n";
+constexpr std::string_view kTableHeader = "-\r\n|";
+
+// Where the value of item ID starts in a report (two characters after the first ": " after the
+// item's number), and where the item's line starts; npos when the item is not there.
+struct TItemPlace {
+    size_t Line = std::string::npos;  // the CR LF before the item's line
+    size_t Value = std::string::npos; // first character of the value
+    size_t End = std::string::npos;   // end of the value's last line (before its CR LF)
+};
+
+TItemPlace FindItemPlace(const std::string& report, const std::string& id) {
+    TItemPlace place;
+    const size_t line = report.find("\r\n  " + id + " ");
+    if (line == std::string::npos) return place;
+    const size_t lineEnd = std::min(report.find("\r\n", line + 2), report.size());
+    const size_t colon = report.find(": ", line + 2);
+    if (colon == std::string::npos || colon > lineEnd) {
+        // An item line always holds ": "; without it the value is empty at the line's end.
+        place.Line = line;
+        place.Value = place.End = lineEnd;
+        return place;
+    }
+    place.Line = line;
+    place.Value = colon + 2;
+    size_t end = lineEnd;
+    // The value goes on over continuation lines: neither empty nor item lines (an item line
+    // starts with two blanks and its fourth character is not a blank).
+    while (end + 2 < report.size()) {
+        const size_t next = end + 2;
+        const size_t nextEnd = std::min(report.find("\r\n", next), report.size());
+        if (nextEnd == next) break;
+        const std::string_view l(report.data() + next, nextEnd - next);
+        if (l.size() >= 4 && l[0] == ' ' && l[1] == ' ' && l[3] != ' ') break;
+        end = nextEnd;
+    }
+    place.End = std::max(end, place.Value);
+    return place;
+}
+
+// The value as stored: continuation lines start in the value column.
+std::string StoredValue(const std::string& value, size_t column) {
+    const std::string v = NormalizeLineBreaks(value);
+    if (v.find("\r\n") == std::string::npos) return v;
+    std::vector<std::string> lines = SplitLines(QuickStringReplace(v, ": ", ":_"));
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (Trim(lines[i]).empty()) lines[i] = ".";
+        if (i > 0) out += "\r\n" + std::string(column, ' ') + " ";
+        out += lines[i];
+    }
+    return out;
+}
+
+} // namespace
+
+TLogFile::TLogFile(const std::string& FileName, bool ReadOnly) : FFileName(FileName) {
+    if (FFileName.empty()) return;
+    GetWorkingFile(FFileName, false, ReadOnly);
+    if (!FileExists(FFileName)) return;
+    FStream = detail::TSharedFile::Open(FFileName, ReadOnly);
+    kv::TMemoryStream data(FStream->ReadAll());
+    LoadFromStream(data);
+}
+
+TLogFile::~TLogFile() = default;
+
+void TLogFile::LoadFromStream(kv::TStream& Stream) {
+    const int64_t size = Stream.GetSize() - Stream.GetPosition();
+    if (size < 8) return;
+    std::string text(static_cast<size_t>(size), '\0');
+    text.resize(Stream.Read(text.data(), text.size()));
+    if (text.size() < 8) return;
+    if (text.size() < kSeparator.size() ||
+        text.compare(text.size() - kSeparator.size(), kSeparator.size(), kSeparator) != 0)
+        text += kSeparator;
+    ParseBuffer(text);
+}
+
+void TLogFile::ParseBuffer(std::string_view Text) {
+    const std::string text = NormalizeLineBreaks(Text);
+    size_t at = 0;
+    for (;;) {
+        while (at < text.size() && (text[at] == '\r' || text[at] == '\n')) ++at;
+        const size_t run = text.find(kSeparator, at);
+        if (run == std::string::npos) break;
+        // The run of four starts with the log text's own final line break, which stays with
+        // the report, so a report reads back exactly as it was appended.
+        std::string report = text.substr(at, run - at);
+        report += "\r\n";
+        report += kReportEnd;
+        if (report.find(kTableHeader) != std::string::npos) FList.push_back(std::move(report));
+        at = run + kSeparator.size();
+    }
+}
+
+std::string TLogFile::GetText() const {
+    std::string text;
+    for (const std::string& r : FList) {
+        text += r;
+        text += "\r\n";
+    }
+    return text;
+}
+
+void TLogFile::SaveToStream(kv::TStream& Stream) const {
+    const std::string text = GetText();
+    if (text.empty()) return;
+    size_t n = text.size();
+    if (n >= 10 && text.compare(n - 10, 2, "\r\n") == 0) n -= 2;
+    Stream.WriteBuffer(text.data(), n);
+}
+
+void TLogFile::Save() {
+    kv::TMemoryStream data;
+    SaveToStream(data);
+    if (!FStream) FStream = detail::TSharedFile::Create(FFileName);
+    FStream->Rewrite(data.Data());
+}
+
+void TLogFile::Append(const std::string& Log, int32_t MaxNum) {
+    if (MaxNum != -1 && GetCount() >= MaxNum) {
+        const size_t drop = static_cast<size_t>(GetCount() - std::max(MaxNum, 1) + 1);
+        FList.erase(FList.begin(), FList.begin() + static_cast<std::ptrdiff_t>(drop));
+    }
+    FList.push_back(Log + std::string(kReportEnd));
+}
+
+void TLogFile::DeleteItem(int32_t ItemNumber) {
+    if (ItemNumber >= 0 && ItemNumber < GetCount()) FList.erase(FList.begin() + ItemNumber);
+}
+
+void TLogFile::Clear() {
+    FList.clear();
+}
+
+std::string TLogFile::GetItem(int32_t ItemNumber) const {
+    return ItemNumber >= 0 && ItemNumber < GetCount() ? FList[static_cast<size_t>(ItemNumber)]
+                                                      : std::string();
+}
+
+std::string TLogFile::GetItemValue(const std::string& ID, int32_t ItemNumber) const {
+    if (ItemNumber < 0 || ItemNumber >= GetCount()) return std::string();
+    const std::string& report = FList[static_cast<size_t>(ItemNumber)];
+    const TItemPlace place = FindItemPlace(report, ID);
+    if (place.Value == std::string::npos) return std::string();
+    // Lines of the value with their indentation dropped; a line that is only "." stood for an
+    // empty line. (A full stop that ends a line is the text's own and stays.)
+    std::vector<std::string> lines;
+    size_t at = place.Value;
+    while (at <= place.End) {
+        const size_t end = std::min(report.find("\r\n", at), place.End);
+        std::string line = report.substr(at, end - at);
+        line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+        if (!lines.empty())
+            line.erase(0, line.find_first_not_of(' ') == std::string::npos
+                              ? line.size()
+                              : line.find_first_not_of(' '));
+        lines.push_back(line == "." ? std::string() : line);
+        if (end >= place.End) break;
+        at = end + 2;
+    }
+    std::string value = JoinLines(lines, false);
+    return Trim(QuickStringReplace(value, ":_", ": "));
+}
+
+void TLogFile::SetItemValue(const std::string& ID, const std::string& Value,
+                            const std::string& Caption, int32_t ItemNumber) {
+    if (ItemNumber < 0 || ItemNumber >= GetCount()) return;
+    std::string& report = FList[static_cast<size_t>(ItemNumber)];
+    const TItemPlace place = FindItemPlace(report, ID);
+    if (place.Value != std::string::npos) {
+        report.replace(place.Value, place.End - place.Value, Value);
+        if (report.size() < kReportEnd.size() ||
+            report.compare(report.size() - kReportEnd.size(), kReportEnd.size(), kReportEnd) != 0)
+            report += "\r\n";
+        return;
+    }
+    const size_t dot = ID.find('.');
+    if (dot == std::string::npos) return;
+    const std::string prefix = ID.substr(0, dot + 1);
+    TItemPlace last;
+    for (int k = 19; k >= 1 && last.Line == std::string::npos; --k)
+        last = FindItemPlace(report, prefix + std::to_string(k));
+    if (last.Line == std::string::npos) return;
+    // The labels' width: from the item's number to its ": ".
+    const size_t numberAt = last.Line + 4;
+    const size_t colon = last.Value >= 2 ? last.Value - 2 : numberAt;
+    const size_t width = colon > numberAt ? colon - numberAt : 0;
+    const std::string line = "  " + PadWithSpaces(ID + " " + Caption, width) + ": " + Value;
+    report.insert(last.End, "\r\n" + line);
+}
+
+int32_t TLogFile::FindItem(const std::vector<std::string>& IDs,
+                           const std::vector<std::string>& Values) const {
+    int32_t found = -1;
+    for (size_t r = 0; r < FList.size(); ++r) {
+        const std::string& report = FList[r];
+        for (size_t k = 0; k < IDs.size() && k < Values.size(); ++k) {
+            const TItemPlace place = FindItemPlace(report, IDs[k]);
+            if (place.Value == std::string::npos) continue;
+            const size_t lineStart = place.Line + 2;
+            const std::string stored = StoredValue(Values[k], place.Value - lineStart - 1);
+            if (report.compare(place.Value, stored.size(), stored) == 0 &&
+                place.Value + stored.size() <= report.size()) {
+                found = static_cast<int32_t>(r);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+std::string TLogFile::GetLogVersion(int32_t ItemNumber) const {
+    const std::string report = GetItem(ItemNumber);
+    const std::string first = report.substr(0, report.find("\r\n"));
+    return first.size() > 9 ? first.substr(9) : std::string(); // "6.1.04" of "CrashLog 6.1.04"
+}
+
+bool TLogFile::GetCorruptedLog(int32_t ItemNumber) const {
+    const std::string report = GetItem(ItemNumber);
+    if (report.compare(0, 8, "CrashLog") != 0) return true;
+    for (const char* id : {"2.2", "2.5", "2.6", "2.7"})
+        if (!GetItemValue(id, ItemNumber).empty()) return false;
+    return true;
 }
 
 } // namespace kv::crash

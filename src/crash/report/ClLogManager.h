@@ -4,9 +4,12 @@
 // with the log file loader; the insertion of an extra block into a finished log text. Pure 8-bit
 // text in the ANSI code page with CR LF breaks; one owner per object, no locks.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/Stream.h"
 #include "crash/core/ClCore.h"
 
 namespace kv::crash {
@@ -70,5 +73,88 @@ void InsertLogValuesSection(TLogTexts& texts, int32_t AFirstHeader, const std::s
                             const TStrings& Values);
 void InsertLogValuesSection(int32_t AFirstHeader, const std::string& Header,
                             const TStrings& Values);
+
+// ---- The log file ----
+
+namespace detail {
+// A file shared for reading and writing with other processes (the log file stays open while a
+// report is stored; another program may write it in between). Raises kv::EFileError.
+class TSharedFile {
+public:
+    // Opens an existing file; Create makes a new one and fails when it exists.
+    static std::unique_ptr<TSharedFile> Open(const std::string& fileName, bool readOnly);
+    static std::unique_ptr<TSharedFile> Create(const std::string& fileName);
+    virtual ~TSharedFile() = default;
+    virtual std::string ReadAll() = 0;
+    // Replaces the whole content. The file is first grown to the new size, so that a full disk
+    // fails before anything of the old content is overwritten.
+    virtual void Rewrite(const std::string& data) = 0;
+};
+} // namespace detail
+
+// The stored reports of a program: the last log texts one after the other, each followed by
+// three CR LF and separated by one more. Reads, appends (dropping the oldest beyond a limit),
+// reads and changes single items, and writes the file back.
+class TLogFile {
+public:
+    // Opens the working file of FileName (for reading when ReadOnly) and loads it when it
+    // exists; an empty name gives an empty log in memory. An existing file that cannot be
+    // opened raises kv::EFileError rather than being taken for an empty log, so that a later
+    // Save can never overwrite reports it did not read.
+    TLogFile(const std::string& FileName, bool ReadOnly);
+    ~TLogFile();
+    TLogFile(const TLogFile&) = delete;
+    TLogFile& operator=(const TLogFile&) = delete;
+
+    const std::string& FileName() const { return FFileName; }
+    const std::string& Password() const { return FPassword; }
+    void SetPassword(const std::string& value) { FPassword = value; }
+
+    void LoadFromStream(kv::TStream& Stream);
+    void ParseBuffer(std::string_view Text);
+    void SaveToStream(kv::TStream& Stream) const;
+    // Writes the reports to the file (creating it when there was none), cut to their length.
+    // Raises kv::EFileError; the file is left as it was when it cannot be grown to the size.
+    void Save();
+
+    // Adds a report; MaxNum -1 keeps every report, otherwise only the newest MaxNum (>= 1).
+    void Append(const std::string& Log, int32_t MaxNum);
+    void DeleteItem(int32_t ItemNumber);
+    void Clear();
+
+    int32_t GetCount() const { return static_cast<int32_t>(FList.size()); }
+    int32_t Count() const { return GetCount(); }
+    // Every report followed by CR LF.
+    std::string GetText() const;
+    std::string Text() const { return GetText(); }
+    // A report's stored text; empty out of range.
+    std::string GetItem(int32_t ItemNumber) const;
+
+    // The value of item ID ("2.7") of a report, escapes undone and trimmed; empty when the
+    // report or the item is not there.
+    std::string GetItemValue(const std::string& ID, int32_t ItemNumber) const;
+    // Replaces the value of item ID, or adds the item with Caption after the last item of its
+    // block when it is missing.
+    void SetItemValue(const std::string& ID, const std::string& Value, const std::string& Caption,
+                      int32_t ItemNumber);
+    // The last report in which an item IDs[k] holds Values[k] for some k; -1 when none.
+    int32_t FindItem(const std::vector<std::string>& IDs,
+                     const std::vector<std::string>& Values) const;
+    // "6.1.04" of the report's "CrashLog 6.1.04".
+    std::string GetLogVersion(int32_t ItemNumber) const;
+    // No "CrashLog" first line, or items 2.2, 2.5, 2.6 and 2.7 all empty.
+    bool GetCorruptedLog(int32_t ItemNumber) const;
+
+    // The XML form of every stored report.
+    std::string GetXML() const;
+    std::string XML() const { return GetXML(); }
+    void SaveXMLCopy(const std::string& FileName) const;
+
+private:
+    std::string FFileName;
+    std::unique_ptr<detail::TSharedFile> FStream;
+    std::vector<std::string> FList;
+    std::string FPassword;
+};
 
 } // namespace kv::crash

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "crash/report/ClLogManager.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -179,6 +180,111 @@ TEST_F(InsertLogSectionTest, ShortLogTextTakesTheBlockAtItsEnd) {
     const std::string block = Lines({"Request:", Rule(9), "  8.1 : x", ""});
     EXPECT_EQ(texts.LogText, "CrashLog" + block);
     EXPECT_EQ(record, block);
+}
+
+// ---- The log file ----
+
+// A stored report as the report text builder writes it: blocks 1 and 2 and a call-stack table.
+std::string Report(const std::string& id, const std::string& version = "1.0",
+                   const std::string& message = "boom", bool withCount = true) {
+    TLogItem log(0);
+    log.AddHeader("Application");
+    log.AddItem("Start Date", "d");
+    log.AddItem("Name/Description", "k.exe");
+    log.AddItem("Version Number", version);
+    log.AddHeader("Exception");
+    for (const char* label : {"Date", "Address", "Module Name", "Module Version", "Type"})
+        log.AddItem(label, std::string(label) == "Address" ? "0040102A" : "x");
+    log.AddItem("Message", message);
+    log.AddItem("ID", id);
+    log.AddItem("Count", "1", withCount);
+    log.AddItem("Status", "New");
+    log.AddItem("Note", "");
+    return "CrashLog 6.1.04\r\n\r\n" + log.GetString() + "\r\n" +
+           Lines({"Call Stack Information:", "----", "|Address |", "----"});
+}
+
+TEST(TLogFile, KeepsTheNewestReportsAndReadsBackWhatItSaved) {
+    kvtest::TempFile file("log_keep.elf");
+    const std::string name = kv::Utf16ToUtf8(file.Path());
+    {
+        TLogFile log(name, false);
+        EXPECT_EQ(log.Count(), 0);
+        for (int i = 1; i <= 33; ++i) log.Append(Report(IntToHex(i, 4)), 32);
+        log.Save();
+    }
+    TLogFile log(name, true);
+    ASSERT_EQ(log.Count(), 32);
+    EXPECT_EQ(log.GetItemValue("2.7", 0), "0002");
+    EXPECT_EQ(log.GetItemValue("2.7", 31), "0021");
+    for (int i = 0; i < log.Count(); ++i) {
+        EXPECT_EQ(log.GetItem(i).rfind("CrashLog 6.1.04\r\n", 0), 0u) << i;
+        EXPECT_EQ(log.GetLogVersion(i), "6.1.04");
+    }
+    const std::string saved = file.Read();
+    kv::TMemoryStream again;
+    log.SaveToStream(again);
+    EXPECT_EQ(again.Data(), saved); // reading and saving again changes nothing
+    EXPECT_EQ(saved.compare(saved.size() - 6, 6, "\r\n\r\n\r\n"), 0);
+}
+
+TEST(TLogFile, ReadsLeniently) {
+    TLogFile log("", false);
+    // The last report lacks its separator; a piece without a table header is no report.
+    log.ParseBuffer("\r\n" + Report("AAAA") + "\r\n\r\n\r\nnot a report\r\n\r\n\r\n\r\n" +
+                    Report("BBBB"));
+    ASSERT_EQ(log.Count(), 1) << "text after the last separator is not a report";
+    kv::TMemoryStream in(Report("AAAA") + "\r\n\r\n\r\n\r\n" + Report("BBBB"));
+    TLogFile loaded("", false);
+    loaded.LoadFromStream(in);
+    ASSERT_EQ(loaded.Count(), 2);
+    EXPECT_EQ(loaded.GetItemValue("2.7", 1), "BBBB");
+    kv::TMemoryStream tiny("CrashLo");
+    TLogFile empty("", false);
+    empty.LoadFromStream(tiny);
+    EXPECT_EQ(empty.Count(), 0);
+    EXPECT_EQ(empty.GetText(), "");
+}
+
+TEST(TLogFile, ItemValuesReadBackAsTheyWereGiven) {
+    TLogFile log("", false);
+    log.Append(Report("1A2B", "1.0", "First: line.\r\n\r\nlast: one."), -1);
+    EXPECT_EQ(log.GetItemValue("2.6", 0), "First: line.\r\n\r\nlast: one.");
+    EXPECT_EQ(log.GetItemValue("2.2", 0), "0040102A");
+    EXPECT_EQ(log.GetItemValue("2.10", 0), "");
+    EXPECT_EQ(log.GetItemValue("9.9", 0), "");
+    EXPECT_EQ(log.GetItemValue("2.7", 5), "");
+    EXPECT_FALSE(log.GetCorruptedLog(0));
+    log.Append("CrashLog 6.1.04\r\n\r\n-\r\n|\r\n", -1);
+    EXPECT_TRUE(log.GetCorruptedLog(1));
+}
+
+TEST(TLogFile, CountIsChangedOrAddedInItsBlock) {
+    TLogFile log("", false);
+    log.Append(Report("1A2B"), -1);
+    log.Append(Report("3C4D", "1.0", "boom", false), -1);
+    log.SetItemValue("2.8", "2", "Count", 0);
+    EXPECT_EQ(log.GetItemValue("2.8", 0), "2");
+    EXPECT_EQ(log.GetItemValue("2.9", 0), "New");
+    EXPECT_NE(log.GetItem(0).find("  2.8 Count         : 2\r\n  2.9 Status"), std::string::npos);
+
+    EXPECT_EQ(log.GetItemValue("2.8", 1), "");
+    log.SetItemValue("2.8", "2", "Count", 1);
+    EXPECT_EQ(log.GetItemValue("2.8", 1), "2");
+    EXPECT_NE(log.GetItem(1).find("  2.10 Note         : \r\n  2.8 Count         : 2\r\n\r\n"),
+              std::string::npos)
+        << log.GetItem(1);
+}
+
+TEST(TLogFile, FindItemAnswersTheNewestMatch) {
+    TLogFile log("", false);
+    log.Append(Report("1A2B", "1.0", "two\r\nlines: here"), -1);
+    log.Append(Report("FFFF"), -1);
+    log.Append(Report("1A2B", "1.1", "two\r\nlines: here"), -1);
+    EXPECT_EQ(log.FindItem({"2.7"}, {"1A2B"}), 2);
+    EXPECT_EQ(log.FindItem({"2.7"}, {"0000"}), -1);
+    EXPECT_EQ(log.FindItem({"2.7", "2.6"}, {"0000", "two\r\nlines: here"}), 2);
+    EXPECT_EQ(log.FindItem({"1.3"}, {"1.0"}), 1);
 }
 
 } // namespace
