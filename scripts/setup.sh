@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libz-mingw-w64-dev libboost-dev zlib1g-dev googletest dpkg-dev unzip python3
   wine wine32:i386 fonts-wine xvfb xauth fonts-noto-cjk locales
-  fp-utils
+  fp-utils libxml2-utils
 )
 
 # Adds deb-src twins of the deb entries (deb822 .sources files and one-line lists), once.

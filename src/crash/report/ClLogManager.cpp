@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "crash/report/ClLogXML.h"
 #include "crash/report/ClReportText.h"
+#include "crash/report/ClXMLBuilder.h"
 
 namespace kv::crash {
 
@@ -466,6 +468,18 @@ bool TLogFile::GetCorruptedLog(int32_t ItemNumber) const {
     for (const char* id : {"2.2", "2.5", "2.6", "2.7"})
         if (!GetItemValue(id, ItemNumber).empty()) return false;
     return true;
+}
+
+} // namespace kv::crash
+
+namespace kv::crash {
+
+std::string TLogFile::GetXML() const {
+    return kv::crash::GetXML(FList, FPassword);
+}
+
+void TLogFile::SaveXMLCopy(const std::string& FileName) const {
+    SaveXMLTextToFile(FileName, GetXML());
 }
 
 } // namespace kv::crash

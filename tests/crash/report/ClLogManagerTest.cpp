@@ -287,4 +287,16 @@ TEST(TLogFile, FindItemAnswersTheNewestMatch) {
     EXPECT_EQ(log.FindItem({"1.3"}, {"1.0"}), 1);
 }
 
+TEST(TLogFile, XMLFormHoldsEveryReport) {
+    TLogFile log("", false);
+    log.Append(Report("1A2B"), -1);
+    log.Append(Report("3C4D", "1.0", "\x83\x8C\x83\x7C\x81\x5B\x83\x67 <&>"), -1);
+    const std::string xml = log.GetXML();
+    EXPECT_EQ(xml.rfind("<Doc>\r\n  <Log Version=\"6.1.04\">", 0), 0u) << xml;
+    EXPECT_NE(xml.find("Value=\"&#12524;&#12509;&#12540;&#12488; &#060;&#038;&#062;\""),
+              std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("<Line ID=\"2.7\" Label=\"ID\" Value=\"3C4D\"/>"), std::string::npos);
+}
+
 } // namespace
