@@ -704,6 +704,14 @@ std::string DefaultLogText() {
 
 } // namespace
 
+namespace {
+TReportHalfInstaller g_reportHalfInstaller = nullptr;
+} // namespace
+
+void SetReportHalfInstaller(TReportHalfInstaller installer) {
+    g_reportHalfInstaller = installer;
+}
+
 void ResetReportHalf() {
     ReportHalf = TCrashReportHalf{};
     ReportHalf.BuildLogText = [] { Report.Record.LogText = DefaultLogText(); };
@@ -723,6 +731,7 @@ void ResetReportHalf() {
         return m ? ExtractFileName(m->Name) : std::string();
     };
     detail::InstallPlatformReportHalf(ReportHalf);
+    if (g_reportHalfInstaller) g_reportHalfInstaller(ReportHalf);
 }
 
 } // namespace kv::crash

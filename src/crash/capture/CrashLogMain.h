@@ -287,7 +287,13 @@ struct TCrashReportHalf {
 extern TCrashReportHalf ReportHalf;
 // Puts back the stand-ins: a log text of the call stacks, modules, processes and the CPU and
 // assembler views; a message box for the dialog types; no log file, screenshot or sending.
+// Then the installer of the program's report half, when one is set, plugs in its pieces.
 void ResetReportHalf();
+using TReportHalfInstaller = void (*)(TCrashReportHalf& half);
+void SetReportHalfInstaller(TReportHalfInstaller installer);
+
+// The expanded log file name of the current report (of this module when no report runs).
+std::string ReportLogFileName();
 
 // Whether the program is a console program (its main module's subsystem).
 bool IsConsoleApplication();
@@ -400,6 +406,8 @@ std::unique_ptr<TCrashStackList> GetLastExceptionCallStack();
 std::unique_ptr<TCrashStackList> GetCallStackByLevels(int firstLevel, int levels);
 bool GetCompilationDate(uintptr_t module, bool utc, TDateTime& date);
 void SetMetadataFilePath(const std::string& path);
+// The file SetMetadataFilePath named; empty when none.
+std::string MetadataFilePath();
 // Builds the report of a foreign exception as HTML (its call stack as "|"-separated lines).
 void GetCrashLogHTML(const std::string& typeText, const std::string& message,
                      const std::string& callStackText, std::string& html);

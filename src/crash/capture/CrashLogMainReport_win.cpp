@@ -657,7 +657,7 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                         ReportHalf.LastLogItemValue) {
                         const std::string stored = ReportHalf.LastLogItemValue("1.3");
                         if (!stored.empty() && stored != GetMainModuleVersion())
-                            ForceDeleteFile(ExpandEnvVars(options->OutputLogFile("")));
+                            ForceDeleteFile(ReportLogFileName());
                     }
                     sendNow = ReportIsToBeSent();
                     if (options->SaveLogFile() && ReportHalf.SaveReportToLogFile)
@@ -967,6 +967,18 @@ void GetCrashLogHTML(const std::string& typeText, const std::string& message,
     if (options) options->SetLogOptions(saved);
     html = ReportHalf.GenerateHTML ? ReportHalf.GenerateHTML(Report.Record.LogText, true)
                                    : Report.Record.LogText;
+}
+
+std::string ReportLogFileName() {
+    const TCrashModuleOptions* o =
+        Report.Options && Report.CurrentRecord ? Report.Options : CurrentOptionsOrNull();
+    if (!o) return std::string();
+    // The report options are a copy that does not carry the module's name: name it here.
+    char file[MAX_PATH] = {};
+    const HMODULE module = Report.ModuleHandle ? reinterpret_cast<HMODULE>(Report.ModuleHandle)
+                                               : reinterpret_cast<HMODULE>(OwnModule());
+    GetModuleFileNameA(module, file, MAX_PATH);
+    return ExpandEnvVars(o->OutputLogFile(DotNetHostedFile(file)));
 }
 
 } // namespace kv::crash

@@ -212,6 +212,10 @@ void SetMetadataFilePath(const std::string& path) {
     State->MetadataFilePath = path;
 }
 
+std::string MetadataFilePath() {
+    return State ? State->MetadataFilePath : std::string();
+}
+
 int HandledCacheCount() {
     if (!State) return 0;
     TCriticalSectionGuard lock(State->HandledCacheLock);

@@ -74,6 +74,9 @@ std::unique_ptr<TCrashStackList> GetCallStackByLevels(int, int) {
     return nullptr;
 }
 void SetMetadataFilePath(const std::string&) {}
+std::string MetadataFilePath() {
+    return std::string();
+}
 void GetCrashLogHTML(const std::string&, const std::string&, const std::string&,
                      std::string& html) {
     html.clear();

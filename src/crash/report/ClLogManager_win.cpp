@@ -5,6 +5,9 @@
 #include <algorithm>
 
 #include "base/Exception.h"
+#include "crash/capture/CrashLogMain.h"
+#include "crash/report/ClReportHalf.h"
+#include "crash/report/ClReportValues.h"
 
 namespace kv::crash::detail {
 
@@ -96,3 +99,236 @@ std::unique_ptr<TSharedFile> TSharedFile::Create(const std::string& fileName) {
 }
 
 } // namespace kv::crash::detail
+
+// ---- The log file of the current report ----
+
+namespace kv::crash {
+
+namespace {
+
+std::unique_ptr<TLogFile> g_logFile;
+std::string g_logFilePath;
+
+TCrashModuleOptions* ReportOptions() {
+    if (Report.Options) return Report.Options;
+    try {
+        return CurrentCrashLogOptions();
+    } catch (...) {
+        return nullptr; // the component is not active
+    }
+}
+
+std::string TempFolder() {
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathA(MAX_PATH, path);
+    return n > 0 && n <= MAX_PATH ? IncludeLastBackslash(path) : std::string();
+}
+
+std::string ReportTimeStamp() {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    DecodeDateTime(Report.StartTime != 0 ? Report.StartTime : Now(), y, mo, d, h, mi, s, ms);
+    char text[32];
+    wsprintfA(text, "%04d%02d%02d%02d%02d%02d", y, mo, d, h, mi, s);
+    return text;
+}
+
+bool HasSendOption(TCommonSendOption option) {
+    const TCrashModuleOptions* o = ReportOptions();
+    return o && o->CommonSendOptions().Contains(option);
+}
+
+} // namespace
+
+void OpenLogFile() {
+    const std::string path = ReportLogFileName();
+    if (g_logFile && g_logFilePath != path) CloseLogFile();
+    if (!g_logFile) {
+        g_logFile = std::make_unique<TLogFile>(path, false);
+        g_logFilePath = path;
+    }
+}
+
+void CloseLogFile() {
+    g_logFile.reset();
+    g_logFilePath.clear();
+}
+
+TLogFile* CurrentLogFile() {
+    return g_logFile.get();
+}
+
+void CountDuplicateReport(bool Increment) {
+    const TCrashModuleOptions* o = ReportOptions();
+    if (!o) return;
+    if (!o->LogOptions().Contains(loNoDuplicateErrors)) {
+        Report.Duplicate = false;
+        return;
+    }
+    try {
+        OpenLogFile();
+        const int32_t n = g_logFile->FindItem({"2.7"}, {Report.BugID});
+        Report.Duplicate = n != -1;
+        if (Report.Duplicate && Increment) {
+            const int32_t count = StrToIntDef(g_logFile->GetItemValue("2.8", n), 1) + 1;
+            g_logFile->SetItemValue("2.8", IntToStr(count), "Count", n);
+            g_logFile->Save();
+        }
+    } catch (...) {
+        CloseLogFile();
+        throw;
+    }
+    CloseLogFile();
+}
+
+void SaveReportToLogFile() {
+    TCrashReport& r = Report;
+    const TCrashModuleOptions* o = ReportOptions();
+    if (!o) return;
+    r.ActionFlag = true;
+    ClearLastCrashLogError();
+    const bool save = o->SaveLogFile();
+    if (save) {
+        bool flag = r.ActionFlag;
+        CallInRaisingThread([&] { DoExceptionActionNotify(atSavingLogFile, flag); });
+        r.ActionFlag = flag;
+    }
+    bool retry = false;
+    do {
+        ClearLastCrashLogError();
+        try {
+            OpenLogFile();
+            if (!r.Duplicate) {
+                g_logFile->Append(r.Record.LogText, o->ErrorsNumberToSave());
+                if (o->CommonSendOptions().Contains(sndSendEntireLog)) {
+                    ReportTexts.TextToSend = g_logFile->GetText();
+                    if (CurrentLogTexts) CurrentLogTexts->TextToSend = ReportTexts.TextToSend;
+                }
+                if (r.ActionFlag && save) g_logFile->Save();
+            }
+        } catch (...) {
+            SetLastCrashLogErrorFromException(eeLogError, "Log");
+            r.ActionFlag = false;
+            // A log that could not be opened is dropped, so that the retry reads it afresh.
+            CloseLogFile();
+        }
+        retry = false;
+        if (save && !r.ActionFlag) {
+            bool flag = retry;
+            CallInRaisingThread([&] { DoExceptionErrorNotify(eeLogError, flag); });
+            retry = flag;
+            if (retry) r.ActionFlag = true;
+        }
+    } while (retry);
+    CloseLogFile();
+    if (save) {
+        bool flag = true;
+        CallInRaisingThread([&] { DoExceptionActionNotify(atSavedLogFile, flag); });
+    }
+}
+
+std::string LastLogItemValue(const std::string& item) {
+    std::string value;
+    try {
+        OpenLogFile();
+        if (g_logFile->Count() > 0) value = g_logFile->GetItemValue(item, g_logFile->Count() - 1);
+    } catch (...) {
+        value.clear();
+    }
+    CloseLogFile();
+    return value;
+}
+
+// ---- Names of the report files ----
+
+std::string GetScreenshotFileName() {
+    return HasSendOption(sndSendScreenshot) ? TempFolder() + "Screenshot.png" : std::string();
+}
+
+std::string GetScreenshotFileNameIfAttached() {
+    return Report.AttachScreenshotChosen ? GetScreenshotFileName() : std::string();
+}
+
+std::string GetLogCopyFileName() {
+    const std::string log = ReportLogFileName();
+    return log.empty() ? std::string() : TempFolder() + ExtractFileName(log);
+}
+
+std::string GetBugReportZipFileName() {
+    return TempFolder() + "BugReport.zip";
+}
+
+std::string GetLastHTMLPageFileName() {
+    return HasSendOption(sndSendLastHTMLPage) ? TempFolder() + "LastHTMLPage.html" : std::string();
+}
+
+std::string GetLastHTMLPageFileNameIfAny() {
+    return Report.LastHTMLPage.empty() ? std::string() : GetLastHTMLPageFileName();
+}
+
+std::string GetXMLCopyFileName() {
+    const std::string log = ReportLogFileName();
+    if (log.empty() || !HasSendOption(sndSendXMLLogCopy)) return std::string();
+    return TempFolder() + ChangeFileExt(ExtractFileName(log), ".xml");
+}
+
+std::string AddFileNameSuffixes(const std::string& FileName) {
+    std::string name = ExtractFileName(FileName);
+    const auto insert = [&](const std::string& suffix) {
+        const std::string ext = ExtractFileExt(name);
+        name = name.substr(0, name.size() - ext.size()) + "__" + suffix + ext;
+    };
+    if (HasSendOption(sndAddComputerNameInFileName)) insert(GetComputerNameText());
+    if (HasSendOption(sndAddDateInFileName)) insert(ReportTimeStamp());
+    return name;
+}
+
+void GetAttachedFilesList(bool ForEmail, TStrings& List) {
+    List.clear();
+    const TCrashModuleOptions* o = ReportOptions();
+    if (!o) return;
+    ExtractList(o->AttachedFiles(), List, CharSetOf(";"), false, false);
+    const std::string log = GetLogCopyFileName();
+    if (!(ForEmail && o->AppendLogs()) && !log.empty()) List.push_back(log);
+    for (const std::string& name :
+         {GetScreenshotFileNameIfAttached(), GetLastHTMLPageFileNameIfAny(), GetXMLCopyFileName()})
+        if (!name.empty()) List.push_back(name);
+    for (std::string& entry : List) entry = ExpandEnvVars(entry);
+}
+
+std::string LoadTextFromFile(const std::string& FileName) {
+    if (FileName.empty()) return std::string();
+    try {
+        return detail::TSharedFile::Open(FileName, true)->ReadAll();
+    } catch (...) {
+        return std::string();
+    }
+}
+
+void SaveLastHTMLPage(const std::string& Text) {
+    const std::string name = GetLastHTMLPageFileNameIfAny();
+    if (name.empty()) return;
+    const HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    const std::string lines = Text.empty() || Text.back() == '\n' ? Text : Text + "\r\n";
+    WriteFile(h, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+void SaveXMLCopyOfLog() {
+    const std::string xmlName = GetXMLCopyFileName();
+    if (xmlName.empty()) return;
+    const std::string copy = GetLogCopyFileName();
+    std::unique_ptr<TLogFile> log;
+    if (copy.empty()) {
+        log = std::make_unique<TLogFile>("", true);
+        log->Append(ReportTexts.TextToSend, 1);
+    } else {
+        log = std::make_unique<TLogFile>(copy, true);
+    }
+    log->SetPassword(Report.Password);
+    log->SaveXMLCopy(xmlName);
+}
+
+} // namespace kv::crash

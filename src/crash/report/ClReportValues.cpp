@@ -235,14 +235,12 @@ std::string ModuleNameText(const std::string& fileName, const std::string& descr
 }
 
 std::string WithoutVsHost(const std::string& fileName) {
-    std::string text = fileName;
-    const size_t at = text.find(".vshost");
-    if (at != std::string::npos) text.erase(at, 7);
-    return text;
+    return QuickStringReplace(fileName, ".vshost", "");
 }
 
 __attribute__((init_priority(101))) std::string ReportExceptionTypeText;
 __attribute__((init_priority(101))) std::string ReportExceptionMessageText;
+__attribute__((init_priority(101))) std::string ReportUserEmail;
 
 std::string ExceptionTypeValue(const void* exceptionObject) {
     ReportExceptionTypeText = GetExceptionClassText(exceptionObject);

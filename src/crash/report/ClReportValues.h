@@ -92,6 +92,8 @@ std::string WithoutVsHost(const std::string& fileName);
 // The report-wide texts the type and message values leave behind for the dialogs and the
 // delivery (one report at a time).
 extern std::string ReportExceptionTypeText;
+// The user's e-mail address of the current report (entered in the report dialogs).
+extern std::string ReportUserEmail;
 extern std::string ReportExceptionMessageText;
 // The exception type and message values; both also set the report-wide texts.
 std::string ExceptionTypeValue(const void* exceptionObject);

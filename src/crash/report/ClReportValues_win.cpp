@@ -11,6 +11,8 @@
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/report/ClReportValues.h"
 
+#include "crash/core/ClLang.h"
+
 namespace kv::crash {
 
 namespace {
@@ -280,12 +282,7 @@ std::string GetDisplayDPIText() {
 }
 
 std::string GetCharsetText() {
-    CHARSETINFO info{};
-    const UINT codePage = GetACP();
-    if (!TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<uintptr_t>(codePage)), &info,
-                              TCI_SRCCODEPAGE))
-        return std::to_string(DEFAULT_CHARSET);
-    return std::to_string(info.ciCharset);
+    return std::to_string(UserCharSet());
 }
 
 std::vector<TNetworkAdapter> GetNetworkAdapters() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../support/CrashTestSupport.h"
+#include "crash/report/ClLogManager.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ struct ScenarioRun {
     std::string out;
     std::vector<std::string> reports; // the text between REPORT BEGIN and REPORT END
     std::string folder;
+    std::string logFile; // the program's log file, when it wrote one
 };
 
 std::string ReadFileText(const std::string& path) {
@@ -73,6 +75,7 @@ ScenarioRun RunScenario(const std::string& name, DWORD timeoutMs = 240000) {
     SetEnvironmentVariableA("KOLVANE_CRASH_OUT", nullptr);
     run.out = ReadFileText(out);
     run.reports = SplitReports(run.out);
+    run.logFile = ReadFileText(dir.Ansi("crash_scenarios.elf"));
     return run;
 }
 
@@ -226,6 +229,49 @@ TEST(CrashScenarios, LiveOptionsCopyWithoutStartingTheWatchdogAndInternalErrorsH
     for (const char* line : {"OPTIONS live", "AFTER ASSIGN idle", "AFTER SWITCH watching",
                              "STACK TEXT names Run", "\nEND\n"})
         EXPECT_TRUE(Has(run.out, line)) << line << "\n" << run.out;
+}
+
+TEST(CrashScenarios, TheProgramsReportsLandInItsLogFileWithDuplicatesCounted) {
+    const ScenarioRun run = RunScenario("log-file");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0xC0000005u);
+    kv::crash::TLogFile log("", true);
+    log.ParseBuffer(run.logFile);
+    ASSERT_GE(log.Count(), 3) << log.GetText();
+    // The other thread's failure: stored once, counted twice.
+    int stored = 0;
+    for (int i = 0; i < log.Count(); ++i) {
+        if (log.GetItemValue("2.6", i) != "other thread failed.") continue;
+        ++stored;
+        EXPECT_EQ(log.GetItemValue("2.5", i), "runtime_error");
+        EXPECT_EQ(log.GetItemValue("2.8", i), "2");
+    }
+    EXPECT_EQ(stored, 1);
+    EXPECT_EQ(log.GetItemValue("2.6", 0), "thread failed.");
+    // The fatal one, named by the program, its module and the line that failed.
+    const int last = log.Count() - 1;
+    const std::string fatal = log.GetItem(last);
+    EXPECT_FALSE(log.GetCorruptedLog(last));
+    EXPECT_EQ(log.GetLogVersion(last), "6.1.04");
+    EXPECT_EQ(log.GetItemValue("1.2", last).rfind("crash_scenarios.exe", 0), 0u) << fatal;
+    EXPECT_EQ(log.GetItemValue("2.5", last), "EAccessViolation");
+    const std::string address = log.GetItemValue("2.2", last);
+    EXPECT_EQ(address.size(), 8u);
+    EXPECT_EQ(log.GetItemValue("2.6", last),
+              "Access violation at address " + address +
+                  " in module 'crash_scenarios.exe'. Write of address 00000000.");
+    EXPECT_EQ(log.GetItemValue("2.3", last).rfind("crash_scenarios.exe", 0), 0u);
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof computer;
+    GetComputerNameA(computer, &size);
+    EXPECT_EQ(log.GetItemValue("5.1", last), computer);
+    const std::string row = RowOf(fatal, "CrashNullDereference");
+    ASSERT_FALSE(row.empty()) << fatal;
+    EXPECT_TRUE(Has(row, "|crash_scenarios.exe"));
+    EXPECT_TRUE(Has(row, "|" + std::to_string(SourceLine("// the faulting line")) + "["));
+    for (const char* section :
+         {"Modules Information:", "Processes Information:", "Assembler Information:", "Registers:"})
+        EXPECT_TRUE(Has(fatal, section)) << section;
 }
 
 } // namespace

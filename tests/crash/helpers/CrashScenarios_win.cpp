@@ -84,6 +84,10 @@ __attribute__((noinline)) void ThrowInThread() {
     throw std::runtime_error("thread failed");
 }
 
+__attribute__((noinline)) void ThrowInOtherThread() {
+    throw std::runtime_error("other thread failed");
+}
+
 __attribute__((noinline)) void RunThreadScenario() {
     std::thread worker([] { ThrowInThread(); });
     worker.join();
@@ -149,6 +153,22 @@ void ClickThroughWindow(std::function<void()> onClick) {
 int Run(const std::string& scenario) {
     TCrashModuleOptions& options = *CurrentCrashLogOptions();
     if (scenario == "null-dereference") {
+        CrashNullDereference();
+    } else if (scenario == "log-file") {
+        // The program's own report half writes the log file into the working folder: two
+        // threads' failures twice each from the same places (each stored once and counted;
+        // they alternate, as the same raise site in a row is one report), then the fatal one.
+        ResetReportHalf();
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, cwd);
+        options.SetOutputPath(cwd);
+        TLogOptions log = options.LogOptions();
+        log.Include(loNoDuplicateErrors);
+        options.SetLogOptions(log);
+        for (int i = 0; i < 2; ++i) {
+            RunThreadScenario();
+            std::thread([] { ThrowInOtherThread(); }).join();
+        }
         CrashNullDereference();
     } else if (scenario == "setwindowpos") {
         FaultingForm form;

@@ -144,6 +144,7 @@ TEST(ClReportValues, ExceptionTypeMessageAndModule) {
     EXPECT_EQ(ModuleNameText("C:\\Kolvane\\Kolvane.exe", " CSV join "), "Kolvane.exe - (CSV join)");
     EXPECT_EQ(ModuleNameText("Kolvane.exe", " "), "Kolvane.exe");
     EXPECT_EQ(WithoutVsHost("C:\\app\\Tool.vshost.exe"), "C:\\app\\Tool.exe");
+    EXPECT_EQ(WithoutVsHost("C:\\x.vshost\\Tool.vshost.exe"), "C:\\x\\Tool.exe"); // every one
 }
 
 } // namespace
