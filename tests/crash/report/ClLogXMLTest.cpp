@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../support/CrashTestSupport.h"
+#include "../support/Xmllint.h"
 #include "crash/report/ClLogXML.h"
 
 namespace {
@@ -16,42 +17,16 @@ using namespace kv::crash;
 
 constexpr size_t npos = std::string::npos;
 
-#ifdef _WIN32
-// The Windows build writes the same text; xmllint is a host program, asked natively only.
-constexpr bool kHostTools = false;
-constexpr const char* kNullDevice = "NUL";
-#else
-constexpr bool kHostTools = true;
-constexpr const char* kNullDevice = "/dev/null";
-#endif
-
 std::string Fixture(const std::string& name) {
     std::ifstream in(std::string(KOLVANE_TEST_DATA) + "/crash/report/" + name, std::ios::binary);
     EXPECT_TRUE(in.good()) << name;
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool XmllintInstalled() {
-    if (!kHostTools) return false;
-    const std::string probe = std::string("xmllint --version > ") + kNullDevice + " 2>&1";
-    return std::system(probe.c_str()) == 0;
-}
-
-// Runs xmllint with args on the text; true when it succeeds. output gets what it printed.
-bool RunXmllint(const std::string& xml, const std::string& args, std::string& output) {
-    kvtest::TempFile input("log_xml_input.xml"), printed("log_xml_output.txt");
-    input.Write(xml);
-    const std::string command = "xmllint " + args + " \"" + input.FsPath().string() + "\" > \"" +
-                                printed.FsPath().string() + "\" 2>&1";
-    const bool ok = std::system(command.c_str()) == 0;
-    output = printed.Read();
-    return ok;
-}
-
 // An attribute as a parser reads it back, in UTF-8.
 std::string XPathString(const std::string& xml, const std::string& path) {
     std::string out;
-    EXPECT_TRUE(RunXmllint(xml, "--xpath \"string(" + path + ")\"", out)) << out;
+    EXPECT_TRUE(kvtest::RunXmllint(xml, "--xpath \"string(" + path + ")\"", out)) << out;
     if (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
 }
@@ -398,20 +373,20 @@ TEST(ClLogXML, DocumentIndentsEachLogOnce) {
 }
 
 TEST(ClLogXML, DocumentsAreWellFormedForXmllint) {
-    if (!XmllintInstalled()) GTEST_SKIP() << "xmllint is not installed";
+    if (!kvtest::XmllintInstalled()) GTEST_SKIP() << "xmllint is not installed";
     static constexpr const char* kFixtures[] = {
         "full_every_section.log", "japanese_texts.log",   "sections_switched_off.log",
         "old_version_4_9.log",    "enciphered_names.log", "marks_out_of_place.log"};
     for (const char* name : kFixtures) {
         std::string messages;
-        EXPECT_TRUE(RunXmllint(GetXML({Fixture(name)}, "Kolvane"), "--noout", messages))
+        EXPECT_TRUE(kvtest::RunXmllint(GetXML({Fixture(name)}, "Kolvane"), "--noout", messages))
             << name << "\n"
             << messages;
     }
 }
 
 TEST(ClLogXML, JapaneseTextIsReadBackByAParser) {
-    if (!XmllintInstalled()) GTEST_SKIP() << "xmllint is not installed";
+    if (!kvtest::XmllintInstalled()) GTEST_SKIP() << "xmllint is not installed";
     const std::string xml = GetXML({Fixture("japanese_texts.log")}, "");
     EXPECT_NE(xml.find("&#12509;"), npos) << "katakana po as one character reference";
     EXPECT_EQ(XPathString(xml, "//Module/@Path"), "Z:\\レポート");

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "../support/CrashTestSupport.h"
+#include "../support/Xmllint.h"
 #include "base/Exception.h"
 #include "crash/report/ClXMLBuilder.h"
 
@@ -13,30 +14,9 @@ namespace {
 using namespace kv::crash;
 using namespace std::string_view_literals;
 
-#ifdef _WIN32
-// The Windows build writes the same text; xmllint is a host program, asked natively only.
-constexpr bool kHostTools = false;
-constexpr const char* kNullDevice = "NUL";
-#else
-constexpr bool kHostTools = true;
-constexpr const char* kNullDevice = "/dev/null";
-#endif
-
-bool XmllintInstalled() {
-    if (!kHostTools) return false;
-    const std::string probe = std::string("xmllint --version > ") + kNullDevice + " 2>&1";
-    return std::system(probe.c_str()) == 0;
-}
-
 // Whether xmllint reads the text as well-formed XML; messages gets what it printed.
 bool XmllintAccepts(const std::string& xml, std::string& messages) {
-    kvtest::TempFile input("xml_builder_input.xml"), output("xml_builder_output.txt");
-    input.Write(xml);
-    const std::string command = "xmllint --noout \"" + input.FsPath().string() + "\" > \"" +
-                                output.FsPath().string() + "\" 2>&1";
-    const bool ok = std::system(command.c_str()) == 0;
-    messages = output.Read();
-    return ok;
+    return kvtest::RunXmllint(xml, "--noout", messages);
 }
 
 TEST(TXMLItem, EncodedStringKeepsASCIIAndReferencesTheRest) {
@@ -138,7 +118,7 @@ TEST(TXMLItem, SaveXMLToFileWritesTheTextExactly) {
 }
 
 TEST(TXMLItem, EveryByteValueGivesWellFormedXML) {
-    if (!XmllintInstalled()) GTEST_SKIP() << "xmllint is not installed";
+    if (!kvtest::XmllintInstalled()) GTEST_SKIP() << "xmllint is not installed";
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     TXMLItem root("Doc");
