@@ -33,8 +33,6 @@ std::mutex g_ownThreadsLock;
 // Made before the component starts (see the start-up object below).
 __attribute__((init_priority(101))) std::vector<DWORD> g_ownThreads;
 
-int g_startupCount = 0;
-
 // What a registered module's options are: the live component's class.
 std::unique_ptr<TCrashModuleOptions> MakeModuleOptions(const std::string& fileName) {
     return std::make_unique<TCrashModuleOptionsEx>(fileName);
@@ -330,45 +328,6 @@ void CrashLogMainDone() {
 }
 
 } // namespace kv::crash
-
-// ---- Unit start-up ----
-
-namespace {
-
-using namespace kv::crash;
-
-void UnitInit() {
-    CrashLogMainInit();
-}
-void UnitDone() {
-    CrashLogMainDone();
-}
-
-// Made after the lower layers' unit bodies (priority 101), before the program's own objects.
-struct TCrashLogStartup {
-    TCrashLogStartup() {
-        if (detail::g_startupCount++ != 0) return;
-        SafeExec(&UnitInit, "CrashLogMain.Init");
-        detail::ReserveOutOfMemoryBlock();
-        detail::InstallLastChanceFilter();
-    }
-    ~TCrashLogStartup() {
-        if (--detail::g_startupCount != 0) return;
-        try {
-            SafeExec(&UnitDone, "CrashLogMain.Done");
-        } catch (...) {
-            // Shut-down goes on.
-        }
-        detail::ReleaseOutOfMemoryBlock();
-    }
-};
-__attribute__((init_priority(102))) TCrashLogStartup g_crashLogStartup;
-
-} // namespace
-
-// The linker keeps this unit (and so the start-up above) in every program linked with
-// -Wl,-u,_KvCrashLogStartupAnchor.
-extern "C" void KvCrashLogStartupAnchor() {}
 
 namespace kv::crash::detail {
 
