@@ -5,6 +5,7 @@
 // type name, and the stand-in for a thrown value that is no object of a polymorphic class.
 // Portable; any thread.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/Exception.h"
@@ -137,7 +138,11 @@ private:
 // The object for a system exception record: the class of its code with the runtime's message,
 // or EExternalException with "外部例外 %x" for a code without class. The access violation's
 // message names the module of the address when moduleName is not empty.
-kv::Exception* NewExceptionFromRecord(const TExceptionRecordCopy& record,
-                                      const std::string& moduleName);
+std::unique_ptr<kv::Exception> NewExceptionFromRecord(const TExceptionRecordCopy& record,
+                                                      const std::string& moduleName);
+// The access-violation message with the runtime's texts; without module when moduleName is
+// empty: "Access violation at address 0040102A in module 'k.exe'. Write of address 00000000".
+std::string AccessViolationText(uint32_t exceptionAddress, const std::string& moduleName,
+                                bool write, uint32_t targetAddress);
 
 } // namespace kv::crash

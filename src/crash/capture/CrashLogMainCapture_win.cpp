@@ -129,7 +129,7 @@ std::unique_ptr<kv::Exception> ObjectFromRecord(const EXCEPTION_RECORD* record) 
         if (const uintptr_t m = FindModuleOfAddr(copy.ExceptionAddress))
             module = ExtractFileName(GetLongModuleFileName(m));
     }
-    return std::unique_ptr<kv::Exception>(NewExceptionFromRecord(copy, module));
+    return NewExceptionFromRecord(copy, module);
 }
 
 const void* ThrownObject(void* thrown, const std::type_info* type) {

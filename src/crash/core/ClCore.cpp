@@ -171,6 +171,13 @@ bool IsTrailByte(std::string_view s, size_t i) {
     return k > i;
 }
 
+size_t AnsiCharSize(std::string_view s, size_t i) {
+    return i + 1 < s.size() && detail::IsAnsiLeadByte(static_cast<unsigned char>(s[i])) &&
+                   static_cast<unsigned char>(s[i + 1]) >= 0x40
+               ? 2
+               : 1;
+}
+
 std::string ExtractFileDrive(std::string_view fileName) {
 #ifdef _WIN32
     if (fileName.size() >= 2 && fileName[1] == ':') return std::string(fileName.substr(0, 2));

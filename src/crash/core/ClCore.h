@@ -66,6 +66,9 @@ std::string Utf16ToAnsi(std::u16string_view s);
 // Whether byte i of s is the second byte of a double-byte character of the ANSI code page, so
 // that a trail byte 0x5C is never taken for a folder delimiter.
 bool IsTrailByte(std::string_view s, size_t i);
+// Bytes of the ANSI character at s[i]: 2 for a lead byte followed by a possible trail byte
+// (0x40 and up, so a stray lead byte never swallows a line break), else 1.
+size_t AnsiCharSize(std::string_view s, size_t i);
 
 // File name parts; the delimiters are kPathDelim and, on Windows, the drive colon.
 std::string ExtractFileDrive(std::string_view fileName); // "C:" or "\\server\share"

@@ -15,20 +15,9 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-// Lines of a text whose breaks are all CR LF; a final break does not start another line.
 std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t brk = text.find(kCrLf, start);
-        if (brk == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
-        lines.emplace_back(text.substr(start, brk - start));
-        start = brk + kCrLf.size();
-    }
-    return lines;
+    const std::vector<std::string_view> views = SplitLogLines(text);
+    return std::vector<std::string>(views.begin(), views.end());
 }
 
 // A block's title: the first line of a block (the text's first line or one after an empty
@@ -166,6 +155,21 @@ std::string TLogItem::GetString() const {
 }
 
 // ---- Line breaks ----
+
+std::vector<std::string_view> SplitLogLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t brk = text.find(kCrLf, start);
+        if (brk == std::string_view::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, brk - start));
+        start = brk + kCrLf.size();
+    }
+    return lines;
+}
 
 bool HasLoneLineBreak(std::string_view Text) {
     for (size_t i = 0; i < Text.size(); ++i) {
@@ -457,9 +461,7 @@ int32_t TLogFile::FindItem(const std::vector<std::string>& IDs,
 }
 
 std::string TLogFile::GetLogVersion(int32_t ItemNumber) const {
-    const std::string report = GetItem(ItemNumber);
-    const std::string first = report.substr(0, report.find("\r\n"));
-    return first.size() > 9 ? first.substr(9) : std::string(); // "6.1.04" of "CrashLog 6.1.04"
+    return kv::crash::GetLogVersion(GetItem(ItemNumber));
 }
 
 bool TLogFile::GetCorruptedLog(int32_t ItemNumber) const {

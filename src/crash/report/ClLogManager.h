@@ -42,6 +42,9 @@ private:
     int32_t FFirstHeader = 0;
 };
 
+// The lines of a text whose breaks are CR LF; a final break does not start another line.
+std::vector<std::string_view> SplitLogLines(std::string_view text);
+
 // Whether the text holds a CR not followed by LF or an LF not preceded by CR.
 bool HasLoneLineBreak(std::string_view Text);
 // Every lone CR and lone LF becomes CR LF; a text without them comes back unchanged.

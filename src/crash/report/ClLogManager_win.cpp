@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/Exception.h"
+#include "base/Stream.h"
 #include "crash/capture/CrashLogMain.h"
 #include "crash/report/ClReportHalf.h"
 #include "crash/report/ClReportValues.h"
@@ -132,6 +133,14 @@ std::string ReportTimeStamp() {
     return text;
 }
 
+// The current log file from here to the end of the scope.
+struct TLogFileScope {
+    TLogFileScope() { OpenLogFile(); }
+    ~TLogFileScope() { CloseLogFile(); }
+    TLogFileScope(const TLogFileScope&) = delete;
+    TLogFileScope& operator=(const TLogFileScope&) = delete;
+};
+
 bool HasSendOption(TCommonSendOption option) {
     const TCrashModuleOptions* o = ReportOptions();
     return o && o->CommonSendOptions().Contains(option);
@@ -164,20 +173,14 @@ void CountDuplicateReport(bool Increment) {
         Report.Duplicate = false;
         return;
     }
-    try {
-        OpenLogFile();
-        const int32_t n = g_logFile->FindItem({"2.7"}, {Report.BugID});
-        Report.Duplicate = n != -1;
-        if (Report.Duplicate && Increment) {
-            const int32_t count = StrToIntDef(g_logFile->GetItemValue("2.8", n), 1) + 1;
-            g_logFile->SetItemValue("2.8", IntToStr(count), "Count", n);
-            g_logFile->Save();
-        }
-    } catch (...) {
-        CloseLogFile();
-        throw;
+    const TLogFileScope scope;
+    const int32_t n = g_logFile->FindItem({"2.7"}, {Report.BugID});
+    Report.Duplicate = n != -1;
+    if (Report.Duplicate && Increment) {
+        const int32_t count = StrToIntDef(g_logFile->GetItemValue("2.8", n), 1) + 1;
+        g_logFile->SetItemValue("2.8", IntToStr(count), "Count", n);
+        g_logFile->Save();
     }
-    CloseLogFile();
 }
 
 void SaveReportToLogFile() {
@@ -199,10 +202,8 @@ void SaveReportToLogFile() {
             OpenLogFile();
             if (!r.Duplicate) {
                 g_logFile->Append(r.Record.LogText, o->ErrorsNumberToSave());
-                if (o->CommonSendOptions().Contains(sndSendEntireLog)) {
+                if (o->CommonSendOptions().Contains(sndSendEntireLog))
                     ReportTexts.TextToSend = g_logFile->GetText();
-                    if (CurrentLogTexts) CurrentLogTexts->TextToSend = ReportTexts.TextToSend;
-                }
                 if (r.ActionFlag && save) g_logFile->Save();
             }
         } catch (...) {
@@ -227,15 +228,13 @@ void SaveReportToLogFile() {
 }
 
 std::string LastLogItemValue(const std::string& item) {
-    std::string value;
     try {
-        OpenLogFile();
-        if (g_logFile->Count() > 0) value = g_logFile->GetItemValue(item, g_logFile->Count() - 1);
+        const TLogFileScope scope;
+        const int32_t last = g_logFile->Count() - 1;
+        return last >= 0 ? g_logFile->GetItemValue(item, last) : std::string();
     } catch (...) {
-        value.clear();
+        return std::string();
     }
-    CloseLogFile();
-    return value;
 }
 
 // ---- Names of the report files ----
@@ -307,13 +306,10 @@ std::string LoadTextFromFile(const std::string& FileName) {
 void SaveLastHTMLPage(const std::string& Text) {
     const std::string name = GetLastHTMLPageFileNameIfAny();
     if (name.empty()) return;
-    const HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
+    const kv::FileHandle file(kv::FileCreate(AnsiToUtf16(name)));
+    if (!file.valid()) return; // the page is a courtesy: errors are ignored
     const std::string lines = Text.empty() || Text.back() == '\n' ? Text : Text + "\r\n";
-    WriteFile(h, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
-    CloseHandle(h);
+    kv::FileWrite(file.get(), lines.data(), lines.size());
 }
 
 void SaveXMLCopyOfLog() {

@@ -5,6 +5,7 @@
 
 #include "crash/core/ClBase64.h"
 #include "crash/core/ClEncrypt.h"
+#include "crash/report/ClLogManager.h"
 #include "crash/report/ClXMLBuilder.h"
 
 namespace kv::crash {
@@ -32,22 +33,6 @@ std::string TrimRight(std::string_view s) {
     size_t n = s.size();
     while (n > 0 && static_cast<unsigned char>(s[n - 1]) <= ' ') --n;
     return std::string(s.substr(0, n));
-}
-
-// A final line break does not start another line.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t brk = text.find(kCrLf, start);
-        if (brk == npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, brk - start));
-        start = brk + kCrLf.size();
-    }
-    return lines;
 }
 
 // The start of the line holding pos.
@@ -93,7 +78,7 @@ std::string BlockBelowRule(std::string_view text, size_t rule) {
 
 // Adds CR LF after each line, and two blanks before each line but the first and the last.
 std::string IndentInnerLines(std::string_view text) {
-    const std::vector<std::string_view> lines = SplitLines(text);
+    const std::vector<std::string_view> lines = SplitLogLines(text);
     std::string out;
     out.reserve(text.size() + 2 * lines.size() + 2);
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -117,7 +102,7 @@ bool IsItemLine(std::string_view line) {
 // either end) and ":_" for ": ". A one-line value is stored as it is.
 std::string UnescapeValue(const std::string& value) {
     if (value.find(kCrLf) == npos) return value;
-    const std::vector<std::string_view> lines = SplitLines(value);
+    const std::vector<std::string_view> lines = SplitLogLines(value);
     std::string out;
     bool first = true;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -424,7 +409,7 @@ TStrings SplitTableRow(std::string_view Row) {
             start = ++i;
             continue;
         }
-        i += detail::AnsiCharSize(Row, i);
+        i += AnsiCharSize(Row, i);
     }
     return cells;
 }
@@ -432,7 +417,7 @@ TStrings SplitTableRow(std::string_view Row) {
 std::vector<TStrings> GetTableRows(std::string_view Table) {
     // Rule, header row and rule come first; the closing rule (or a cut-off table's end) last.
     std::vector<TStrings> rows;
-    const std::vector<std::string_view> lines = SplitLines(Table);
+    const std::vector<std::string_view> lines = SplitLogLines(Table);
     for (size_t i = 3; i < lines.size(); ++i) {
         if (StartsWith(lines[i], '-')) break;
         if (lines[i].substr(0, 2) == "|-") continue;
@@ -446,7 +431,7 @@ std::vector<TStrings> GetTableRows(std::string_view Table) {
 std::string GetGeneralXML(std::string_view Report) {
     TXMLItem root("General");
     const std::string general = GetGeneralSection(Report);
-    TGeneralReader(root).Read(SplitLines(general));
+    TGeneralReader(root).Read(SplitLogLines(general));
     return root.GetXMLText();
 }
 
@@ -489,7 +474,7 @@ std::string GetProcessesXML(std::string_view Report) {
 std::string GetAssemblerXML(std::string_view Report) {
     TXMLItem root("Assembler");
     const std::string listing = GetAssemblerSection(Report);
-    for (std::string_view raw : SplitLines(listing)) {
+    for (std::string_view raw : SplitLogLines(listing)) {
         const std::string line = Trim(raw);
         if (line.empty()) continue;
         TXMLItem* item = root.AddItem("Line");
@@ -513,7 +498,7 @@ std::string GetCPUXML(std::string_view Report) {
     TXMLItem root("CPU");
     const std::string cpu = GetCPUSection(Report);
     if (Trim(cpu).empty()) return root.GetXMLText();
-    const std::vector<std::string_view> lines = SplitLines(cpu);
+    const std::vector<std::string_view> lines = SplitLogLines(cpu);
 
     // "EAX: 00000000   EDI: 0012FF00" on the third to sixth lines.
     static constexpr struct {

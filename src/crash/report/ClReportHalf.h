@@ -22,8 +22,10 @@ TGeneralValues GatherGeneralValues();
 // "kolvane.exe - (description)": the main module's file name with the description of the
 // metadata file when one is set and exists, else of the main module.
 std::string ApplicationModuleValue();
-// The exception's module with its description; empty when the address lies in no module.
+// The exception's module with its description, and its file version; empty when the address
+// lies in no module.
 std::string ExceptionModuleValue();
+void ExceptionModuleValues(std::string& name, std::string& version);
 // The message of an exception object; an access violation's message is rebuilt from its
 // record with the module's long file name.
 std::string ExceptionMessageFor(const void* object);

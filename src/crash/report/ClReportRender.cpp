@@ -21,12 +21,9 @@ constexpr std::string_view kColorTable =
     R"({\colortbl ;\red0\green100\blue100;\red0\green0\blue0;\red40\green40\blue40;)"
     R"(\red0\green0\blue160;\red160\green0\blue0;\red80\green80\blue80;\red0\green100\blue0;})";
 
-// Whether s[i] and s[i + 1] form one double-byte character. Trail bytes are never below 0x40
-// in the double-byte code pages, so a lead byte before a line break or a blank stands alone
-// instead of swallowing it.
+// Whether s[i] and s[i + 1] form one double-byte character.
 bool StartsDoubleByte(std::string_view s, size_t i) {
-    return i + 1 < s.size() && detail::IsAnsiLeadByte(static_cast<unsigned char>(s[i])) &&
-           static_cast<unsigned char>(s[i + 1]) >= 0x40;
+    return AnsiCharSize(s, i) == 2;
 }
 
 bool IsRTFSpecial(char c) {

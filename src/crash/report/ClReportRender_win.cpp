@@ -4,6 +4,7 @@
 #include <richedit.h>
 
 #include "base/Stream.h"
+#include "ui/Graphics.h"
 
 namespace kv::crash {
 
@@ -42,12 +43,10 @@ uint32_t SetRichEditBackground(uintptr_t Control, int32_t Colour) {
 
 int MeasureCPUTabTwips(uintptr_t Font) {
     static constexpr char kStackColumn[] = "---------------------";
-    HDC dc = GetDC(nullptr);
-    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(Font));
+    const kv::WindowDC dc(nullptr);
+    const kv::SelectedObject font(dc.get(), reinterpret_cast<HFONT>(Font));
     SIZE extent{};
-    GetTextExtentPoint32A(dc, kStackColumn, sizeof kStackColumn - 1, &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(nullptr, dc);
+    GetTextExtentPoint32A(dc.get(), kStackColumn, sizeof kStackColumn - 1, &extent);
     return 15 * extent.cx; // twips per pixel at 96 dots per inch
 }
 

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "crash/core/ClCore.h"
-#include "crash/core/ClCorePlatform.h"
 #include "crash/debug/ClCallStack.h"
 #include "crash/report/ClLogManager.h"
 
@@ -14,10 +13,6 @@ namespace kv::crash {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-
-bool LeadByte(char c) {
-    return detail::IsAnsiLeadByte(static_cast<unsigned char>(c));
-}
 
 void Step(const TReportTextInput& input, int32_t marker) {
     if (input.StepMarker) *input.StepMarker = marker;
@@ -31,13 +26,8 @@ std::string Label(const TCrashModuleOptions& o, TMessageType t) {
 // double-byte characters whole.
 size_t FileNameStart(std::string_view path) {
     size_t start = 0;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (LeadByte(path[i])) {
-            ++i;
-            continue;
-        }
+    for (size_t i = 0; i < path.size(); i += AnsiCharSize(path, i))
         if (path[i] == '\\' || path[i] == '/' || path[i] == ':') start = i + 1;
-    }
     return start;
 }
 
@@ -58,56 +48,56 @@ std::string TableDateText(TDateTime value) {
 // is sized for all of them before the first is written.
 class TTable {
 public:
-    explicit TTable(std::vector<std::string> labels) : labels_(std::move(labels)) {
+    explicit TTable(std::vector<std::string> labels)
+        : labels_(std::move(labels)), fixed_(labels_.size()) {
         for (const std::string& l : labels_) widths_.push_back(l.size());
     }
     void SetMinWidth(size_t column, size_t width) {
         widths_[column] = std::max(widths_[column], width);
     }
-    void AddRow(std::vector<std::string> cells) {
+    // The column keeps its width whatever its cells hold (longer cells are cut).
+    void KeepWidth(size_t column) { fixed_[column] = true; }
+    void Grow(const std::vector<std::string>& cells) {
         for (size_t i = 0; i < cells.size() && i < widths_.size(); ++i)
-            widths_[i] = std::max(widths_[i], cells[i].size());
+            if (!fixed_[i]) widths_[i] = std::max(widths_[i], cells[i].size());
+    }
+    void AddRow(std::vector<std::string> cells) {
+        Grow(cells);
         rows_.push_back(std::move(cells));
     }
-    size_t Width(size_t column) const { return widths_[column]; }
+    const std::vector<size_t>& Widths() const { return widths_; }
     size_t WidthSum() const {
         size_t sum = 0;
         for (size_t w : widths_) sum += w;
         return sum;
     }
+    // The size of one row, its CR LF included.
+    size_t RowSize() const { return WidthSum() + widths_.size() + 1 + kCrLf.size(); }
+    // "|label|label|" without its CR LF.
+    std::string HeaderRow() const {
+        std::string header(RowSize(), ' ');
+        size_t pos = 0;
+        WriteTableRow(header, pos, labels_.data(), widths_.data(), widths_.size());
+        header.resize(pos - kCrLf.size());
+        return header;
+    }
     // Title ":" CR LF, rule, header row, rule, rows, rule, CR LF CR LF; the rule is the sum of
     // the widths plus extra.
     std::string Text(const std::string& title, size_t extra) const {
         const std::string rule(WidthSum() + extra, '-');
-        const size_t rowSize = WidthSum() + widths_.size() + 1 + kCrLf.size();
-        std::string rows(rowSize * rows_.size(), ' ');
+        std::string rows(RowSize() * rows_.size(), ' ');
         size_t pos = 0;
         for (const std::vector<std::string>& r : rows_)
             WriteTableRow(rows, pos, r.data(), widths_.data(), std::min(r.size(), widths_.size()));
         rows.resize(pos);
-        std::string header(rowSize, ' ');
-        size_t hpos = 0;
-        WriteTableRow(header, hpos, labels_.data(), widths_.data(), widths_.size());
-        header.resize(hpos - kCrLf.size());
-        std::string text;
-        text.reserve(title.size() + 4 * rule.size() + header.size() + rows.size() + 16);
-        text += title;
-        text += ":\r\n";
-        text += rule;
-        text += kCrLf;
-        text += header;
-        text += kCrLf;
-        text += rule;
-        text += kCrLf;
-        text += rows;
-        text += rule;
-        text += "\r\n\r\n";
-        return text;
+        return title + ":\r\n" + rule + "\r\n" + HeaderRow() + "\r\n" + rule + "\r\n" + rows +
+               rule + "\r\n\r\n";
     }
 
 private:
     std::vector<std::string> labels_;
     std::vector<size_t> widths_;
+    std::vector<bool> fixed_;
     std::vector<std::vector<std::string>> rows_;
 };
 
@@ -218,13 +208,8 @@ std::string PadWithSpaces(std::string_view text, size_t width) {
 
 std::string SanitizeTableCell(std::string_view text) {
     std::string s(text);
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (LeadByte(s[i])) {
-            ++i; // the trail byte belongs to the character
-            continue;
-        }
+    for (size_t i = 0; i < s.size(); i += AnsiCharSize(s, i))
         if (s[i] == '\r' || s[i] == '\n' || s[i] == '|') s[i] = '?';
-    }
     return s;
 }
 
@@ -236,12 +221,9 @@ void WriteTableRow(std::string& buffer, size_t& pos, const std::string* cells, c
     buffer[pos++] = '|';
     for (size_t i = 0; i < count; ++i) {
         const std::string& cell = cells[i];
-        size_t n = 0;
-        while (n < cell.size() && n < widths[i]) {
-            if (LeadByte(cell[n]) && n + 1 >= widths[i]) break; // no half characters
-            n += LeadByte(cell[n]) && n + 1 < cell.size() ? 2 : 1;
-        }
-        n = std::min(n, cell.size());
+        size_t n = 0; // whole characters only
+        while (n < cell.size() && n + AnsiCharSize(cell, n) <= widths[i])
+            n += AnsiCharSize(cell, n);
         std::copy(cell.begin(), cell.begin() + static_cast<std::ptrdiff_t>(n),
                   buffer.begin() + static_cast<std::ptrdiff_t>(pos));
         std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(pos + n),
@@ -260,10 +242,10 @@ std::string MakeSectionTitle(std::string_view title) {
 std::string TableFolderText(std::string_view fileName) {
     std::string_view path = fileName;
     if (path.substr(0, 4) == "\\??\\") path.remove_prefix(4);
+    // The folder ends with a real delimiter (FileNameStart skips trail bytes).
     std::string folder(path.substr(0, FileNameStart(path)));
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/') &&
-        !(folder.size() >= 2 && folder[folder.size() - 2] == ':') &&
-        !(folder.size() >= 2 && IsTrailByte(folder, folder.size() - 1)))
+    if (!folder.empty() && folder.back() != ':' &&
+        !(folder.size() >= 2 && folder[folder.size() - 2] == ':'))
         folder.pop_back();
     return folder;
 }
@@ -313,51 +295,32 @@ std::string BuildCallStackSection(const TCrashModuleOptions& o, const TCrashStac
                   Label(o, mtCallStack_Unit), Label(o, mtCallStack_Class),
                   Label(o, mtCallStack_Procedure), Label(o, mtCallStack_Line)});
     table.SetMinWidth(0, 8);
-    const size_t addressWidth = table.Width(0);
+    table.KeepWidth(0);
 
     std::vector<const TCrashDebugInfo*> frames;
     std::vector<std::vector<std::string>> cells;
-    if (callStack) {
-        for (int i = 0; i < callStack->Count(); ++i) {
-            const TCrashDebugInfo* f = callStack->GetItem(i);
-            if (!f || !shownDetails.Contains(f->DebugDetail)) continue;
-            std::vector<std::string> row{IntToHex(f->Addr, 8),
-                                         f->DebugDetail != ddNone && f->ModuleInfo
-                                             ? SanitizeTableCell(BaseName(f->ModuleInfo->Name))
-                                             : std::string(),
-                                         SanitizeTableCell(f->UnitName),
-                                         SanitizeTableCell(f->ClassName),
-                                         SanitizeTableCell(f->ProcedureName),
-                                         f->Line != 0 ? IntToStr(f->Line) + "[" +
-                                                            IntToStr(f->ProcOffsetLine) + "]"
-                                                      : std::string()};
-            table.AddRow(row);
-            frames.push_back(f);
-            cells.push_back(std::move(row));
-        }
+    for (int i = 0; callStack && i < callStack->Count(); ++i) {
+        const TCrashDebugInfo* f = callStack->GetItem(i);
+        if (!f || !shownDetails.Contains(f->DebugDetail)) continue;
+        cells.push_back({IntToHex(f->Addr, 8),
+                         f->DebugDetail != ddNone && f->ModuleInfo
+                             ? SanitizeTableCell(BaseName(f->ModuleInfo->Name))
+                             : std::string(),
+                         SanitizeTableCell(f->UnitName), SanitizeTableCell(f->ClassName),
+                         SanitizeTableCell(f->ProcedureName),
+                         f->Line != 0 ? IntToStr(f->Line) + "[" + IntToStr(f->ProcOffsetLine) + "]"
+                                      : std::string()});
+        table.Grow(cells.back());
+        frames.push_back(f);
     }
-    table.SetMinWidth(0, addressWidth); // the address column does not grow
-    std::vector<size_t> widths(6);
-    for (size_t i = 0; i < 6; ++i) widths[i] = table.Width(i);
-    widths[0] = addressWidth;
-    size_t sum = 0;
-    for (size_t w : widths) sum += w;
-    const std::string rule(sum + 7, '-');
-    const size_t inner = sum + 5;
+    const std::string rule(table.WidthSum() + 7, '-');
+    const size_t inner = table.WidthSum() + 5; // a one-cell row as wide as the table
 
-    std::string header(sum + 7 + kCrLf.size(), ' ');
-    size_t hpos = 0;
-    const std::string labels[] = {Label(o, mtCallStack_Address),   Label(o, mtCallStack_Name),
-                                  Label(o, mtCallStack_Unit),      Label(o, mtCallStack_Class),
-                                  Label(o, mtCallStack_Procedure), Label(o, mtCallStack_Line)};
-    WriteTableRow(header, hpos, labels, widths.data(), 6);
-    header.resize(hpos);
-
-    std::string text = Label(o, mtDialog_CallStackHeader) + ":\r\n" + rule + "\r\n" + header + rule;
+    std::string text = Label(o, mtDialog_CallStackHeader) + ":\r\n" + rule + "\r\n" +
+                       table.HeaderRow() + "\r\n" + rule;
     if (callStack) {
         // Up to five rows per frame: its own and those of a new thread block.
-        const size_t rowSize = sum + 7 + kCrLf.size();
-        std::string rows(rowSize * (frames.size() * 5 + 1), ' ');
+        std::string rows(table.RowSize() * (frames.size() * 5 + 1), ' ');
         size_t pos = 0;
         const std::string dashes(inner, '-');
         const std::string empty;
@@ -375,7 +338,7 @@ std::string BuildCallStackSection(const TCrashModuleOptions& o, const TCrashStac
                 WriteTableRow(rows, pos, &caption, &inner, 1);
                 WriteTableRow(rows, pos, &dashes, &inner, 1);
             }
-            WriteTableRow(rows, pos, cells[i].data(), widths.data(), 6);
+            WriteTableRow(rows, pos, cells[i].data(), table.Widths().data(), 6);
         }
         rows.resize(pos);
         text += kCrLf;
@@ -399,7 +362,7 @@ std::string BuildModulesSection(const TCrashModuleOptions& o, TCrashModulesList*
             if (const TCrashModuleInfo* m = modules->GetItem(i)) items.push_back(m);
         // The handle is written with as many digits as its column is wide, so the width is
         // known before the first row.
-        size_t handleWidth = table.Width(0);
+        size_t handleWidth = table.Widths()[0];
         for (const TCrashModuleInfo* m : items)
             handleWidth = std::max(handleWidth, IntToHex(m->Handle, 1).size());
         for (const TCrashModuleInfo* m : items) {

@@ -12,6 +12,7 @@
 
 #include "crash/core/CrashRecordLists.h"
 #include "crash/core/TCrashModuleOptions.h"
+#include "crash/report/ClLogManager.h"
 
 namespace kv::crash {
 
@@ -48,14 +49,12 @@ struct TReportTextInput {
     int32_t* StepMarker = nullptr; // progress of the build, for internal-error reports
 };
 
-// The report-wide texts.
-struct TReportTexts {
-    std::string MessageHeading;     // the error caption, CR LF CR LF
-    std::string GeneralSectionText; // "CrashLog 6.1.04", an empty line, blocks 1 to 7
-    std::string SectionTexts;       // call stack, modules, processes
+// The report-wide texts: those an inserted block changes (the general section, "CrashLog
+// 6.1.04", an empty line and blocks 1 to 7; the log text; the text to send) and the parts.
+struct TReportTexts : TLogTexts {
+    std::string MessageHeading; // the error caption, CR LF CR LF
+    std::string SectionTexts;   // call stack, modules, processes
     std::string AssemblerTitle, AssemblerText, CPUText;
-    std::string LogText;
-    std::string TextToSend;
 };
 
 // Fills every text of texts from input.

@@ -18,18 +18,10 @@ TReportTexts ReportTexts;
 
 namespace {
 
-TLogTexts g_logTexts;
-
 std::string FileDescription(const std::string& fileName) {
     std::string description, version;
     GetFileVersionInfoText(fileName, description, version);
     return description;
-}
-
-std::string FileVersion(const std::string& fileName) {
-    std::string description, version;
-    GetFileVersionInfoText(fileName, description, version);
-    return version == "0.0.0.0" ? std::string() : version;
 }
 
 // The module the exception belongs to: with CallFromCOMObject the first frame's, otherwise
@@ -72,12 +64,6 @@ TThreadCaptionInfo ThreadCaptionOf(uint32_t threadId) {
     return caption;
 }
 
-void SyncBack() {
-    ReportTexts.GeneralSectionText = g_logTexts.GeneralSectionText;
-    ReportTexts.LogText = g_logTexts.LogText;
-    ReportTexts.TextToSend = g_logTexts.TextToSend;
-}
-
 } // namespace
 
 // ---- Values of the current report ----
@@ -92,8 +78,20 @@ std::string ApplicationModuleValue() {
 }
 
 std::string ExceptionModuleValue() {
+    std::string name, version;
+    ExceptionModuleValues(name, version);
+    return name;
+}
+
+void ExceptionModuleValues(std::string& name, std::string& version) {
+    name.clear();
+    version.clear();
     const std::string file = ExceptionModuleFile();
-    return file.empty() ? std::string() : ModuleNameText(file, FileDescription(file));
+    if (file.empty()) return;
+    std::string description;
+    GetFileVersionInfoText(file, description, version);
+    name = ModuleNameText(file, description);
+    if (version == "0.0.0.0") version.clear();
 }
 
 std::string ExceptionMessageFor(const void* object) {
@@ -106,12 +104,9 @@ std::string ExceptionMessageFor(const void* object) {
         const uint32_t target = record.NumberParameters > 1 ? record.ExceptionInformation[1] : 0;
         const uint32_t address = record.ExceptionAddress;
         std::string moduleFile;
-        MEMORY_BASIC_INFORMATION mbi{};
-        if (VirtualQuery(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), &mbi,
-                         sizeof mbi) == sizeof mbi &&
-            mbi.State == MEM_COMMIT && mbi.AllocationBase) {
+        if (const uintptr_t module = FindModuleOfAddr(address)) {
             char name[MAX_PATH] = {};
-            if (GetModuleFileNameA(static_cast<HMODULE>(mbi.AllocationBase), name, MAX_PATH))
+            if (GetModuleFileNameA(reinterpret_cast<HMODULE>(module), name, MAX_PATH))
                 moduleFile = name;
         }
         std::string text = AccessViolationText(address, ExtractFileName(moduleFile), write, target);
@@ -141,8 +136,7 @@ TGeneralValues GatherGeneralValues() {
 
     v[soExcDate] = DateTimeToRFC822(reportTime);
     v[soExcAddress] = ExceptionAddressText(static_cast<uint32_t>(r.ExceptionAddress));
-    v[soExcModuleName] = ExceptionModuleValue();
-    v[soExcModuleVersion] = FileVersion(ExceptionModuleFile());
+    ExceptionModuleValues(v[soExcModuleName], v[soExcModuleVersion]);
     v[soExcType] = ExceptionTypeValue(r.ExceptionObject);
     v[soExcMessage] =
         ExceptionMessageValue(AsException(r.ExceptionObject) || AsStdException(r.ExceptionObject),
@@ -213,30 +207,20 @@ void BuildReportLogText() {
                                      address, *options);
     }
     BuildLogText(input, ReportTexts);
-    g_logTexts.GeneralSectionText = ReportTexts.GeneralSectionText;
-    g_logTexts.LogText = ReportTexts.LogText;
-    g_logTexts.TextToSend = ReportTexts.TextToSend;
-    g_logTexts.RecordLogText = &r.Record.LogText;
+    ReportTexts.RecordLogText = &r.Record.LogText;
     r.Record.LogText = ReportTexts.LogText;
-    CurrentLogTexts = &g_logTexts;
+    CurrentLogTexts = &ReportTexts;
 }
 
 void InstallReportTextHalf(TCrashReportHalf& half) {
     half.BuildLogText = &BuildReportLogText;
-    half.MessageHeading = [] {
-        const TCrashModuleOptions* o = Report.Options;
-        return (o ? o->GetCustomizedExpandedTexts(mtDialog_ErrorMsgCaption) : std::string()) +
-               "\r\n\r\n";
-    };
     half.InsertLogSection = [](int32_t firstHeader, const std::string& header,
                                const std::string& text) {
-        InsertLogSection(g_logTexts, firstHeader, header, text);
-        SyncBack();
+        InsertLogSection(ReportTexts, firstHeader, header, text);
     };
     half.InsertLogValuesSection = [](int32_t firstHeader, const std::string& header,
                                      const TStrings& values) {
-        InsertLogValuesSection(g_logTexts, firstHeader, header, values);
-        SyncBack();
+        InsertLogValuesSection(ReportTexts, firstHeader, header, values);
     };
     half.ExceptionClassText = &GetExceptionClassText;
     half.ExceptionMessageText = [](const void* object) {

@@ -177,19 +177,8 @@ std::string ExceptionMessageText(bool isException, const std::string& message) {
     return !message.empty() && message.back() == '.' ? message : message + ".";
 }
 
-namespace {
-
-std::string ExceptionAddressTextOrZero(uint32_t address) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text(8, '0');
-    for (int i = 7; i >= 0; --i, address >>= 4) text[i] = kDigits[address & 15];
-    return text;
-}
-
-} // namespace
-
 std::string ExceptionAddressText(uint32_t address) {
-    return address ? ExceptionAddressTextOrZero(address) : std::string();
+    return address ? IntToHex(address, 8) : std::string();
 }
 
 std::string ParametersText(const std::string& commandLine, const std::string& mainModuleFile) {
@@ -215,15 +204,6 @@ std::string DeviceMapSystemPart(const std::string& path) {
 std::string GetExceptionClassText(const void* exceptionObject) {
     if (!IsValidObjectReference(exceptionObject)) return "Unknown exception type";
     return GetValidObjectClassName(exceptionObject);
-}
-
-std::string AccessViolationText(uint32_t exceptionAddress, const std::string& moduleName,
-                                bool write, uint32_t targetAddress) {
-    std::string text =
-        "Access violation at address " + ExceptionAddressTextOrZero(exceptionAddress);
-    if (!moduleName.empty()) text += " in module '" + moduleName + "'";
-    return text + ". " + (write ? "Write" : "Read") + " of address " +
-           ExceptionAddressTextOrZero(targetAddress);
 }
 
 std::string ModuleNameText(const std::string& fileName, const std::string& description) {

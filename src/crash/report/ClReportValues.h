@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "crash/capture/CrashLogExceptions.h" // AccessViolationText
+
 namespace kv::crash {
 
 // "1 day, 12 hours, 0 second": days, hours and minutes only when not 0, seconds always; a unit
@@ -79,10 +81,6 @@ std::string VideoCardText(const std::string& adapter, const std::string& version
 std::string DeviceMapSystemPart(const std::string& path);
 // The exception type value: the class name of a valid object, else "Unknown exception type".
 std::string GetExceptionClassText(const void* exceptionObject);
-// The access-violation message with the runtime's texts; without module when moduleName is
-// empty: "Access violation at address 0040102A in module 'k.exe'. Write of address 00000000".
-std::string AccessViolationText(uint32_t exceptionAddress, const std::string& moduleName,
-                                bool write, uint32_t targetAddress);
 // "name.exe - (description)" from a module's file (folder dropped) and its description; the
 // description part only when the trimmed description is not empty.
 std::string ModuleNameText(const std::string& fileName, const std::string& description);

@@ -5,7 +5,6 @@
 #include "base/Exception.h"
 #include "base/Stream.h"
 #include "crash/core/ClCore.h"
-#include "crash/core/ClCorePlatform.h"
 
 namespace kv::crash {
 
@@ -51,17 +50,6 @@ void AppendCharacterReferences(std::string& out, std::u16string_view units) {
 }
 
 } // namespace
-
-namespace detail {
-
-size_t AnsiCharSize(std::string_view Text, size_t Index) {
-    if (Index + 1 < Text.size() && IsAnsiLeadByte(static_cast<unsigned char>(Text[Index])) &&
-        static_cast<unsigned char>(Text[Index + 1]) >= 0x40)
-        return 2;
-    return 1;
-}
-
-} // namespace detail
 
 // ---- TXMLItems ----
 
@@ -123,7 +111,7 @@ std::string TXMLItem::EncodedString(std::string_view Text) {
         }
         // Through Unicode, so that a double-byte character stays one character for every
         // parser instead of two Latin-1 ones.
-        const size_t n = detail::AnsiCharSize(Text, i);
+        const size_t n = AnsiCharSize(Text, i);
         AppendCharacterReferences(out, AnsiToUtf16(Text.substr(i, n)));
         i += n;
     }

@@ -82,10 +82,4 @@ private:
 // created or written.
 void SaveXMLTextToFile(const std::string& FileName, const std::string& Text);
 
-namespace detail {
-// Bytes of the ANSI character at Index: 2 for a lead byte followed by a possible trail byte
-// (0x40 and up), else 1. Trail bytes of code page 932 include "|" and "\".
-size_t AnsiCharSize(std::string_view Text, size_t Index);
-} // namespace detail
-
 } // namespace kv::crash
