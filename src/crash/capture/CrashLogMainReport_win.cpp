@@ -972,13 +972,7 @@ void GetCrashLogHTML(const std::string& typeText, const std::string& message,
 std::string ReportLogFileName() {
     const TCrashModuleOptions* o =
         Report.Options && Report.CurrentRecord ? Report.Options : CurrentOptionsOrNull();
-    if (!o) return std::string();
-    // The report options are a copy that does not carry the module's name: name it here.
-    char file[MAX_PATH] = {};
-    const HMODULE module = Report.ModuleHandle ? reinterpret_cast<HMODULE>(Report.ModuleHandle)
-                                               : reinterpret_cast<HMODULE>(OwnModule());
-    GetModuleFileNameA(module, file, MAX_PATH);
-    return ExpandEnvVars(o->OutputLogFile(DotNetHostedFile(file)));
+    return o ? ExpandEnvVars(o->OutputLogFile("")) : std::string();
 }
 
 } // namespace kv::crash
