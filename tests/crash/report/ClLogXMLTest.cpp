@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,9 +14,9 @@ using namespace kv::crash;
 constexpr size_t npos = std::string::npos;
 
 std::string Fixture(const std::string& name) {
-    std::ifstream in(std::string(KOLVANE_TEST_DATA) + "/crash/report/" + name, std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = kvtest::ReportFixture(name);
+    EXPECT_FALSE(bytes.empty()) << name;
+    return bytes;
 }
 
 bool StartsWith(const std::string& text, const std::string& head) {

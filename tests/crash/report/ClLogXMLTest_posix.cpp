@@ -2,10 +2,9 @@
 // (the Windows build writes the same text).
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "../support/CrashTestSupport.h"
 #include "../support/Xmllint.h"
 #include "crash/report/ClLogXML.h"
 
@@ -16,9 +15,9 @@ using namespace kv::crash;
 constexpr size_t npos = std::string::npos;
 
 std::string Fixture(const std::string& name) {
-    std::ifstream in(std::string(KOLVANE_TEST_DATA) + "/crash/report/" + name, std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = kvtest::ReportFixture(name);
+    EXPECT_FALSE(bytes.empty()) << name;
+    return bytes;
 }
 
 // An attribute as a parser reads it back, in UTF-8.

@@ -1,21 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
+#include "../support/CrashTestSupport.h"
 #include "crash/core/ClCore.h"
 #include "crash/report/ClReportText.h"
 
 namespace {
 
 using namespace kv::crash;
-
-std::string Fixture(const std::string& name) {
-    std::ifstream in(std::string(KOLVANE_TEST_DATA) + "/crash/report/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Set KOLVANE_WRITE_FIXTURES to write a changed expectation for review instead of comparing.
 void ExpectFixture(const std::string& name, const std::string& actual) {
@@ -24,7 +19,7 @@ void ExpectFixture(const std::string& name, const std::string& actual) {
             << actual;
         return;
     }
-    EXPECT_EQ(actual, Fixture(name)) << name;
+    EXPECT_EQ(actual, kvtest::ReportFixture(name)) << name;
 }
 
 std::unique_ptr<TCrashDebugInfo> Frame(uint32_t thread, bool running, uintptr_t addr,

@@ -1,6 +1,9 @@
 #pragma once
-// Helpers of the crash component's tests: 8-bit (ANSI) paths in a private temporary folder.
+// Helpers of the crash component's tests: 8-bit (ANSI) paths in a private temporary folder, the
+// report fixtures.
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "TestFiles.h"
@@ -24,5 +27,11 @@ public:
         return Ansi() + kv::crash::kPathDelim + name;
     }
 };
+
+// The bytes of a fixture of the report tests (tests/data/crash/report); empty when it is missing.
+inline std::string ReportFixture(const std::string& name) {
+    std::ifstream in(std::string(KOLVANE_TEST_DATA) + "/crash/report/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 } // namespace kvtest
