@@ -227,6 +227,7 @@ struct TCrashReport {
     bool RepeatFlag = false;
     bool Duplicate = false;
     bool DialogShown = false; // a report dialog is on screen (the raising thread pumps then)
+    bool DialogsDisabled = false; // a dialog failed to show: no reproduce request or send window
 
     // Where the report came from on screen.
     int WorkArea[4] = {0, 0, 0, 0}; // left, top, right, bottom of the foreground's monitor
@@ -328,6 +329,9 @@ bool DispatchExceptionReport(const void* exceptionObject, uintptr_t address, boo
 
 // Runs an event callback on the thread that waits for the report.
 void CallInRaisingThread(const std::function<void()>& callback);
+// Starts a thread of the component itself (never registered, suspended or reported on) that
+// runs routine; its handle (a HANDLE, closed by the caller) or 0 when none could be made.
+uintptr_t StartComponentThread(std::function<void()> routine, uint32_t& id);
 
 // Whether a report should be sent (send modes set, not a duplicate, the dialog's send box).
 bool ReportIsToBeSent();

@@ -137,6 +137,21 @@ HANDLE StartOwnThread(LPTHREAD_START_ROUTINE routine, void* parameter, DWORD& id
     return h;
 }
 
+namespace {
+
+DWORD WINAPI ComponentThreadEntry(void* parameter) {
+    const std::unique_ptr<std::function<void()>> routine(
+        static_cast<std::function<void()>*>(parameter));
+    try {
+        (*routine)();
+    } catch (...) {
+        // A thread of the component never takes the process down.
+    }
+    return 0;
+}
+
+} // namespace
+
 bool IsOwnThread(DWORD id) {
     std::lock_guard<std::mutex> lock(g_ownThreadsLock);
     for (DWORD own : g_ownThreads)
@@ -164,6 +179,16 @@ void InstallPlatformReportHalf(TCrashReportHalf& half) {
 } // namespace detail
 
 using namespace detail;
+
+uintptr_t StartComponentThread(std::function<void()> routine, uint32_t& id) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(routine));
+    DWORD threadId = 0;
+    const HANDLE h = StartOwnThread(&ComponentThreadEntry, owned.get(), threadId, false);
+    if (!h) return 0;
+    owned.release(); // the thread owns it now
+    id = threadId;
+    return reinterpret_cast<uintptr_t>(h);
+}
 
 bool IsConsoleApplication() {
     const auto base = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));

@@ -1,8 +1,8 @@
 #pragma once
 // The report half as the engine of a running program uses it: the current report's texts, its
 // values gathered from the system, its log file and the names of its files. Win32; runs on the
-// report thread under the report lock. A program gets it plugged into the engine by linking
-// with -Wl,-u,_KvCrashReportHalfAnchor (tests install it themselves).
+// report thread under the report lock. A program gets it plugged into the engine, with the
+// dialogs, by linking with -Wl,-u,_KvCrashReportHalfAnchor (tests install it themselves).
 #include <string>
 
 #include "crash/capture/CrashLogMain.h"
@@ -29,6 +29,8 @@ void ExceptionModuleValues(std::string& name, std::string& version);
 // The message of an exception object; an access violation's message is rebuilt from its
 // record with the module's long file name.
 std::string ExceptionMessageFor(const void* object);
+// A thread of the current report as its call-stack captions show it.
+TThreadCaptionInfo ThreadCaptionOf(uint32_t threadId);
 // Builds the current report's texts and its record's log text.
 void BuildReportLogText();
 

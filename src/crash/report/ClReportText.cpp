@@ -35,15 +35,6 @@ std::string BaseName(std::string_view path) {
     return std::string(path.substr(FileNameStart(path)));
 }
 
-// "yyyy-mm-dd hh:nn:ss"; empty for a time outside the calendar.
-std::string TableDateText(TDateTime value) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
-    if (value == 0 || !DecodeDateTime(value, y, mo, d, h, mi, s, ms)) return std::string();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
-    return text;
-}
-
 // One table: its column widths grow to the longest cell; rows are written into one buffer that
 // is sized for all of them before the first is written.
 class TTable {
@@ -168,35 +159,41 @@ bool IsActiveControlItem(int option) {
            option == soActCtlsControlClass || option == soActCtlsControlText;
 }
 
-// The caption of a thread block in the call-stack table.
-std::string ThreadCaption(const TCrashModuleOptions& o, const TCrashDebugInfo& frame,
-                          const TThreadCaptionLookup& threadInfo) {
+} // namespace
+
+std::string BuildThreadCaption(const TCrashModuleOptions& o, const TCrashDebugInfo& frame,
+                               const TThreadCaptionLookup& threadInfo, bool ForLog) {
     if (frame.IsALeak) {
         const std::string type =
             frame.LeakType == "Data" ? Label(o, mtCallStack_LeakData) : frame.LeakType;
-        return "+" + Label(o, mtCallStack_LeakCaption) + ": " + Label(o, mtCallStack_LeakType) +
-               "=" + type + "; " + Label(o, mtCallStack_LeakSize) + "=" + IntToStr(frame.LeakSize) +
-               "; " + Label(o, mtCallStack_LeakCount) + "=" + IntToStr(frame.LeakCount);
+        return (ForLog ? "+" : "") + Label(o, mtCallStack_LeakCaption) + ": " +
+               Label(o, mtCallStack_LeakType) + "=" + type + "; " + Label(o, mtCallStack_LeakSize) +
+               "=" + IntToStr(frame.LeakSize) + "; " + Label(o, mtCallStack_LeakCount) + "=" +
+               IntToStr(frame.LeakCount);
     }
     std::string caption;
     if (!frame.RunningThread)
         caption = Label(o, mtCallStack_CallingThread);
     else if (frame.ErrorLine)
-        caption = "*" + Label(o, mtCallStack_ExceptionThread);
+        caption = (ForLog ? "*" : "") + Label(o, mtCallStack_ExceptionThread);
     else
         caption = Label(o, mtCallStack_RunningThread);
-    const TThreadCaptionInfo info = threadInfo ? threadInfo(frame.ThreadID) : TThreadCaptionInfo{};
-    const int32_t id = static_cast<int32_t>(frame.ThreadID);
-    caption += ": " + Label(o, mtCallStack_ThreadID) + "=" + IntToStr(id < 0 ? 0 : id) + "; " +
-               Label(o, mtCallStack_ThreadPriority) + "=" +
-               (info.Registered ? info.Priority : std::string("??")) + "; " +
-               Label(o, mtCallStack_ThreadClass) + "=" + info.ClassName;
-    if (info.MainThread) caption += "; [" + Label(o, mtCallStack_MainThread) + "]";
+    caption += ": ";
+    // A call from a COM object shows no thread details in the dialog.
+    if (ForLog || !CallFromCOMObject) {
+        const TThreadCaptionInfo info =
+            threadInfo ? threadInfo(frame.ThreadID) : TThreadCaptionInfo{};
+        const int32_t id = static_cast<int32_t>(frame.ThreadID);
+        caption += Label(o, mtCallStack_ThreadID) + "=" + IntToStr(id < 0 ? 0 : id) + "; " +
+                   Label(o, mtCallStack_ThreadPriority) + "=" +
+                   (info.Registered ? info.Priority : std::string("??"));
+        if (ForLog || !info.ClassName.empty())
+            caption += "; " + Label(o, mtCallStack_ThreadClass) + "=" + info.ClassName;
+        if (info.MainThread) caption += "; [" + Label(o, mtCallStack_MainThread) + "]";
+    }
     if (!frame.CustomMsg.empty()) caption += " (" + frame.CustomMsg + ")";
     return caption;
 }
-
-} // namespace
 
 // ---- Table helpers ----
 
@@ -269,6 +266,14 @@ std::string PriorityClassText(uint32_t priorityClass) {
     }
 }
 
+std::string TableDateText(TDateTime value) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    if (value == 0 || !DecodeDateTime(value, y, mo, d, h, mi, s, ms)) return std::string();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
+    return text;
+}
+
 // ---- Sections ----
 
 std::string BuildGeneralSection(const TCrashModuleOptions& options, const TGeneralValues& values,
@@ -334,7 +339,7 @@ std::string BuildCallStackSection(const TCrashModuleOptions& o, const TCrashStac
                     WriteTableRow(rows, pos, &dashes, &inner, 1);
                     if (f.RunningThread) WriteTableRow(rows, pos, &empty, &inner, 1);
                 }
-                const std::string caption = ThreadCaption(o, f, threadInfo);
+                const std::string caption = BuildThreadCaption(o, f, threadInfo, true);
                 WriteTableRow(rows, pos, &caption, &inner, 1);
                 WriteTableRow(rows, pos, &dashes, &inner, 1);
             }

@@ -31,6 +31,10 @@ struct TThreadCaptionInfo {
     bool MainThread = false;
 };
 using TThreadCaptionLookup = std::function<TThreadCaptionInfo(uint32_t threadId)>;
+// The caption of a thread block of a call stack: for the log text (ForLog: the exception
+// thread marked "*", a leak "+", the class item always) or for the dialog's call-stack page.
+std::string BuildThreadCaption(const TCrashModuleOptions& options, const TCrashDebugInfo& frame,
+                               const TThreadCaptionLookup& threadInfo, bool ForLog);
 
 // Everything one log text is made of.
 struct TReportTextInput {
@@ -89,5 +93,7 @@ std::string MakeSectionTitle(std::string_view title);
 std::string TableFolderText(std::string_view fileName);
 // The process priority class as the processes table shows it; empty for unknown classes.
 std::string PriorityClassText(uint32_t priorityClass);
+// "yyyy-mm-dd hh:nn:ss"; empty for 0 or a time outside the calendar.
+std::string TableDateText(TDateTime value);
 
 } // namespace kv::crash

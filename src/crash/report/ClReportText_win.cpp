@@ -51,6 +51,8 @@ std::string ThreadPriorityText(const TCrashThreadInfo& info) {
     return "??";
 }
 
+} // namespace
+
 TThreadCaptionInfo ThreadCaptionOf(uint32_t threadId) {
     TThreadCaptionInfo caption;
     const TCrashThreadsList* threads = Report.Threads ? Report.Threads.get() : ThreadsList();
@@ -63,8 +65,6 @@ TThreadCaptionInfo ThreadCaptionOf(uint32_t threadId) {
     caption.MainThread = info.MainThread;
     return caption;
 }
-
-} // namespace
 
 // ---- Values of the current report ----
 
