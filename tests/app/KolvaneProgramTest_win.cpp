@@ -131,8 +131,11 @@ HWND TopWindowOf(DWORD process, const std::string& className) {
 }
 
 BOOL CALLBACK AddWindowText(HWND wnd, LPARAM data) {
+    // WM_GETTEXT: GetWindowText of another process's window gives an edit control's first text.
     wchar_t text[1024] = {};
-    GetWindowTextW(wnd, text, 1024);
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(wnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        10000, &length);
     *reinterpret_cast<std::u16string*>(data) += reinterpret_cast<const char16_t*>(text);
     *reinterpret_cast<std::u16string*>(data) += u'\n';
     return TRUE;
@@ -174,7 +177,7 @@ TEST(KolvaneProgram, CarriesTheRunningCrashReportComponentAndItsExports) {
         EXPECT_EQ(names.count(name), 1u) << name;
 
     // A value of the command line that is not a boolean fails the start-up: the component
-    // reports it (its stand-in dialog shows the message), and the program goes on.
+    // reports it (its classic dialog shows the message), and the program goes on.
     const kvtest::SettingsFileGuard settings;
     std::u16string line = u"\"" + Utf16(KOLVANE_PROGRAM) + u"\" -lt=x";
     STARTUPINFOW si{};
@@ -187,7 +190,8 @@ TEST(KolvaneProgram, CarriesTheRunningCrashReportComponentAndItsExports) {
     if (box) {
         EXPECT_NE(WindowTexts(box).find(u"'x' is not a valid boolean value"), std::u16string::npos)
             << kv::Utf16ToUtf8(WindowTexts(box));
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        // "OK" (nothing to send is configured).
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0);
         EXPECT_NE(WaitForWindow([&] { return IsWindow(box) ? nullptr : box; }, 60000), nullptr);
         const HWND main =
             WaitForWindow([&] { return TopWindowOf(pi.dwProcessId, "TFormMain"); }, 60000);
@@ -196,10 +200,12 @@ TEST(KolvaneProgram, CarriesTheRunningCrashReportComponentAndItsExports) {
         DWORD_PTR answer = 0;
         EXPECT_TRUE(main &&
                     SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &answer));
+        // Closing the main window ends the program.
+        if (main) PostMessageW(main, WM_CLOSE, 0, 0);
     }
-    // Ended here: closing the window after such a report does not always end the program yet
-    // (a known fault of the stand-in report box, to be checked with the real dialogs).
-    TerminateProcess(pi.hProcess, 0);
+    const bool ended = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(ended);
+    if (!ended) TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 30000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

@@ -154,6 +154,14 @@ int Run(const std::string& scenario) {
     TCrashModuleOptions& options = *CurrentCrashLogOptions();
     if (scenario == "null-dereference") {
         CrashNullDereference();
+    } else if (scenario == "dialog") {
+        // The detailed dialog, opened on its call-stack page, shows the report to the person.
+        options.SetExceptionDialogType(edtCrashLog);
+        options.SetForegroundTab(ftCallStack);
+        TExceptionDialogOptions d = options.ExceptionDialogOptions();
+        d.Include(edoShowInDetailedMode);
+        options.SetExceptionDialogOptions(d);
+        CrashNullDereference();
     } else if (scenario == "log-file") {
         // The program's own report half writes the log file into the working folder: two
         // threads' failures twice each from the same places (each stored once and counted;

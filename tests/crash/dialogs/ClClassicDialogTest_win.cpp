@@ -1,0 +1,190 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "DialogTestSupport_win.h"
+#include "crash/dialogs/ClExceptionDialog.h"
+#include "crash/report/ClReportHalf.h"
+#include "crash/report/ClReportValues.h"
+
+namespace {
+
+using namespace kvtest;
+
+enum : int {
+    kBanner = 102,
+    kMessage = 103,
+    kRestart = 104,
+    kSeeDetails = 107,
+    kReproduce = 109,
+    kEmail = 111,
+    kSend = 1000,
+    kNoSend = 1001,
+};
+
+void ShowClassic() {
+    Report.DialogType = edtMSClassic;
+    ShowExceptionDialog(false);
+}
+
+void SetEmailText(HWND d, const char* text) {
+    SendDlgItemMessageA(d, kEmail, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+TEST(ClassicDialog, WithoutSendModesOnlyOKShowsAndNoAddressIsAsked) {
+    TDialogReport report;
+    bool send = true, email = true;
+    std::string noSend, banner;
+    WithDialog(ShowClassic, [&](HWND d) {
+        send = Visible(d, kSend);
+        email = Visible(d, kEmail);
+        noSend = ItemText(d, kNoSend);
+        banner = ItemText(d, kBanner);
+        Click(d, kNoSend);
+    });
+    EXPECT_FALSE(send);
+    EXPECT_FALSE(email);
+    EXPECT_EQ(noSend, "&OK");
+    EXPECT_FALSE(banner.empty());
+    EXPECT_EQ(Report.DialogType, edtNone);
+    EXPECT_FALSE(Report.SendChosen);
+}
+
+TEST(ClassicDialog, OnlyTheMailClientAsksForNoAddress) {
+    TDialogReport report;
+    report.Options().SetEMailSendMode(esmEmailClient);
+    Report.SendChosen = true;
+    bool send = false, email = true;
+    std::string noSend;
+    WithDialog(ShowClassic, [&](HWND d) {
+        send = Visible(d, kSend);
+        email = Visible(d, kEmail);
+        noSend = ItemText(d, kNoSend);
+        Click(d, kSend);
+    });
+    EXPECT_TRUE(send);
+    EXPECT_FALSE(email);
+    EXPECT_EQ(noSend, "&Don't Send");
+    EXPECT_TRUE(Report.SendChosen);
+}
+
+TEST(ClassicDialog, AnInvalidAddressKeepsTheDialogAndAValidOneGoesIntoTheReport) {
+    TDialogReport report;
+    report.Options().SetEMailSendMode(esmSMTPClient);
+    Report.SendChosen = true;
+    ReportTexts.GeneralSectionText = "General:\r\n  3.2 Name      : x\r\n  3.3 Email     : \r\n";
+    ReportTexts.LogText = ReportTexts.GeneralSectionText + "rest";
+    std::string complaint;
+    bool stayed = false;
+    WithDialog(ShowClassic, [&](HWND d) {
+        SetEmailText(d, "user@example"); // an at sign but no dot
+        Click(d, kSend);
+        const HWND box = WaitForDialog({d});
+        complaint = box ? WindowText(GetDlgItem(box, 0xFFFF)) : std::string();
+        if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+        WaitUntil([&] { return !box || !IsWindow(box); });
+        stayed = IsWindow(d) != FALSE;
+        SetEmailText(d, " first.last@host "); // trimmed
+        Click(d, kSend);
+        WaitUntil([&] { return !IsWindow(d); });
+    });
+    EXPECT_EQ(complaint, "Invalid email.");
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(ReportUserEmail, "first.last@host");
+    EXPECT_EQ(ReportTexts.LogText,
+              "General:\r\n  3.2 Name      : x\r\n  3.3 Email     : first.last@host\r\nrest");
+    EXPECT_EQ(ReportTexts.TextToSend, ReportTexts.LogText);
+    EXPECT_EQ(report.Options().SMTPFrom(), "first.last@host");
+    EXPECT_EQ(ReadString(TDialogReport::IniFile(), "User", "Email", ""), "first.last@host");
+    ReportTexts = TReportTexts{};
+    ReportUserEmail.clear();
+}
+
+TEST(ClassicDialog, TheRestartBoxAppliesUnlessEscapeCancelsIt) {
+    struct Case {
+        const char* label;
+        bool escape;
+        TTerminateBtnOperation forced;
+        bool wantTerminate;
+    };
+    const Case cases[] = {
+        {"ticked and sent", false, tbNone, true},
+        {"ticked then Escape", true, tbNone, false},
+        {"a forced operation survives Escape", true, tbRestart, true},
+    };
+    for (const Case& c : cases) {
+        TDialogReport report;
+        ReportCounter = 4;
+        // (Setting the forced operation sets the button's operation too.)
+        if (c.forced != tbNone) report.Options().SetForcedTerminateBtnOperation(c.forced);
+        std::string restart;
+        WithDialog(ShowClassic, [&](HWND d) {
+            restart = ItemText(d, kRestart);
+            SendDlgItemMessageW(d, kRestart, BM_SETCHECK, BST_CHECKED, 0);
+            if (c.escape)
+                PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+            else
+                Click(d, kNoSend);
+        });
+        EXPECT_EQ(restart, "Restart application.") << c.label;
+        EXPECT_EQ(Report.TerminateChosen, c.wantTerminate) << c.label;
+        EXPECT_EQ(Report.Cancelled, c.escape) << c.label;
+    }
+}
+
+TEST(ClassicDialog, TheDetailsLinkSwitchesToTheDetailedDialog) {
+    TDialogReport report;
+    std::string see;
+    WithDialog(ShowClassic, [&](HWND d) {
+        see = ItemText(d, kSeeDetails);
+        // The link follows the label on its line.
+        const RECT label = ItemRect(d, kSeeDetails);
+        const int x = label.right + 4, y = label.top + 4;
+        PostMessageW(d, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        PostMessageW(d, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        WaitUntil([&] { return !IsWindow(d); });
+    });
+    EXPECT_EQ(see, "To see what data the error report contains, ");
+    EXPECT_EQ(Report.DialogType, edtCrashLog);
+}
+
+TEST(ClassicDialog, AutoCloseEndsTheDialogWithoutInput) {
+    TDialogReport report;
+    report.Options().SetAutoCloseDialogSecs(1);
+    Report.DialogType = edtMSClassic;
+    ShowExceptionDialog(false); // nobody touches it: the timer's close request ends it
+    EXPECT_EQ(Report.DialogType, edtNone);
+    EXPECT_FALSE(Report.Cancelled);
+}
+
+TEST(ReproduceRequest, IsAskedOnlyWhenWantedAndKeepsWhatWasTyped) {
+    TDialogReport report;
+    TLogOptions log = report.Options().LogOptions();
+    log.Include(loAppendReproduceText);
+    report.Options().SetLogOptions(log);
+    report.Options().SetReproduceText("old");
+
+    // A duplicate report, or one neither sent nor logged, asks nothing.
+    Report.Duplicate = true;
+    ShowReproduceRequest();
+    Report.Duplicate = false;
+    report.Options().SetSaveLogFile(false);
+    Report.SendChosen = false;
+    ShowReproduceRequest();
+    EXPECT_EQ(report.Options().ReproduceText(), "old");
+
+    report.Options().SetSaveLogFile(true);
+    std::string prompt, text;
+    WithDialog(ShowReproduceRequest, [&](HWND d) {
+        prompt = ItemText(d, 100);
+        text = ItemText(d, 101);
+        SendDlgItemMessageA(d, 101, WM_SETTEXT, 0,
+                            reinterpret_cast<LPARAM>("  1. open\r\n2. crash  "));
+        PostMessageW(d, WM_COMMAND, IDCANCEL, 0); // Escape keeps the text too
+    });
+    EXPECT_EQ(prompt, "Please describe the steps to reproduce the error:");
+    EXPECT_EQ(text, "old");
+    EXPECT_EQ(report.Options().ReproduceText(), "1. open\r\n2. crash");
+}
+
+} // namespace
