@@ -128,15 +128,6 @@ TEST(ClAppKind, ResponseHeader) {
         EXPECT_EQ(WebResponseHeader(c.bytes, c.status), c.header) << c.name;
 }
 
-TEST(ClAppKind, ConsoleProgramIsCGIOnlyWithRequestMethod) {
-    if (!IsConsoleApplication()) GTEST_SKIP() << "a windowed test program";
-    ASSERT_TRUE(SetEnvVariable("REQUEST_METHOD", ""));
-    EXPECT_FALSE(IsCGIApplication());
-    ASSERT_TRUE(SetEnvVariable("REQUEST_METHOD", "GET"));
-    EXPECT_TRUE(IsCGIApplication());
-    SetEnvVariable("REQUEST_METHOD", "");
-}
-
 TEST(ClAppKind, WinCGIRequestFile) {
     const kvtest::TempFolder folder("wincgi");
     const auto ansi = [&](std::u16string_view name) { return Utf16ToAnsi(folder.Path(name)); };

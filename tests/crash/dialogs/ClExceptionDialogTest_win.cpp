@@ -286,3 +286,171 @@ TEST(ExceptionDialog, TheMessageBoxTypeShowsTheSystemsBox) {
 }
 
 } // namespace
+
+namespace {
+
+std::unique_ptr<TCrashDebugInfo> Frame(uint32_t thread, bool running, bool errorLine,
+                                       uintptr_t address, const char* unit, const char* procedure,
+                                       uint32_t line, uint32_t offset) {
+    auto f = std::make_unique<TCrashDebugInfo>();
+    f->DebugDetail = ddSourceCode;
+    f->ThreadID = thread;
+    f->RunningThread = running;
+    f->ErrorLine = errorLine;
+    f->Addr = address;
+    f->UnitName = unit;
+    f->ClassName = "TForm1";
+    f->ProcedureName = procedure;
+    f->Line = line;
+    f->ProcOffsetLine = offset;
+    return f;
+}
+
+std::vector<std::string> ColumnTexts(HWND list, int column) {
+    std::vector<std::string> texts;
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[256] = {};
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+        texts.emplace_back(Trim(text));
+    }
+    return texts;
+}
+
+// Activates a row of the page's list as a double click on it does.
+void ActivateRow(HWND page, HWND list, int index) {
+    RECT r{};
+    r.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+    NMITEMACTIVATE n{};
+    n.hdr.hwndFrom = list;
+    n.hdr.idFrom = 103;
+    n.hdr.code = NM_DBLCLK;
+    n.iItem = index;
+    n.ptAction = POINT{r.left + 200, (r.top + r.bottom) / 2};
+    SendMessageW(page, WM_NOTIFY, 103, reinterpret_cast<LPARAM>(&n));
+}
+
+TEST(ExceptionDialog, TheCallStackPageFoldsThreadBlocksAndSendsALineToTheDevelopmentEnvironment) {
+    TDialogReport report;
+    SetDialogOptions(report.Options(), {edoShowInDetailedMode});
+    report.Options().SetForegroundTab(ftCallStack);
+    Report.CallStack = std::make_unique<TCrashStackList>();
+    Report.CallStack->Add(Frame(7, true, true, 0x401000, "Unit1.cpp", "Button1Click", 42, 3));
+    Report.CallStack->Add(Frame(7, true, false, 0x402000, "Unit1.cpp", "Dispatch", 0, 0));
+    Report.CallStack->Add(Frame(9, true, false, 0x403000, "Worker.cpp", "Execute", 17, 0));
+    // Without a development environment above the program the record goes to the mailslot of
+    // process 0.
+    const HANDLE slot = CreateMailslotA("\\\\.\\mailslot\\CrashLog0", 0, 0, nullptr);
+    ASSERT_NE(slot, INVALID_HANDLE_VALUE);
+    std::vector<std::string> addresses, procedures, lines, folded;
+    WithDialog(ShowCrashLogDialog, [&](HWND d) {
+        const HWND page = FindWindowExA(GetDlgItem(d, kTab), nullptr, "#32770", nullptr);
+        const HWND list = page ? GetDlgItem(page, 103) : nullptr;
+        if (list) {
+            addresses = ColumnTexts(list, 0);
+            procedures = ColumnTexts(list, 4);
+            lines = ColumnTexts(list, 5);
+            ActivateRow(page, list, 0); // the first thread's block row folds it
+            folded = ColumnTexts(list, 4);
+            ActivateRow(page, list, 0);
+            ActivateRow(page, list, 1); // Button1Click, line 42[3]
+        }
+        Click(d, kOK);
+    });
+    Report.CallStack.reset();
+    // A block row per thread, an empty row before the second running thread's block.
+    EXPECT_EQ(addresses,
+              (std::vector<std::string>{"", "00401000", "00402000", "", "", "00403000"}));
+    EXPECT_EQ(procedures,
+              (std::vector<std::string>{"", "Button1Click", "Dispatch", "", "", "Execute"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"", "42[3]", "", "", "", "17[0]"}));
+    EXPECT_EQ(folded, (std::vector<std::string>{"", "", "", "Execute"}));
+    // The record: four short strings of 90 bytes (empty, unit, class, procedure), line, offset.
+    char record[512] = {};
+    DWORD read = 0;
+    const bool got = ReadFile(slot, record, sizeof record, &read, nullptr) != FALSE;
+    CloseHandle(slot);
+    ASSERT_TRUE(got);
+    ASSERT_EQ(read, 376u);
+    EXPECT_EQ(record[0], 0);
+    EXPECT_EQ(std::string(record + 91, record[90]), "Unit1.cpp");
+    EXPECT_EQ(std::string(record + 181, record[180]), "TForm1");
+    EXPECT_EQ(std::string(record + 271, record[270]), "Button1Click");
+    EXPECT_EQ(*reinterpret_cast<const int32_t*>(record + 360), 42);
+    EXPECT_EQ(*reinterpret_cast<const int32_t*>(record + 364), 3);
+    // The columns' widths are kept for the next dialog.
+    EXPECT_EQ(ReadInteger(TDialogReport::IniFile(), "Coordinates", "Col4", 0), 200);
+}
+
+TEST(ExceptionDialog, TheCheckBoxRowsAndTheSupportLinkSetTheWindowsHeight) {
+    // The stored 600 x 400 plus the rows under the buttons: the copy box alone 20; with a
+    // support link beside it 34; a support address of blanks shows no link.
+    const struct {
+        const char* label;
+        const char* supportURL;
+        int height;
+    } cases[] = {
+        {"copy box only", "", 420},
+        {"blank support address", "   ", 420},
+        {"copy box and support link", "http://localhost/support", 434},
+    };
+    for (const auto& c : cases) {
+        TDialogReport report;
+        SetDialogOptions(report.Options(), {edoShowInDetailedMode});
+        report.Options().SetSupportURL(c.supportURL);
+        const std::string ini = TDialogReport::IniFile();
+        WriteInteger(ini, "Coordinates", "Width", 600);
+        WriteInteger(ini, "Coordinates", "Height", 400);
+        RECT window{};
+        WithDialog(ShowCrashLogDialog, [&](HWND d) {
+            GetWindowRect(d, &window);
+            Click(d, kOK);
+        });
+        EXPECT_EQ(window.bottom - window.top, c.height) << c.label;
+    }
+}
+
+TEST(ExceptionDialog, ALongMessageMakesTheSimpleDialogAtMost640Wide) {
+    TDialogReport report;
+    SetCustomErrorMessage(std::string(300, 'W'));
+    RECT window{};
+    WithDialog(ShowCrashLogDialog, [&](HWND d) {
+        GetWindowRect(d, &window);
+        Click(d, kOK);
+    });
+    SetCustomErrorMessage("");
+    EXPECT_EQ(window.right - window.left, 640);
+}
+
+TEST(ExceptionDialog, TheComponentsOwnCaptionIsPaintedAsAGradient) {
+    TDialogReport report;
+    SetDialogOptions(report.Options(), {edoUseCrashLogLookAndFeel});
+    COLORREF band = 0;
+    WithDialog(ShowCrashLogDialog, [&](HWND d) {
+        SetForegroundWindow(d);
+        RedrawWindow(d, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+        RECT w{};
+        GetWindowRect(d, &w);
+        RECT c{};
+        GetClientRect(d, &c);
+        const int frame = (w.right - w.left - c.right) / 2;
+        // The first line of the band: the active start colour darkened once by 4 %.
+        const HDC screen = GetDC(nullptr);
+        WaitUntil(
+            [&] {
+                band = GetPixel(screen, w.left + frame + 20, w.top + frame + 1);
+                return band == RGB(125, 149, 186);
+            },
+            10000);
+        ReleaseDC(nullptr, screen);
+        Click(d, kOK);
+    });
+    EXPECT_EQ(band, RGB(125, 149, 186));
+}
+
+} // namespace
