@@ -10,6 +10,8 @@ packages=(
   libz-mingw-w64-dev libboost-dev zlib1g-dev googletest dpkg-dev unzip python3
   wine wine32:i386 fonts-wine xvfb xauth fonts-noto-cjk locales
   fp-utils libxml2-utils
+  # Peers of the delivery tests (mail, upload, name lookups), run in a network namespace.
+  python3-aiosmtpd python3-pyftpdlib python3-dnslib openssl iproute2 util-linux
 )
 
 # Adds deb-src twins of the deb entries (deb822 .sources files and one-line lists), once.
