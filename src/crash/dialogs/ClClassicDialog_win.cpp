@@ -35,21 +35,8 @@ enum : int {
 
 constexpr int kContentLeft = 8, kContentWidth = 397, kWindowWidth = 419;
 
-std::string Text(TMessageType t) {
-    return DialogOptions().GetCustomizedExpandedTexts(t);
-}
-
-bool HasDialogOption(TExceptionDialogOption o) {
-    return DialogOptions().ExceptionDialogOptions().Contains(o);
-}
-
-void Place(HWND window, int id, int x, int y, int w, int h) {
-    if (const HWND c = GetDlgItem(window, id))
-        SetWindowPos(c, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void Hide(HWND window, int id) {
-    if (const HWND c = GetDlgItem(window, id)) ShowWindow(c, SW_HIDE);
+    ShowControl(window, id, false);
 }
 
 std::string WithoutAmpersands(std::string text) {
@@ -73,7 +60,7 @@ int PlaceText(HWND window, int id, const std::string& text, HFONT font, int y,
               int width = kContentWidth) {
     SetDialogItemText(window, id, text);
     const int height = MeasureTextHeight(window, font, text, width);
-    Place(window, id, kContentLeft, y, width, height + 1);
+    PlaceControl(window, id, kContentLeft, y, width, height + 1);
     return height;
 }
 
@@ -93,7 +80,7 @@ void InitClassicDialog(TClassicDialog& d) {
 
     SetDialogItemText(window, kIdReproduce, o.ReproduceText());
     SetDialogItemText(window, kIdEmail, ReadString(kDialogIniFile, "User", "Email", std::string()));
-    SetWindowTextA(window, Text(mtDialog_Caption).c_str());
+    SetWindowTextA(window, DialogText(mtDialog_Caption).c_str());
 
     const bool sendMode = o.EMailSendMode() != esmNoSend || o.WebSendMode() != wsmNoSend;
     d.ShowSend = sendMode && !Report.Duplicate && HasDialogOption(edoShowSendErrorReportOption);
@@ -106,10 +93,10 @@ void InitClassicDialog(TClassicDialog& d) {
         SetFocus(GetDlgItem(window, kIdSend));
     }
 
-    const std::string banner = Text(mtMSDialog_ErrorMsgCaption);
+    const std::string banner = DialogText(mtMSDialog_ErrorMsgCaption);
     SetDialogItemText(window, kIdBanner, banner);
     const int G = MeasureTextHeight(window, DialogFonts.MessageBold, banner, 356);
-    Place(window, kIdBanner, kContentLeft, (51 - G) / 2, 356, G + 1);
+    PlaceControl(window, kIdBanner, kContentLeft, (51 - G) / 2, 356, G + 1);
 
     int y = 59;
     y += PlaceText(window, kIdMessage, GetDisplayedErrorMessage(), DialogFonts.Message, y);
@@ -117,8 +104,9 @@ void InitClassicDialog(TClassicDialog& d) {
     if (o.TerminateBtnOperation() != tbNone && o.ErrorsNumberToShowTerminateBtn() < ReportCounter) {
         y += 10;
         y += PlaceText(window, kIdTerminate,
-                       Text(o.TerminateBtnOperation() == tbTerminate ? mtMSDialog_TerminateCaption
-                                                                     : mtMSDialog_RestartCaption),
+                       DialogText(o.TerminateBtnOperation() == tbTerminate
+                                      ? mtMSDialog_TerminateCaption
+                                      : mtMSDialog_RestartCaption),
                        DialogFonts.Message, y);
     } else {
         Hide(window, kIdTerminate);
@@ -126,10 +114,10 @@ void InitClassicDialog(TClassicDialog& d) {
 
     if (d.ShowSend) {
         y += 10;
-        y += PlaceText(window, kIdPlease, Text(mtMSDialog_PleaseCaption), DialogFonts.MessageBold,
-                       y) +
+        y += PlaceText(window, kIdPlease, DialogText(mtMSDialog_PleaseCaption),
+                       DialogFonts.MessageBold, y) +
              2;
-        y += PlaceText(window, kIdDescription, Text(mtMSDialog_DescriptionCaption),
+        y += PlaceText(window, kIdDescription, DialogText(mtMSDialog_DescriptionCaption),
                        DialogFonts.Message, y);
     } else {
         Hide(window, kIdPlease);
@@ -138,11 +126,11 @@ void InitClassicDialog(TClassicDialog& d) {
 
     if (HasDialogOption(edoShowDetailsButton)) {
         y += 12;
-        const std::string see = Trim(Text(mtMSDialog_SeeDetailsCaption)) + " ";
+        const std::string see = Trim(DialogText(mtMSDialog_SeeDetailsCaption)) + " ";
         const TTextExtent e = MeasureText(window, DialogFonts.Message, see);
         SetDialogItemText(window, kIdSeeDetails, see);
-        Place(window, kIdSeeDetails, kContentLeft, y, e.Width, e.Height);
-        const std::string click = Text(mtMSDialog_SeeClickCaption);
+        PlaceControl(window, kIdSeeDetails, kContentLeft, y, e.Width, e.Height);
+        const std::string click = DialogText(mtMSDialog_SeeClickCaption);
         const int linkWidth = TextWidth(window, DialogFonts.MessageUnderlined, click);
         const int linkHeight =
             MeasureTextHeight(window, DialogFonts.MessageUnderlined, click, kContentWidth);
@@ -156,7 +144,7 @@ void InitClassicDialog(TClassicDialog& d) {
     int h = MeasureText(window, DialogFonts.Message, "O").Height;
     if (o.LogOptions().Contains(loAppendReproduceText)) {
         y += 12;
-        y += PlaceText(window, kIdHowTo, Text(mtMSDialog_HowToReproduceCaption),
+        y += PlaceText(window, kIdHowTo, DialogText(mtMSDialog_HowToReproduceCaption),
                        DialogFonts.Message, y) +
              2;
         TEXTMETRICW tm{};
@@ -167,7 +155,7 @@ void InitClassicDialog(TClassicDialog& d) {
         }
         h = tm.tmHeight;
         const int editHeight = 8 * border + 4 * h;
-        Place(window, kIdReproduce, kContentLeft, y, kContentWidth, editHeight);
+        PlaceControl(window, kIdReproduce, kContentLeft, y, kContentWidth, editHeight);
         y += editHeight - 4;
     } else {
         Hide(window, kIdHowTo);
@@ -177,14 +165,14 @@ void InitClassicDialog(TClassicDialog& d) {
     // With only the mail client there is no address to ask for: the client knows its user.
     if (d.ShowSend && (o.EMailSendMode() != esmEmailClient || o.WebSendMode() != wsmNoSend)) {
         y += 12;
-        const std::string label = Text(mtMSDialog_EmailCaption) + " ";
+        const std::string label = DialogText(mtMSDialog_EmailCaption) + " ";
         const int n = TextWidth(window, DialogFonts.Message, label);
         h = MeasureText(window, DialogFonts.Message, "O").Height;
-        Place(window, kIdEmail, n + 8, y, kContentWidth - n, h + 8 * border);
+        PlaceControl(window, kIdEmail, n + 8, y, kContentWidth - n, h + 8 * border);
         y += 4 * border;
         SetDialogItemText(window, kIdEmailLabel, label);
         const int labelHeight = MeasureTextHeight(window, DialogFonts.Message, label, n);
-        Place(window, kIdEmailLabel, kContentLeft, y, n, labelHeight + 1);
+        PlaceControl(window, kIdEmailLabel, kContentLeft, y, n, labelHeight + 1);
         y += labelHeight;
     } else {
         Hide(window, kIdEmailLabel);
@@ -198,19 +186,20 @@ void InitClassicDialog(TClassicDialog& d) {
                             4 * border + 16,
                         75);
     };
-    const std::string custom = Text(mtDialog_CustomButtonCaption);
+    const std::string custom = DialogText(mtDialog_CustomButtonCaption);
     SetDialogItemText(window, kIdCustom, custom);
-    Place(window, kIdCustom, kContentLeft, y, buttonWidth(custom), bh);
+    PlaceControl(window, kIdCustom, kContentLeft, y, buttonWidth(custom), bh);
     if (!HasDialogOption(edoShowCustomButton)) Hide(window, kIdCustom);
-    const std::string noSend = Text(mtMSDialog_NoSendButtonCaption);
+    const std::string noSend = DialogText(mtMSDialog_NoSendButtonCaption);
     const int P = buttonWidth(noSend);
     SetDialogItemText(window, kIdNoSend,
-                      Report.SendChosen && d.ShowSend ? noSend : Text(mtDialog_OKButtonCaption));
-    Place(window, kIdNoSend, 405 - P, y, P, bh);
-    const std::string send = Text(mtMSDialog_SendButtonCaption);
+                      Report.SendChosen && d.ShowSend ? noSend
+                                                      : DialogText(mtDialog_OKButtonCaption));
+    PlaceControl(window, kIdNoSend, 405 - P, y, P, bh);
+    const std::string send = DialogText(mtMSDialog_SendButtonCaption);
     const int Q = buttonWidth(send);
     SetDialogItemText(window, kIdSend, send);
-    Place(window, kIdSend, 397 - P - Q, y, Q, bh);
+    PlaceControl(window, kIdSend, 397 - P - Q, y, Q, bh);
 
     CentreOnForegroundMonitor(window, kWindowWidth,
                               y + bh + 10 + GetSystemMetrics(SM_CYFIXEDFRAME) +
@@ -236,7 +225,8 @@ void CloseClassicDialog(TClassicDialog& d) {
         ReportTexts.TextToSend = ReportTexts.LogText;
         WriteString(kDialogIniFile, "User", "Email", email);
     } else if (!email.empty()) {
-        MessageBoxA(window, Text(mtInvalidEmailMsg).c_str(), Text(mtErrorMsgCaption).c_str(),
+        MessageBoxA(window, DialogText(mtInvalidEmailMsg).c_str(),
+                    DialogText(mtErrorMsgCaption).c_str(),
                     MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
         return;
     }
@@ -269,7 +259,7 @@ void PaintClassicDialog(TClassicDialog& d) {
         SelectedObject font(dc, DialogFonts.MessageUnderlined);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(0, 0, 255));
-        const std::string click = Text(mtMSDialog_SeeClickCaption);
+        const std::string click = DialogText(mtMSDialog_SeeClickCaption);
         RECT r = d.LinkRect;
         DrawTextA(dc, click.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_WORDBREAK);
     }
@@ -309,15 +299,12 @@ INT_PTR CALLBACK MSClassicDialogProc(HWND window, UINT message, WPARAM wParam, L
             case IDCANCEL:
                 Cancel(*d);
                 return TRUE;
-            case kIdCustom: {
-                bool close = false;
-                CallInRaisingThread([&] { DoCustomButtonClickNotify(close); });
-                if (close) {
+            case kIdCustom:
+                if (RunCustomButtonEvent()) {
                     Report.DialogType = edtNone;
                     CloseClassicDialog(*d);
                 }
                 return TRUE;
-            }
             default:
                 return FALSE;
             }
@@ -342,12 +329,7 @@ INT_PTR CALLBACK MSClassicDialogProc(HWND window, UINT message, WPARAM wParam, L
             return FALSE;
         }
         case WM_SETCURSOR:
-            if (d->Hover && LOWORD(lParam) == HTCLIENT) {
-                SetCursor(LoadCursorW(nullptr, IDC_HAND));
-                SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
-                return TRUE;
-            }
-            return FALSE;
+            return SetLinkCursor(window, d->Hover, lParam) ? TRUE : FALSE;
         case WM_LBUTTONUP: {
             const POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             if (HasDialogOption(edoShowDetailsButton) && PtInRect(&d->LinkRect, p)) {

@@ -52,6 +52,42 @@ const TCrashModuleOptions& DialogOptions() {
     return Report.Options ? *Report.Options : defaults;
 }
 
+std::string DialogText(TMessageType Text) {
+    return DialogOptions().GetCustomizedExpandedTexts(Text);
+}
+
+bool HasDialogOption(TExceptionDialogOption Option) {
+    return DialogOptions().ExceptionDialogOptions().Contains(Option);
+}
+
+void PlaceControl(HWND Window, int Id, int X, int Y, int Width, int Height) {
+    if (const HWND c = GetDlgItem(Window, Id))
+        SetWindowPos(c, nullptr, X, Y, Width, Height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ShowControl(HWND Window, int Id, bool Show) {
+    if (const HWND c = GetDlgItem(Window, Id)) ShowWindow(c, Show ? SW_SHOW : SW_HIDE);
+}
+
+bool RunCustomButtonEvent() {
+    bool close = false;
+    CallInRaisingThread([&] { DoCustomButtonClickNotify(close); });
+    return close;
+}
+
+bool SetLinkCursor(HWND Window, bool Hover, LPARAM LParam) {
+    if (!Hover || LOWORD(LParam) != HTCLIENT) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    SetWindowLongPtrW(Window, DWLP_MSGRESULT, TRUE);
+    return true;
+}
+
+bool AnswerCustomCaption(HWND Window, UINT Message, WPARAM WParam, const std::string& Caption) {
+    if (!PaintCustomCaption(Message, WParam, Caption, Window)) return false;
+    SetWindowLongPtrW(Window, DWLP_MSGRESULT, TRUE);
+    return true;
+}
+
 // ---- Fonts ----
 
 void CreateDialogFonts(HWND Window) {

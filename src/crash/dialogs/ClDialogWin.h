@@ -18,6 +18,21 @@ namespace kv::crash {
 // The options of the report on screen (a fresh options object outside a report).
 const TCrashModuleOptions& DialogOptions();
 
+// A text of the report's options (customised, variables expanded).
+std::string DialogText(TMessageType Text);
+bool HasDialogOption(TExceptionDialogOption Option);
+// Places, shows or hides a control of a dialog (nothing when there is no such control).
+void PlaceControl(HWND Window, int Id, int X, int Y, int Width, int Height);
+void ShowControl(HWND Window, int Id, bool Show);
+// Runs the custom-button event on the raising thread; true when a handler asks to close.
+bool RunCustomButtonEvent();
+// The hyperlink cursor over a link of the client area while Hover (WM_SETCURSOR); true when
+// the message was answered.
+bool SetLinkCursor(HWND Window, bool Hover, LPARAM LParam);
+// The custom caption for WM_NCPAINT / WM_NCACTIVATE with the dialog result set; true when
+// the message was answered.
+bool AnswerCustomCaption(HWND Window, UINT Message, WPARAM WParam, const std::string& Caption);
+
 // ---- Fonts ----
 
 struct TDialogFonts {

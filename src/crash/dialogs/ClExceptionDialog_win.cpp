@@ -62,14 +62,6 @@ constexpr TPageDef kPages[6] = {
     {"EL_TAB_CPU", mtDialog_CPUHeader},
 };
 
-std::string Text(TMessageType t) {
-    return DialogOptions().GetCustomizedExpandedTexts(t);
-}
-
-bool HasDialogOption(TExceptionDialogOption o) {
-    return DialogOptions().ExceptionDialogOptions().Contains(o);
-}
-
 bool ModulesSectionOn() {
     return DialogOptions().LogOptions().Contains(loSaveModulesAndProcessesSections);
 }
@@ -80,15 +72,6 @@ bool AssemblerSectionOn() {
 
 bool IsChecked(HWND window, int id) {
     return IsDlgButtonChecked(window, id) == BST_CHECKED;
-}
-
-void PlaceControl(HWND window, int id, int x, int y, int w, int h) {
-    if (const HWND c = GetDlgItem(window, id))
-        SetWindowPos(c, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void ShowControl(HWND window, int id, bool show) {
-    if (const HWND c = GetDlgItem(window, id)) ShowWindow(c, show ? SW_SHOW : SW_HIDE);
 }
 
 std::string BaseFileName(const std::string& path) {
@@ -160,7 +143,7 @@ int ButtonWidth(HWND window) {
     for (TMessageType t :
          {mtDialog_OKButtonCaption, mtDialog_TerminateButtonCaption, mtDialog_RestartButtonCaption,
           mtDialog_DetailsButtonCaption, mtDialog_CustomButtonCaption})
-        widest = std::max(widest, TextWidth(window, DialogFonts.Message, Text(t) + "O"));
+        widest = std::max(widest, TextWidth(window, DialogFonts.Message, DialogText(t) + "O"));
     return widest;
 }
 
@@ -214,7 +197,7 @@ void Layout(TExceptionDialog& d, int W, int H) {
     PlaceControl(window, kIdScreenshot, 23, y + 50, W / 2, 16);
 
     const int linkWidth =
-        TextWidth(window, DialogFonts.MessageUnderlinedBold, Text(mtDialog_SupportMessage));
+        TextWidth(window, DialogFonts.MessageUnderlinedBold, DialogText(mtDialog_SupportMessage));
     const int linkTop = y + 34 + (d.ShowCopy ? 16 : 0);
     d.SupportRect = RECT{W - 4 - linkWidth, linkTop, W - 4, linkTop + 13};
 
@@ -251,12 +234,12 @@ void SetDetailedMode(TExceptionDialog& d, bool Detailed) {
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 
-    const std::string details = Text(mtDialog_DetailsButtonCaption);
+    const std::string details = DialogText(mtDialog_DetailsButtonCaption);
     SetDialogItemText(window, kIdDetails, Detailed ? "<< " + details : details + " >>");
 
     const RECT area = ReportWorkArea();
     if (Detailed) {
-        SetDialogItemText(window, kIdMessage, Text(mtDialog_ErrorMsgCaption));
+        SetDialogItemText(window, kIdMessage, DialogText(mtDialog_ErrorMsgCaption));
         d.Geometry = LoadDialogGeometry(area, d.Extra);
         ShowControl(window, kIdTab, true);
         SetNormalRect(window, d.Geometry.Left, d.Geometry.Top, d.Geometry.Width,
@@ -271,7 +254,7 @@ void SetDetailedMode(TExceptionDialog& d, bool Detailed) {
     SetDialogItemText(window, kIdMessage, message);
     TStrings lines;
     for (std::string_view line : SplitLogLines(message)) lines.emplace_back(line);
-    lines.push_back(Text(mtDialog_SendMessage) + "    " + Text(mtDialog_CopyMessage));
+    lines.push_back(DialogText(mtDialog_SendMessage) + "    " + DialogText(mtDialog_CopyMessage));
     const int frameW = GetSystemMetrics(SM_CXFIXEDFRAME);
     const int frameH = GetSystemMetrics(SM_CYFIXEDFRAME);
     const int M = 2 * frameW + 58;
@@ -422,7 +405,7 @@ void FillListPage(HWND page, int index) {
         AddListViewColumn(list, i,
                           ReadInteger(kDialogIniFile, "Coordinates",
                                       std::string(def.KeyPrefix) + IntToStr(i), c.Width),
-                          Text(c.Caption), c.Align);
+                          DialogText(c.Caption), c.Align);
     }
     g_dialog->List = std::make_unique<TListViewItems>(list);
     TListViewItems& items = *g_dialog->List;
@@ -513,7 +496,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
         case WM_INITDIALOG: {
             const int index = static_cast<int>(lParam);
             SetWindowLongPtrW(page, GWLP_USERDATA, index);
-            SetDialogItemText(page, kIdPageTitle, Text(kPages[index].Header));
+            SetDialogItemText(page, kIdPageTitle, DialogText(kPages[index].Header));
             SetControlFont(page, kIdPageTitle, DialogFonts.MessageBold);
             if (index == pgGeneral || index == pgAssembler || index == pgCPU)
                 FillTextPage(page, index);
@@ -617,16 +600,16 @@ void InitDialog(TExceptionDialog& d) {
     CreateDialogFonts(window);
     d.Started = true;
 
-    SetDialogItemText(window, kIdOK, Text(mtDialog_OKButtonCaption));
+    SetDialogItemText(window, kIdOK, DialogText(mtDialog_OKButtonCaption));
     SetDialogItemText(window, kIdTerminate,
-                      Text(o.TerminateBtnOperation() == tbTerminate
-                               ? mtDialog_TerminateButtonCaption
-                               : mtDialog_RestartButtonCaption));
+                      DialogText(o.TerminateBtnOperation() == tbTerminate
+                                     ? mtDialog_TerminateButtonCaption
+                                     : mtDialog_RestartButtonCaption));
     if (HasDialogOption(edoShowCustomButton))
-        SetDialogItemText(window, kIdCustom, Text(mtDialog_CustomButtonCaption));
+        SetDialogItemText(window, kIdCustom, DialogText(mtDialog_CustomButtonCaption));
     else
         ShowControl(window, kIdCustom, false);
-    SetWindowTextA(window, Text(mtDialog_Caption).c_str());
+    SetWindowTextA(window, DialogText(mtDialog_Caption).c_str());
     for (int id :
          {kIdOK, kIdTerminate, kIdCustom, kIdDetails, kIdMessage, kIdSend, kIdScreenshot, kIdCopy})
         SetControlFont(window, id, DialogFonts.Message);
@@ -638,9 +621,9 @@ void InitDialog(TExceptionDialog& d) {
     }
     ShowControl(window, kIdSeparator, false);
 
-    SetDialogItemText(window, kIdSend, Text(mtDialog_SendMessage));
-    SetDialogItemText(window, kIdScreenshot, Text(mtDialog_ScreenshotMessage));
-    SetDialogItemText(window, kIdCopy, Text(mtDialog_CopyMessage));
+    SetDialogItemText(window, kIdSend, DialogText(mtDialog_SendMessage));
+    SetDialogItemText(window, kIdScreenshot, DialogText(mtDialog_ScreenshotMessage));
+    SetDialogItemText(window, kIdCopy, DialogText(mtDialog_CopyMessage));
     CheckDlgButton(window, kIdSend,
                    Report.SendChosen && HasDialogOption(edoSendErrorReportChecked) ? BST_CHECKED
                                                                                    : BST_UNCHECKED);
@@ -661,7 +644,7 @@ void InitDialog(TExceptionDialog& d) {
     if (AssemblerSectionOn()) tabs.insert(tabs.end(), {mtDialog_AsmCaption, mtDialog_CPUCaption});
     SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFonts.Message), FALSE);
     for (size_t i = 0; i < tabs.size(); ++i) {
-        std::string caption = Text(tabs[i]);
+        std::string caption = DialogText(tabs[i]);
         TCITEMA item{};
         item.mask = TCIF_TEXT;
         item.pszText = caption.data();
@@ -728,7 +711,7 @@ void PaintDialog(TExceptionDialog& d) {
         FillRect(dc, &d.SupportRect, d.Background.get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(0, 0, 128));
-        const std::string link = Text(mtDialog_SupportMessage);
+        const std::string link = DialogText(mtDialog_SupportMessage);
         RECT r = d.SupportRect;
         DrawTextA(dc, link.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     }
@@ -786,15 +769,12 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND window, UINT message, WPARAM wParam, L
                     Layout(*d, client.right, client.bottom);
                 }
                 return TRUE;
-            case kIdCustom: {
-                bool close = false;
-                CallInRaisingThread([&] { DoCustomButtonClickNotify(close); });
-                if (close) {
+            case kIdCustom:
+                if (RunCustomButtonEvent()) {
                     Report.DialogType = edtNone;
                     EndExceptionDialog(window);
                 }
                 return TRUE;
-            }
             case kIdSend:
                 EnableWindow(GetDlgItem(window, kIdScreenshot), IsChecked(window, kIdSend));
                 return TRUE;
@@ -822,12 +802,7 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND window, UINT message, WPARAM wParam, L
             return FALSE;
         }
         case WM_SETCURSOR:
-            if (d->Hover && LOWORD(lParam) == HTCLIENT) {
-                SetCursor(LoadCursorW(nullptr, IDC_HAND));
-                SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
-                return TRUE;
-            }
-            return FALSE;
+            return SetLinkCursor(window, d->Hover, lParam) ? TRUE : FALSE;
         case WM_LBUTTONUP:
             if (d->Hover) {
                 DialogTopMost = false;
@@ -846,11 +821,9 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND window, UINT message, WPARAM wParam, L
         case WM_NCPAINT:
         case WM_NCACTIVATE:
             if (message == WM_NCACTIVATE && wParam) Report.DialogShown = true;
-            if (PaintCustomCaption(message, wParam, Text(mtDialog_Caption), window)) {
-                SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
-                return TRUE;
-            }
-            return FALSE;
+            return AnswerCustomCaption(window, message, wParam, DialogText(mtDialog_Caption))
+                       ? TRUE
+                       : FALSE;
         case WM_CTLCOLORDLG:
             return reinterpret_cast<INT_PTR>(d->Background.get());
         case WM_CTLCOLORSTATIC:
@@ -885,7 +858,7 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND window, UINT message, WPARAM wParam, L
 }
 
 void ShowErrorMessageBox() {
-    MessageBoxA(nullptr, GetDisplayedErrorMessage().c_str(), Text(mtDialog_Caption).c_str(),
+    MessageBoxA(nullptr, GetDisplayedErrorMessage().c_str(), DialogText(mtDialog_Caption).c_str(),
                 MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST | MB_SERVICE_NOTIFICATION);
 }
 

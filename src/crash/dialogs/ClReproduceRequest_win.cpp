@@ -14,18 +14,14 @@ namespace {
 
 enum : int { kIdPrompt = 100, kIdText = 101, kIdOK = IDCANCEL };
 
-std::string Text(TMessageType t) {
-    return DialogOptions().GetCustomizedExpandedTexts(t);
-}
-
 void InitRequest(HWND window) {
     StartDialog(window, false);
     CreateDialogFonts(window);
-    const std::string caption = Text(mtReproduceDialog_Caption);
+    const std::string caption = DialogText(mtReproduceDialog_Caption);
     SetWindowTextA(window, caption.c_str());
-    const std::string prompt = Text(mtReproduceDialog_Request);
+    const std::string prompt = DialogText(mtReproduceDialog_Request);
     SetDialogItemText(window, kIdPrompt, prompt);
-    SetDialogItemText(window, kIdOK, Text(mtReproduceDialog_OKButtonCaption));
+    SetDialogItemText(window, kIdOK, DialogText(mtReproduceDialog_OKButtonCaption));
     SetControlFont(window, kIdPrompt, DialogFonts.Message);
     SetControlFont(window, kIdOK, DialogFonts.Message);
     SetControlFont(window, kIdText, DialogFonts.Fixed);
@@ -79,11 +75,10 @@ INT_PTR CALLBACK ReproduceDialogProc(HWND window, UINT message, WPARAM wParam, L
             return FALSE;
         case WM_NCPAINT:
         case WM_NCACTIVATE:
-            if (PaintCustomCaption(message, wParam, Text(mtReproduceDialog_Caption), window)) {
-                SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
-                return TRUE;
-            }
-            return FALSE;
+            return AnswerCustomCaption(window, message, wParam,
+                                       DialogText(mtReproduceDialog_Caption))
+                       ? TRUE
+                       : FALSE;
         case WM_DESTROY:
             StopAutoCloseTimer(window);
             StopKeepInFrontTimer(window);

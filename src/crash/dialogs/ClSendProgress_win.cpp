@@ -35,10 +35,6 @@ struct TSendProgress {
 };
 TSendProgress g_progress;
 
-std::string Text(TMessageType t) {
-    return DialogOptions().GetCustomizedExpandedTexts(t);
-}
-
 void EndWindow(HWND window) {
     if (g_progress.OwnLoop)
         EndDialog(window, 0);
@@ -53,7 +49,7 @@ INT_PTR CALLBACK SendProgressDialogProc(HWND window, UINT message, WPARAM wParam
             StartDialog(window, !g_progress.Modal);
             CreateDialogFonts(window);
             g_progress.Window = window;
-            SetWindowTextA(window, Text(mtSendDialog_Caption).c_str());
+            SetWindowTextA(window, DialogText(mtSendDialog_Caption).c_str());
             SetControlFont(window, kIdStatus, DialogFonts.Message);
             SendDlgItemMessageW(window, kIdProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
             g_progress.SendBitmap.Reset(LoadBitmapA(DialogResourceModule(), "EL_Send"));
@@ -90,11 +86,9 @@ INT_PTR CALLBACK SendProgressDialogProc(HWND window, UINT message, WPARAM wParam
         }
         case WM_NCPAINT:
         case WM_NCACTIVATE:
-            if (PaintCustomCaption(message, wParam, Text(mtSendDialog_Caption), window)) {
-                SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
-                return TRUE;
-            }
-            return FALSE;
+            return AnswerCustomCaption(window, message, wParam, DialogText(mtSendDialog_Caption))
+                       ? TRUE
+                       : FALSE;
         case WM_TIMER:
             return HandleDialogTimer(window, wParam) ? TRUE : FALSE;
         case kEndSendProgress:
