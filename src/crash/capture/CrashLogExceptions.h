@@ -36,6 +36,19 @@ constexpr uint32_t kCodeThreadNaming = 0x406D1388;
 constexpr uint32_t kCodeSystemFirst = 0xC0000005;
 constexpr uint32_t kCodeSystemLast = 0xC000013A;
 
+// What a report sent later keeps of its exception object: the message and the class name as
+// they were. A byte copy of the object would share its heap buffers with an object that is
+// gone by then.
+class EExceptionObjectCopy final : public kv::Exception {
+public:
+    EExceptionObjectCopy(std::u16string message, std::string className)
+        : Exception(std::move(message)), className_(std::move(className)) {}
+    const std::string& OriginalClassName() const noexcept { return className_; }
+
+private:
+    std::string className_;
+};
+
 // A system exception as an object; carries a copy of its record.
 class EExternal : public kv::Exception {
 public:

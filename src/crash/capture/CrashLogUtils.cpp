@@ -1,5 +1,7 @@
 #include "crash/capture/CrashLogUtils.h"
 
+#include "crash/capture/CrashLogExceptions.h"
+
 #include <cxxabi.h>
 
 #include <cstdio>
@@ -208,7 +210,11 @@ uint32_t GetObjectInstanceSize(const void*) {
 }
 
 std::string GetValidObjectClassName(const void* object) {
-    return GetClassName(GetValidObjectClass(object));
+    const std::type_info* type = GetValidObjectClass(object);
+    // A kept copy names the class of the object it was made from.
+    if (type && *type == typeid(EExceptionObjectCopy))
+        return static_cast<const EExceptionObjectCopy*>(object)->OriginalClassName();
+    return GetClassName(type);
 }
 
 // ---- Component errors ----

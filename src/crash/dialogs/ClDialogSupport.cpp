@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "crash/capture/CrashLogUtils.h"
 #include "crash/core/ClCore.h"
 #include "crash/report/ClReportText.h"
 
@@ -107,6 +108,20 @@ std::vector<uint32_t> CaptionGradient(uint32_t StartColour, int BandHeight) {
                           static_cast<uint32_t>(b) << 16);
     }
     return colours;
+}
+
+std::unique_ptr<EExceptionObjectCopy> CopyObjectInstance(const void* Object) {
+    if (!Object) return nullptr;
+    return std::make_unique<EExceptionObjectCopy>(AnsiToUtf16(ExceptionMessageOf(Object)),
+                                                  GetValidObjectClassName(Object));
+}
+
+void FreeExceptionObjectCopy(TCrashExceptionRecord& Record) {
+    const kv::Exception* e = AsException(Record.ExceptionObject);
+    if (!e || typeid(*e) != typeid(EExceptionObjectCopy)) return;
+    // The record held the copy that CopyObjectInstance made; it is freed here.
+    std::unique_ptr<const EExceptionObjectCopy> owned(static_cast<const EExceptionObjectCopy*>(e));
+    Record.ExceptionObject = nullptr;
 }
 
 } // namespace kv::crash

@@ -4,9 +4,13 @@
 // count. Pure; the Win32 half is in ClDialogWin.h.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "crash/capture/CrashLogExceptions.h"
+#include "crash/capture/CrashLogMain.h"
 
 namespace kv::crash {
 
@@ -56,5 +60,14 @@ public:
 private:
     int32_t count_ = 0;
 };
+
+// ---- The exception object of a report sent later ----
+
+// A copy of an exception object that outlives it: its message and class name (nullptr for
+// nullptr). The report record takes it over as its ExceptionObject.
+std::unique_ptr<EExceptionObjectCopy> CopyObjectInstance(const void* Object);
+// Frees a copy held in the record's ExceptionObject and clears the field; an object that is
+// no such copy is left alone.
+void FreeExceptionObjectCopy(TCrashExceptionRecord& Record);
 
 } // namespace kv::crash

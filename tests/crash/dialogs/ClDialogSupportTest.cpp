@@ -1,5 +1,8 @@
 #include "crash/dialogs/ClDialogSupport.h"
 
+#include "base/Exception.h"
+#include "crash/capture/CrashLogUtils.h"
+
 #include <gtest/gtest.h>
 
 namespace kv::crash {
@@ -74,6 +77,34 @@ TEST(ClDialogSupport, AutoCloseCountsToItsSeconds) {
     EXPECT_FALSE(count.Tick(3));
     EXPECT_FALSE(count.Tick(3));
     EXPECT_TRUE(count.Tick(3));
+}
+
+} // namespace
+} // namespace kv::crash
+
+namespace kv::crash {
+namespace {
+
+TEST(ClDialogSupport, AnExceptionObjectCopyOutlivesItsObjectAndNamesItsClass) {
+    std::unique_ptr<EExceptionObjectCopy> copy;
+    {
+        const kv::EConvertError original(u"'x' is not a valid boolean value");
+        copy = CopyObjectInstance(&original);
+    }
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(ExceptionMessageOf(copy.get()), "'x' is not a valid boolean value");
+    EXPECT_EQ(GetValidObjectClassName(copy.get()), "EConvertError");
+    EXPECT_EQ(CopyObjectInstance(nullptr), nullptr);
+
+    TCrashExceptionRecord record;
+    record.ExceptionObject = copy.release(); // the record takes it over
+    FreeExceptionObjectCopy(record);
+    EXPECT_EQ(record.ExceptionObject, nullptr);
+    // Another object is not the record's to free.
+    const kv::EAbort other;
+    record.ExceptionObject = &other;
+    FreeExceptionObjectCopy(record);
+    EXPECT_EQ(record.ExceptionObject, &other);
 }
 
 } // namespace
