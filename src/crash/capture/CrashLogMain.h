@@ -226,7 +226,7 @@ struct TCrashReport {
     bool ReproduceWanted = false;
     bool RepeatFlag = false;
     bool Duplicate = false;
-    bool DialogShown = false; // a report dialog is on screen (the raising thread pumps then)
+    bool DialogShown = false;     // a report dialog is on screen (the raising thread pumps then)
     bool DialogsDisabled = false; // a dialog failed to show: no reproduce request or send window
 
     // Where the report came from on screen.
@@ -429,6 +429,8 @@ void CheckAutoCrash();
 TStrings& AutoCrashList();
 void FreeReportCallStack();
 void TerminateAfterReport();
+// Runs work under the component's report lock (a second report waits meanwhile).
+void RunUnderReportLock(const std::function<void()>& work);
 
 // ---- Start-up ----
 

@@ -180,6 +180,15 @@ void InstallPlatformReportHalf(TCrashReportHalf& half) {
 
 using namespace detail;
 
+void RunUnderReportLock(const std::function<void()>& work) {
+    if (!State) {
+        work();
+        return;
+    }
+    TCriticalSectionGuard lock(State->ReportLock);
+    work();
+}
+
 uintptr_t StartComponentThread(std::function<void()> routine, uint32_t& id) {
     auto owned = std::make_unique<std::function<void()>>(std::move(routine));
     DWORD threadId = 0;

@@ -45,6 +45,10 @@ bool DispatchExceptionReport(const void*, uintptr_t, bool, uint32_t, uint32_t, u
     return true;
 }
 
+void RunUnderReportLock(const std::function<void()>& work) {
+    work();
+}
+
 void CallInRaisingThread(const std::function<void()>& callback) {
     try {
         callback();
