@@ -1,13 +1,11 @@
-// Plugs the report half and the dialogs into the engine of a program that carries the
-// component.
+// The report half with the dialogs, as the engine of a program that carries the component
+// gets it (the send layer adds delivery and registers the whole).
 #include "crash/capture/CrashLogMain.h"
 #include "crash/dialogs/ClAppKind.h"
 #include "crash/dialogs/ClExceptionDialog.h"
 #include "crash/report/ClReportHalf.h"
 
 namespace kv::crash {
-
-namespace {
 
 void InstallDialogHalf(TCrashReportHalf& half) {
     InstallReportHalf(half);
@@ -21,17 +19,4 @@ void InstallDialogHalf(TCrashReportHalf& half) {
     half.IsCGIApplication = &IsCGIApplication;
 }
 
-// Registered before the engine starts (its start-up runs at priority 102), so the first
-// report already has the whole half.
-struct TDialogHalfRegistration {
-    TDialogHalfRegistration() { SetReportHalfInstaller(&InstallDialogHalf); }
-};
-__attribute__((init_priority(101))) TDialogHalfRegistration g_registration;
-
-} // namespace
-
 } // namespace kv::crash
-
-// The linker keeps this unit (and so the registration above) in every program linked with
-// -Wl,-u,_KvCrashReportHalfAnchor.
-extern "C" void KvCrashReportHalfAnchor() {}

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "crash/capture/CrashLogMain.h"
+
 namespace kv::crash {
 
 // ---- Entry points of the report half (Win32) ----
@@ -27,6 +29,9 @@ void SetSendProgressPosition(int Position);
 void CloseSendProgress();
 // The window (an HWND) while it is up; 0 otherwise.
 uintptr_t SendProgressWindow();
+
+// Plugs the report half and the dialogs into the engine's report half.
+void InstallDialogHalf(TCrashReportHalf& half);
 
 // ---- The call-stack page's message to the development environment ----
 

@@ -1,5 +1,6 @@
 #include "crash/send/ClMIMEMessage.h"
 
+#include "base/CodePageConv.h"
 #include "crash/core/ClCorePlatform.h"
 #include "crash/core/ClBase64.h"
 #include "crash/send/ClMIMEMessagePlatform.h"
@@ -107,6 +108,23 @@ std::string BuildMIMEAttachmentParts(const TStrings& list, const TStrings& more,
     return parts;
 }
 
+std::string MIMECharsetName(unsigned codePage) {
+    static constexpr struct {
+        unsigned codePage;
+        const char* name;
+    } kCharsets[] = {
+        {874, "windows-874"},   {932, "shift_jis"},     {936, "gbk"},
+        {949, "euc-kr"},        {950, "big5"},          {1250, "windows-1250"},
+        {1251, "windows-1251"}, {1252, "windows-1252"}, {1253, "windows-1253"},
+        {1254, "windows-1254"}, {1255, "windows-1255"}, {1256, "windows-1256"},
+        {1257, "windows-1257"}, {1258, "windows-1258"}, {20127, "us-ascii"},
+        {28591, "iso-8859-1"},  {65001, "utf-8"},
+    };
+    for (const auto& c : kCharsets)
+        if (c.codePage == codePage) return c.name;
+    return "windows-1252";
+}
+
 std::string SMTPDotTransparency(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -128,8 +146,14 @@ std::string BuildMIMEMessageText(const TMIMEMessage& m) {
     text += "Message-ID: <" + IntToStr(m.TickCount) + "@" + kMessageIDDomain + ">" + kCRLF;
     text += kCRLF;
     text += "This is a multi-part message in MIME format\r\n\r\n";
-    text += "--" + boundary + kCRLF + "Content-Type: text/plain" + kCRLF +
-            "Content-Transfer-Encoding: 7bit" + kCRLF + kCRLF + m.Body + kCRLF;
+    // The report's text is ANSI (Shift_JIS on a Japanese system): its bytes go out as they are,
+    // so the part says so and names the code page.
+    const unsigned codePage = m.CodePage ? m.CodePage : kv::GetAnsiCodePage();
+    text += "--" + boundary + kCRLF +
+            "Content-Type: text/plain"
+            "; charset=" +
+            MIMECharsetName(codePage) + kCRLF + "Content-Transfer-Encoding: 8bit" + kCRLF + kCRLF +
+            m.Body + kCRLF;
     text += m.Attachments;
     text += "--" + boundary + "--" + kCRLF;
     return SMTPDotTransparency(text) + ".";

@@ -51,11 +51,16 @@ struct TMIMEMessage {
     std::string FromValue;   // from GetSMTPSender
     std::string Subject;     // made single-line here
     std::string Recipient;   // made single-line here
-    std::string Body;        // sent as it is, under the 7bit label
+    std::string Body;        // sent as it is (8bit), in the charset of CodePage
     std::string Attachments; // from BuildMIMEAttachmentParts
     std::string Date;        // DateTimeToRFC822 of the local time
     uint32_t TickCount = 0;  // the Message-ID's number
+    unsigned CodePage = 0;   // the body's ANSI code page; 0: the system's (GetACP)
 };
+
+// The MIME charset name of an ANSI code page ("shift_jis" for 932, "windows-1252" for 1252);
+// "windows-1252" for a code page the table does not know.
+std::string MIMECharsetName(unsigned codePage);
 
 // The text sent after DATA: headers, parts and closing boundary with every line that begins with
 // "." given one more, then the lone "." that ends the data (without its CR LF, which the command

@@ -162,6 +162,40 @@ int Run(const std::string& scenario) {
         d.Include(edoShowInDetailedMode);
         options.SetExceptionDialogOptions(d);
         CrashNullDereference();
+    } else if (scenario.rfind("send-", 0) == 0) {
+        // The report goes out by mail to the test's SMTP peer (scripts/net-run.sh); "send-fail"
+        // finds no server and keeps a compressed copy in the working folder, "send-retry" has a
+        // handler that asks for one more attempt after a failure.
+        ResetReportHalf();
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, cwd);
+        options.SetOutputPath(cwd);
+        options.SetSaveLogFile(false);
+        options.SetEMailSendMode(esmSMTPClient);
+        options.SetSMTPHost("127.0.0.1");
+        options.SetSMTPPort(scenario == "send-fail" ? 2599 : 2525);
+        options.SetSMTPFrom("crash@example.test");
+        options.SetEMailAddresses("dev@example.test");
+        options.SetEMailSubject("Crash report " + scenario);
+        TBehaviourOptions b = options.BehaviourOptions();
+        b.Include(boSaveCompressedCopyInCaseOfError);
+        b.Exclude(boCopyLogInCaseOfError);
+        options.SetBehaviourOptions(b);
+        if (scenario == "send-retry") {
+            static int retries = 1;
+            ExceptionErrorNotify = [](TCrashExceptionRecord*, TCrashLogErrorCode code,
+                                      bool& retry) {
+                Out("SEND ERROR " + std::to_string(code));
+                // One retry, this time to the server that answers.
+                if (retries-- > 0) {
+                    DotNetCrashLogOptions()->SetSMTPPort(2525);
+                    retry = true;
+                }
+            };
+            options.SetSMTPPort(2599);
+        }
+        StandardCrashError("send me");
+        ExceptionErrorNotify = nullptr;
     } else if (scenario == "log-file") {
         // The program's own report half writes the log file into the working folder: two
         // threads' failures twice each from the same places (each stored once and counted;

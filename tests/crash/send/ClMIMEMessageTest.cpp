@@ -114,7 +114,9 @@ TEST(ClMIMEMessage, MessageTextAndDotTransparency) {
     m.Attachments = "\r\n--" + std::string(kMIMEBoundary) + "\r\nX: y\r\n\r\n.QUJD\r\n";
     m.Date = "Mon, 01 Jan 2024 10:00:00 +0900";
     m.TickCount = 12345;
+    m.CodePage = 932;
     const std::string b = kMIMEBoundary;
+    // clang-format off
     EXPECT_EQ(BuildMIMEMessageText(m),
               "Date: Mon, 01 Jan 2024 10:00:00 +0900\r\n"
               "From: \"Taro\" <t@example.com>\r\n"
@@ -129,13 +131,41 @@ TEST(ClMIMEMessage, MessageTextAndDotTransparency) {
                   "This is a multi-part message in MIME format\r\n\r\n"
                   "--" +
                   b +
-                  "\r\nContent-Type: text/plain\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
+                  "\r\nContent-Type: text/plain; charset=shift_jis\r\n"
+                  "Content-Transfer-Encoding: 8bit\r\n\r\n"
                   "first\r\n..\r\n...two\r\nend\r\n"
                   "\r\n--" +
                   b +
                   "\r\nX: y\r\n\r\n..QUJD\r\n"
                   "--" +
                   b + "--\r\n.");
+    // clang-format on
+}
+
+// The text part names the ANSI code page its bytes are in.
+TEST(ClMIMEMessage, TextPartCharset) {
+    static constexpr struct {
+        unsigned codePage;
+        const char* charset;
+    } kCases[] = {
+        {932, "shift_jis"}, {1252, "windows-1252"}, {1251, "windows-1251"},
+        {936, "gbk"},       {65001, "utf-8"},       {437, "windows-1252"},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(MIMECharsetName(c.codePage), c.charset) << c.codePage;
+
+    // Shift_JIS bytes of the body go out unchanged under the 8bit label.
+    TMIMEMessage m;
+    m.Body = "\x83\x65\x83\x58\x83\x67"; // "テスト"
+    m.CodePage = 1251;
+    const std::string text = BuildMIMEMessageText(m);
+    EXPECT_NE(text.find("Content-Type: text/plain; charset=windows-1251\r\n"
+                        "Content-Transfer-Encoding: 8bit\r\n\r\n\x83\x65\x83\x58\x83\x67\r\n"),
+              std::string::npos)
+        << text;
+    // Without a code page the system's ANSI one counts: 932 where the tests run (Wine under
+    // code page 932, and the native stand-in).
+    m.CodePage = 0;
+    EXPECT_NE(BuildMIMEMessageText(m).find("; charset=shift_jis\r\n"), std::string::npos);
 }
 
 } // namespace

@@ -1,0 +1,94 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "../support/CrashTestSupport.h"
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::filesystem::path PeersFolder() {
+    const char* folder = std::getenv("KOLVANE_NET_PEERS_WIN");
+    return folder ? std::filesystem::path(folder) : std::filesystem::path();
+}
+
+// The message the SMTP peer on port 2525 saved with this subject; empty when none.
+std::string MailWithSubject(const std::string& subject) {
+    for (const auto& entry : std::filesystem::directory_iterator(PeersFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("mail-2525-", 0) != 0 || entry.path().extension() != ".eml") continue;
+        const std::string mail = ReadAll(entry.path());
+        if (mail.find("Subject: " + subject + "\r\n") != std::string::npos) return mail;
+    }
+    return std::string();
+}
+
+struct TScenarioRun {
+    bool Finished = false;
+    std::string Out;
+    std::unique_ptr<kvtest::TempDir> Dir; // the program's working folder, kept for the checks
+    std::string Folder;
+};
+
+TScenarioRun RunScenario(const std::string& name) {
+    TScenarioRun run;
+    run.Dir = std::make_unique<kvtest::TempDir>("net_" + name);
+    run.Folder = run.Dir->Ansi();
+    const std::string out = run.Dir->Ansi("out.txt");
+    SetEnvironmentVariableA("KOLVANE_CRASH_OUT", out.c_str());
+    std::string command = std::string("\"") + KOLVANE_CRASH_SCENARIOS + "\" " + name;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        run.Folder.c_str(), &si, &pi)) {
+        ADD_FAILURE() << "cannot start " << command;
+        return run;
+    }
+    run.Finished = WaitForSingleObject(pi.hProcess, 240000) == WAIT_OBJECT_0;
+    if (!run.Finished) TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    SetEnvironmentVariableA("KOLVANE_CRASH_OUT", nullptr);
+    run.Out = ReadAll(out);
+    return run;
+}
+
+TEST(CrashSendScenario, AReportArrivesByMailWithItsZip) {
+    const TScenarioRun run = RunScenario("send-mail");
+    ASSERT_TRUE(run.Finished);
+    const std::string mail = MailWithSubject("Crash report send-mail");
+    ASSERT_FALSE(mail.empty()) << run.Out;
+    EXPECT_NE(mail.find("To: <dev@example.test>"), std::string::npos);
+    EXPECT_NE(mail.find("filename=\"BugReport.zip\""), std::string::npos);
+    // The zip's base64 starts with the local file header "PK\x03\x04".
+    EXPECT_NE(mail.find("\r\n\r\nUEsDB"), std::string::npos);
+}
+
+TEST(CrashSendScenario, AFailedSendKeepsACompressedCopy) {
+    const TScenarioRun run = RunScenario("send-fail");
+    ASSERT_TRUE(run.Finished);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(run.Folder) / "BugReport.zip"))
+        << run.Out;
+}
+
+TEST(CrashSendScenario, ARetryHandlerRepeatsTheStep) {
+    const TScenarioRun run = RunScenario("send-retry");
+    ASSERT_TRUE(run.Finished);
+    EXPECT_NE(run.Out.find("SEND ERROR"), std::string::npos) << run.Out;
+    EXPECT_FALSE(MailWithSubject("Crash report send-retry").empty()) << run.Out;
+}
+
+} // namespace
