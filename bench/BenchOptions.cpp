@@ -1,9 +1,11 @@
 #include "BenchOptions.h"
 
+#include <climits>
+
 #include "base/Text.h"
 
 const char* const kBenchUsage =
-    "--left FILE --right FILE [--lk N] [--rk N] [--lt] [--rt]\n"
+    "--left FILE --right FILE [--lk N] [--rk N] (-1: no key column) [--lt] [--rt]\n"
     "    [--view 0-3] [--order 0|1] [--sort COMMA_TEXT] [--encoding 0|1] [--append] --out FILE\n";
 
 bool ParseBenchOptions(const std::vector<std::u16string>& args, BenchOptions& o,
@@ -37,10 +39,12 @@ bool ParseBenchOptions(const std::vector<std::u16string>& args, BenchOptions& o,
             o.out = value;
         else if (a == u"--sort")
             o.sort = TCsvSorter::FromCommaText(value);
+        // A negative key column (-1: none) is allowed, as the batch file allows it: that side's
+        // rows then match nothing, as in the program.
         else if (a == u"--lk")
-            number = &o.leftKey;
+            number = &o.leftKey, lo = INT_MIN;
         else if (a == u"--rk")
-            number = &o.rightKey;
+            number = &o.rightKey, lo = INT_MIN;
         else if (a == u"--view")
             number = &o.view, hi = 3;
         else if (a == u"--order")

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Fuzzes the crash component's readers with libFuzzer under AddressSanitizer and UBSan (native
+# Fuzzes the readers of outside input with libFuzzer under AddressSanitizer and UBSan (native
 # build with clang), each target starting from its committed seed corpus (copied, never changed):
-# the options stream and the debug-data readers (.map, TD32, UL, stored debug data).
+# the crash component's options stream and debug-data readers (.map, TD32, UL, stored debug data),
+# its DNS reply and SMTP reply-code readers;
+# the CSV load from raw bytes, the INI files, comma and sort-condition text, the command line.
 # Usage: scripts/fuzz.sh [seconds per target, default 60]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,20 +21,28 @@ command -v ninja >/dev/null && gen=(-G Ninja)
 [ -f build/fuzz/CMakeCache.txt ] ||
   cmake -S . -B build/fuzz "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKOLVANE_SANITIZE=ON -DKOLVANE_FUZZ=ON >/dev/null
-# target binary : seed corpus under tests/data/crash
+# target binary : seed corpus (under tests/data/crash unless a path from tests/)
 targets=(
   fuzz/options_stream_fuzz:options_stream
   fuzz_Map:fuzz/map
   fuzz_TD32:fuzz/td32
   fuzz_UL:fuzz/ul
   fuzz_DebugData:fuzz/cldata
+  fuzz_DnsReply:fuzz/dns_reply
+  fuzz_SmtpReply:fuzz/smtp_reply
+  fuzz/csv_load_fuzz:tests/data/fuzz/csv_load
+  fuzz/ini_file_fuzz:tests/data/fuzz/ini_file
+  fuzz/comma_text_fuzz:tests/data/fuzz/comma_text
+  fuzz/command_line_fuzz:tests/data/fuzz/command_line
 )
 names=()
 for t in "${targets[@]}"; do names+=("$(basename "${t%%:*}")"); done
 cmake --build build/fuzz --target "${names[@]}"
 
 for t in "${targets[@]}"; do
-  binary=build/fuzz/tests/${t%%:*} seeds=tests/data/crash/${t##*:}
+  binary=build/fuzz/tests/${t%%:*} seeds=${t##*:}
+  # Seeds named by a folder of their own; the crash component's lie under tests/data/crash.
+  [[ $seeds == tests/* ]] || seeds=tests/data/crash/$seeds
   corpus=build/fuzz/corpus/$(basename "$binary")
   mkdir -p "$corpus"
   echo "== $(basename "$binary") (${seconds}s)"

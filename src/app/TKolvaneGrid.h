@@ -34,6 +34,14 @@ public:
     void SortByInfos(const std::vector<TCsvSorter::TSortInfo>& infos);
     std::u16string GetCellText(int row, int col) const;
 
+    // How a cell is painted: background and text colours and the DrawText format.
+    struct TCellLook {
+        kv::TColor brush;
+        kv::TColor font;
+        unsigned format;
+    };
+    TCellLook CellLook(int col, int row, kv::TGridDrawState state) const;
+
     TKolvaneGridModel Model;
 
 protected:

@@ -61,24 +61,32 @@ std::u16string TKolvaneGrid::GetCellText(int row, int col) const {
     return Model.GetCellText(static_cast<uint32_t>(row), static_cast<uint32_t>(col));
 }
 
+TKolvaneGrid::TCellLook TKolvaneGrid::CellLook(int col, int row, kv::TGridDrawState state) const {
+    const bool fixed = (state & kv::gdFixed) != 0;
+    const bool selected = (state & kv::gdSelected) != 0;
+    // Data cells (the title row too) keep their line breaks; the header and the row numbers
+    // stand on one centred line.
+    const bool dataCell = col >= 2 && row >= 1;
+    return {fixed      ? FixedColor()
+            : selected ? kv::clHighlight
+                       : Color(),
+            selected ? kv::clHighlightText : Font().Color(),
+            DT_NOPREFIX | (dataCell ? DT_LEFT | DT_TOP : DT_CENTER | DT_VCENTER | DT_SINGLELINE)};
+}
+
 void TKolvaneGrid::DrawCell(int col, int row, const RECT& rect, kv::TGridDrawState state) {
     kv::TCanvas& canvas = Canvas();
     const bool fixed = (state & kv::gdFixed) != 0;
-    const bool selected = (state & kv::gdSelected) != 0;
+    const TCellLook look = CellLook(col, row, state);
     canvas.Brush().SetStyle(kv::bsSolid);
-    canvas.Brush().SetColor(fixed ? FixedColor() : selected ? kv::clHighlight : Color());
-    canvas.Font().SetColor(selected ? kv::clHighlightText : Font().Color());
+    canvas.Brush().SetColor(look.brush);
+    canvas.Font().SetColor(look.font);
     canvas.FillRect(rect);
     if (fixed && Ctl3D()) canvas.DrawEdge(rect, BDR_RAISEDINNER, BF_RECT);
     RECT text = rect;
     InflateRect(&text, -2, -2);
     const std::u16string value = GetCellText(row, col);
     if (value.empty()) return;
-    // Data cells (the title row too) keep their line breaks; the header and the row numbers
-    // stand on one centred line.
-    const bool dataCell = col >= 2 && row >= 1;
     canvas.Brush().SetStyle(kv::bsClear);
-    canvas.DrawText(value, text,
-                    DT_NOPREFIX |
-                        (dataCell ? DT_LEFT | DT_TOP : DT_CENTER | DT_VCENTER | DT_SINGLELINE));
+    canvas.DrawText(value, text, look.format);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "base/CodePageConv.h"
 #include "csv/MBCSUtils.h"
@@ -186,7 +187,21 @@ TEncodeType TStringUtility::DetectEncodeType(kv::TStream& stream, int limit) {
 }
 
 unsigned short TStringUtility::DetectCodePage(kv::TStream& stream) {
-    return EncodeTypeToCodePage(DetectEncodeType(stream, kDetectLimit));
+    const int64_t n = std::min<int64_t>(stream.GetSize(), kDetectLimit);
+    stream.SetPosition(0);
+    std::vector<uint8_t> sample(static_cast<size_t>(std::max<int64_t>(n, 0)));
+    stream.ReadBuffer(sample.data(), sample.size());
+    const TEncodeType type = CheckEncoding(sample.data(), sample.size(), 0);
+    if (type != etNone) return EncodeTypeToCodePage(type);
+    // No answer also comes from a tie between Shift_JIS and EUC-JP (half-width katakana score
+    // as EUC-JP pairs) or from an EUC-JP score that ran ahead before an invalid byte. Widening
+    // such a file byte by byte would turn its Japanese text into Latin-1, which the ANSI code
+    // page cannot save; valid Shift_JIS holding non-ASCII bytes is read as Shift_JIS instead.
+    const bool hasHighByte =
+        std::any_of(sample.begin(), sample.end(), [](uint8_t b) { return b >= 0x80; });
+    int32_t score = 0;
+    if (hasHighByte && IsSJIS(sample.data(), sample.size(), score, 0)) return 932;
+    return kNoCodePage;
 }
 
 unsigned short TStringUtility::EncodeTypeToCodePage(TEncodeType type) {

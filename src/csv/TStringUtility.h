@@ -24,6 +24,9 @@ public:
     static bool HasUtf16BeBom(std::string_view bytes);
 
     static TEncodeType DetectEncodeType(kv::TStream& stream, int limit);
+    // The code page of the stream's first kDetectLimit bytes; where detection has no answer but
+    // the sample holds bytes at or above 0x80 and is valid Shift_JIS, 932 rather than
+    // kNoCodePage, so such a file is not widened byte by byte.
     static unsigned short DetectCodePage(kv::TStream& stream);
     static unsigned short EncodeTypeToCodePage(TEncodeType type);
 

@@ -31,6 +31,16 @@ public:
                       : std::u16string_view();
     }
 
+    // The tables the cells come from (not owned; null for a side the row has no table for).
+    const TCsv* LeftTable() const { return left_; }
+    const TCsv* RightTable() const { return right_; }
+
+    // TCsv::PrefetchRow for both rows.
+    void Prefetch(int stage) const {
+        if (left_) left_->PrefetchRow(leftRow_, stage);
+        if (right_) right_->PrefetchRow(rightRow_, stage);
+    }
+
     // Calls f with every cell in order.
     template <class F> void ForEach(F&& f) const {
         if (left_) left_->ForEachCell(leftRow_, f);

@@ -68,6 +68,14 @@ ATOM EnsureClass(const TCreateParams& p, WNDPROC& base) {
 }
 
 HCURSOR CursorHandle(TCursor c) {
+    return Screen ? Screen->Cursors(c) : detail::StockCursor(c);
+}
+
+} // namespace
+
+namespace detail {
+
+HCURSOR StockCursor(int c) {
     static const struct {
         TCursor cursor;
         LPCWSTR id;
@@ -86,10 +94,6 @@ HCURSOR CursorHandle(TCursor c) {
         if (k.cursor == c) return LoadCursorW(nullptr, k.id);
     return LoadCursorW(nullptr, IDC_ARROW);
 }
-
-} // namespace
-
-namespace detail {
 
 HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);

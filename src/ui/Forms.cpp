@@ -603,6 +603,21 @@ void TScreen::SetCursor(TCursor c) {
             MAKELPARAM(SendMessageW(w, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y)), WM_MOUSEMOVE));
 }
 
+HCURSOR TScreen::Cursors(TCursor c) const {
+    for (const auto& [number, handle] : cursors_)
+        if (number == c) return handle;
+    return detail::StockCursor(c);
+}
+
+void TScreen::SetCursors(TCursor c, HCURSOR handle) {
+    for (auto& entry : cursors_)
+        if (entry.first == c) {
+            entry.second = handle;
+            return;
+        }
+    cursors_.emplace_back(c, handle);
+}
+
 TCustomForm* TScreen::ActiveForm() const {
     for (TWinControl* c = TWinControl::FindControl(GetActiveWindow()); c; c = c->Parent())
         if (auto* f = dynamic_cast<TCustomForm*>(c)) return f;

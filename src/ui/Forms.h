@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/Control.h"
@@ -143,6 +144,11 @@ public:
     // its own.
     TCursor Cursor() const { return cursor_; }
     void SetCursor(TCursor c);
+    // The cursor table: the handle shown for a cursor number. The built-in numbers (crArrow and
+    // the other negative ones) give the system's cursors unless replaced; any other number gives
+    // what SetCursors stored there, else the arrow. Handles are not owned (shared cursors).
+    HCURSOR Cursors(TCursor c) const;
+    void SetCursors(TCursor c, HCURSOR handle);
     int FormCount() const { return static_cast<int>(forms_.size()); }
     TCustomForm* Forms(int i) const { return forms_[static_cast<size_t>(i)]; }
     TCustomForm* ActiveForm() const;
@@ -155,7 +161,8 @@ public:
 
 private:
     TCursor cursor_ = crDefault;
-    std::vector<TCustomForm*> forms_; // not owned
+    std::vector<std::pair<TCursor, HCURSOR>> cursors_; // entries set by SetCursors
+    std::vector<TCustomForm*> forms_;                  // not owned
 };
 
 // The screen object of the process (made with the application object).

@@ -30,6 +30,9 @@ void InitCommonControlsOnce();
 bool IsOurClass(ATOM atom);
 // The application's module handle.
 HINSTANCE Instance();
+// The system cursor of a built-in cursor number (null for crNone, the arrow for any number
+// that is not built in).
+HCURSOR StockCursor(int cursor);
 
 // A structured exception frame of our own on the stack of a window procedure or of one turn of
 // the message loop: the only place that sees a system exception raised inside a window

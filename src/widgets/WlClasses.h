@@ -8,4 +8,10 @@ namespace kv {
 
 void RegisterWlClasses();
 
+// The layer's entries of the screen's cursor table (kWlDragCursors): 368, 370 and 371 take
+// the multi-drag cursor, 369 the drag cursor. Does nothing while no screen object exists, so
+// call it once the application (which makes the screen) is there.
+void RegisterWlCursors();
+constexpr int kWlDragCursors[] = {368, 369, 370, 371};
+
 } // namespace kv

@@ -1,6 +1,7 @@
 #include "widgets/WlClasses.h"
 
 #include "ui/ClassRegistry.h"
+#include "ui/Forms.h"
 #include "widgets/WlFooter.h"
 
 namespace kv {
@@ -105,6 +106,14 @@ void RegisterWlClasses() {
               [](TWlFooter& c, int v) { c.SetBevelStyle(static_cast<TWlBevelStyle>(v)); })
         .Bool(u"BevelVisible", [](TWlFooter& c, bool v) { c.SetBevelVisible(v); })
         .Int(u"Margin", [](TWlFooter& c, int v) { c.SetMargin(v); });
+}
+
+void RegisterWlCursors() {
+    if (!Screen) return;
+    Screen->SetCursors(368, Screen->Cursors(crMultiDrag));
+    Screen->SetCursors(369, Screen->Cursors(crDrag));
+    Screen->SetCursors(370, Screen->Cursors(crMultiDrag));
+    Screen->SetCursors(371, Screen->Cursors(crMultiDrag));
 }
 
 } // namespace kv

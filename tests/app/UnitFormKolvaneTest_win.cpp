@@ -7,10 +7,14 @@
 
 #include "DialogTestSupport.h"
 #include "TestFiles.h"
+#include "app/TKolvaneGrid.h"
 #include "app/UnitFormKolvane.h"
 #include "base/MessagePump.h"
 #include "base/Text.h"
+#include "ui/ActnList.h"
 #include "ui/Application.h"
+#include "ui/StdCtrls.h"
+#include "ui/Types.h"
 
 namespace {
 
@@ -91,6 +95,65 @@ TEST(TFormKolvane, JoinFillsTheGridInLeftOrderAndFinishes) {
     EXPECT_EQ(g.GetCellText(3, 1), u"2");
     EXPECT_EQ(w.Rows(),
               (std::vector<std::string>{"id,name,id,v", "1,a,,", "2,b,2,x", "3,c,,", ",,4,y"}));
+}
+
+TEST(TFormKolvane, TextsHintsListsAndShortCut) {
+    JoinWindow w;
+    TFormKolvane& f = w.Form();
+    using Strings = std::vector<std::u16string>;
+    EXPECT_EQ(f.ComboBoxType->Items().Strings(),
+              (Strings{u"すべて表示", u"キーが一致する行のみ", u"左CSVファイルはすべて表示",
+                       u"右CSVファイルはすべて表示"}));
+    EXPECT_EQ(f.ComboBoxSortColumn->Items().Strings(), (Strings{u"左CSV", u"右CSV"}));
+    static const struct {
+        const char* name;
+        std::u16string_view actual;
+        std::u16string_view expected;
+    } kTexts[] = {
+        {"view list hint", f.ComboBoxType->Hint(), u"表示する行を選択します。"},
+        {"order list hint", f.ComboBoxSortColumn->Hint(),
+         u"CSVデータをソートするキー列を選択します。"},
+        {"append caption", f.CheckBoxOverWrite->Caption(),
+         u"同名のファイルが既に存在するときは追記する"},
+        {"append hint", f.CheckBoxOverWrite->Hint(),
+         u"チェックすると、ファイルを保存する時に同名のファイルが既に存在するときは追記します。"},
+        {"cancel caption", f.BtnCancel->Caption(), u"キャンセル"},
+        {"save hint", f.ActionSave->Hint(), u"CSVファイルを保存します。"},
+    };
+    for (const auto& t : kTexts) EXPECT_EQ(t.actual, t.expected) << t.name;
+    EXPECT_EQ(f.ActionSave->ShortCut(), kv::scCtrl | 'S');
+    EXPECT_EQ(kv::ShortCutToText(f.ActionSave->ShortCut()), u"Ctrl+S");
+}
+
+TEST(TFormKolvane, GridColoursAndAlignmentByCell) {
+    JoinWindow w;
+    w.Run();
+    const TKolvaneGrid& g = *w.Form().Grid;
+    constexpr unsigned kOneLine = DT_NOPREFIX | DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    constexpr unsigned kData = DT_NOPREFIX | DT_LEFT | DT_TOP;
+    static const struct {
+        const char* name;
+        int col, row;
+        kv::TGridDrawState state;
+        kv::TColor brush, font;
+        unsigned format;
+    } kCells[] = {
+        {"header over the left numbers", 0, 0, kv::gdFixed, kv::clBtnFace, kv::clWindowText,
+         kOneLine},
+        {"column letter", 3, 0, kv::gdFixed, kv::clBtnFace, kv::clWindowText, kOneLine},
+        {"left row number", 0, 2, kv::gdFixed, kv::clBtnFace, kv::clWindowText, kOneLine},
+        {"right row number", 1, 3, kv::gdFixed, kv::clBtnFace, kv::clWindowText, kOneLine},
+        {"title row", 2, 1, kv::gdFixed, kv::clBtnFace, kv::clWindowText, kData},
+        {"data cell", 2, 2, 0, kv::clWindow, kv::clWindowText, kData},
+        {"selected data cell", 4, 3, kv::gdSelected | kv::gdFocused, kv::clHighlight,
+         kv::clHighlightText, kData},
+    };
+    for (const auto& c : kCells) {
+        const TKolvaneGrid::TCellLook look = g.CellLook(c.col, c.row, c.state);
+        EXPECT_EQ(look.brush, c.brush) << c.name;
+        EXPECT_EQ(look.font, c.font) << c.name;
+        EXPECT_EQ(look.format, c.format) << c.name;
+    }
 }
 
 TEST(TFormKolvane, SideListOrdersByTheRightFile) {

@@ -117,6 +117,28 @@ TEST(EncodeDetect, EmptyStreamIsNoEncoding) {
     EXPECT_EQ(TStringUtility::DetectCodePage(empty), TStringUtility::kNoCodePage);
 }
 
+TEST(EncodeDetect, UndecidedValidShiftJisDecodesAsShiftJis) {
+    static constexpr struct {
+        const char* name;
+        std::string_view bytes;
+        unsigned short codePage;
+        std::u16string_view text;
+    } kCases[] = {
+        {"tie of shift_jis and euc-jp scores", "10,10,\xB6\xC5\r\n\x82\x60,\"10\",10"sv, 932,
+         u"10,10,\uFF76\uFF85\r\n\uFF21,\"10\",10"},
+        {"euc-jp ahead, then invalid after katakana", "\xB1\xB2\xB3\xB4\x82\xA0"sv, 932,
+         u"\uFF71\uFF72\uFF73\uFF74\u3042"},
+        {"plain ascii stays widened", "a,b\r\n1,2"sv, 0xFFFF, u"a,b\r\n1,2"},
+        {"invalid everywhere stays widened", "\xB1\xB2\x80"sv, 0xFFFF, u"\u00B1\u00B2\u0080"},
+        {"utf-7 result stays widened", "+AGEAYgBj-"sv, 0xFFFF, u"+AGEAYgBj-"},
+    };
+    for (const auto& c : kCases) {
+        kv::TMemoryStream stream{std::string(c.bytes)};
+        EXPECT_EQ(TStringUtility::DetectCodePage(stream), c.codePage) << c.name;
+        EXPECT_TRUE(TStringUtility::StreamToString(stream) == c.text) << c.name;
+    }
+}
+
 TEST(EncodeDetect, OnlyTheFirst100KiBOfAStreamDecide) {
     // Shift_JIS kana up to the sample limit, then bytes that no candidate accepts.
     std::string bytes;

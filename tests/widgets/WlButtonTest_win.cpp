@@ -5,6 +5,7 @@
 #include "ui/Application.h"
 #include "ui/Menus.h"
 #include "widgets/WlButton.h"
+#include "widgets/WlClasses.h"
 
 namespace {
 
@@ -14,6 +15,27 @@ std::u16string WindowText(HWND wnd) {
     wchar_t buffer[256] = {};
     GetWindowTextW(wnd, buffer, 256);
     return FromW(buffer);
+}
+
+TEST(WlClasses, DragCursorEntriesOfTheScreenCursorTable) {
+    ASSERT_NE(Screen, nullptr);
+    // Drag and multi-drag are both the arrow by default: tell them apart for the test.
+    const HCURSOR drag = LoadCursorW(nullptr, IDC_CROSS);
+    const HCURSOR multiDrag = LoadCursorW(nullptr, IDC_HAND);
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    EXPECT_EQ(Screen->Cursors(372), arrow); // nothing stored there
+    Screen->SetCursors(crDrag, drag);
+    Screen->SetCursors(crMultiDrag, multiDrag);
+    RegisterWlCursors();
+    static const struct {
+        int number;
+        bool multi;
+    } kEntries[] = {{368, true}, {369, false}, {370, true}, {371, true}};
+    for (const auto& e : kEntries)
+        EXPECT_EQ(Screen->Cursors(e.number), e.multi ? multiDrag : drag) << e.number;
+    EXPECT_EQ(Screen->Cursors(372), arrow);
+    Screen->SetCursors(crDrag, arrow);
+    Screen->SetCursors(crMultiDrag, arrow);
 }
 
 TEST(WlCustomButton, VerticalBarBreaksTheWindowTextWhileWordWrapIsOn) {

@@ -12,8 +12,9 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The library units beneath the widgets start first and end last.
     const TUlLibraryUnits libraryUnits;
-    kv::RegisterWlClasses();  // the footer and buttons the dialogs' forms name
+    kv::RegisterWlClasses(); // the footer and buttons the dialogs' forms name
     const auto application = std::make_unique<kv::TApplication>(nullptr);
+    kv::RegisterWlCursors(); // needs the screen the application made
     try {
         application->SetMainFormOnTaskBar(true);
         application->SetTitle(u"Kolvane");
