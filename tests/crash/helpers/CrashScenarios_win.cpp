@@ -181,6 +181,29 @@ int Run(const std::string& scenario) {
         b.Include(boSaveCompressedCopyInCaseOfError);
         b.Exclude(boCopyLogInCaseOfError);
         options.SetBehaviourOptions(b);
+        if (scenario == "send-http" || scenario == "send-ftp" || scenario == "send-mantis") {
+            // The web step alone, to the HTTP, FTP or Mantis peer.
+            options.SetEMailSendMode(esmNoSend);
+            if (scenario == "send-http") {
+                options.SetWebSendMode(wsmHTTP);
+                options.SetWebURL("http://127.0.0.1/upload-" + scenario);
+                options.SetWebPort(8080);
+            } else if (scenario == "send-ftp") {
+                options.SetWebSendMode(wsmFTP);
+                options.SetWebURL("ftp://127.0.0.1/incoming");
+                options.SetWebPort(2121);
+                options.SetWebUserID("kolvane");
+                options.SetWebPassword("secret");
+            } else {
+                options.SetWebSendMode(wsmMantis);
+                options.SetWebURL("http://127.0.0.1/mantis/");
+                options.SetWebPort(8181);
+                options.SetTrakerUserID("kolvane");
+                options.SetTrakerPassword("secret");
+                options.SetTrakerProject("Kolvane");
+                options.SetTrakerCategory("General");
+            }
+        }
         if (scenario == "send-retry") {
             static int retries = 1;
             ExceptionErrorNotify = [](TCrashExceptionRecord*, TCrashLogErrorCode code,

@@ -77,6 +77,33 @@ TEST(CrashSendScenario, AReportArrivesByMailWithItsZip) {
     EXPECT_NE(mail.find("\r\n\r\nUEsDB"), std::string::npos);
 }
 
+// The first recorded file of the peers whose name starts with prefix and holds text; empty when
+// there is none.
+std::string PeerFileWith(const std::string& prefix, const std::string& text) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(PeersFolder())) {
+        if (entry.is_directory()) continue;
+        if (entry.path().filename().string().rfind(prefix, 0) != 0) continue;
+        const std::string content = ReadAll(entry.path());
+        if (content.find(text) != std::string::npos) return content;
+    }
+    return std::string();
+}
+
+TEST(CrashSendScenario, AReportArrivesByEveryWebMode) {
+    // HTTP: the multipart upload of the zip; FTP: the zip in the user's folder; Mantis: a new
+    // issue with the zip attached.
+    ASSERT_TRUE(RunScenario("send-http").Finished);
+    EXPECT_NE(PeerFileWith("http-", "POST /upload-send-http").find("multipart/form-data"),
+              std::string::npos);
+    EXPECT_FALSE(PeerFileWith("http-", "filename=\"BugReport.zip\"").empty());
+    ASSERT_TRUE(RunScenario("send-ftp").Finished);
+    EXPECT_TRUE(std::filesystem::exists(PeersFolder() / "ftp" / "incoming" / "BugReport.zip"));
+    const TScenarioRun mantis = RunScenario("send-mantis");
+    ASSERT_TRUE(mantis.Finished);
+    const std::string log = PeerFileWith("trackers-8181", "bug_report.php");
+    EXPECT_NE(log.find("file file=BugReport.zip"), std::string::npos) << log << mantis.Out;
+}
+
 TEST(CrashSendScenario, AFailedSendKeepsACompressedCopy) {
     const TScenarioRun run = RunScenario("send-fail");
     ASSERT_TRUE(run.Finished);
