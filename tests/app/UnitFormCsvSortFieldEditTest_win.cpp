@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "DialogTestSupport.h"
+#include "app/MainFormDialogs.h"
 #include "app/UnitFormCsvSortFieldEdit.h"
 #include "app/UnitFormCsvSortFieldSelect.h"
 #include "ui/Application.h"
@@ -138,13 +139,19 @@ TEST(TFormCsvSortFieldEdit, HelpContextOfTheDialogAndItsButton) {
     EXPECT_EQ(f.ModalResult(), kv::mrNone); // Help does not end the dialog
 }
 
-TEST(TFormCsvSortFieldEdit, OkAndCancel) {
+// The program's sort-condition dialog: OK hands back the edited conditions, Cancel leaves them.
+TEST(TFormCsvSortFieldEdit, OkKeepsAndCancelDiscardsTheConditions) {
     for (const bool ok : {true, false}) {
-        TFormCsvSortFieldEdit f(kv::Application, {{4, 1}}, {});
+        Infos infos{{4, 1}};
         const kvtest::ModalWatchdog watchdog;
-        const kvtest::AnswerModal<TFormCsvSortFieldEdit> answer(
-            [ok](auto& form) { (ok ? form.BtnOk : form.BtnCancel)->Click(); });
-        EXPECT_EQ(f.ShowModal(), ok ? kv::mrOk : kv::mrCancel);
+        const kvtest::AnswerModal<TFormCsvSortFieldEdit> answer([ok](auto& form) {
+            form.OrderBoxes[0]->SetItemIndex(0); // descending becomes ascending
+            (ok ? form.BtnOk : form.BtnCancel)->Click();
+        });
+        EXPECT_EQ(DefaultMainFormDialogs().EditSortInfos(kv::Application, infos, {}, 28), ok);
+        EXPECT_TRUE(answer.Answered()) << ok;
+        EXPECT_FALSE(watchdog.Fired()) << ok;
+        EXPECT_EQ(infos, ok ? (Infos{{4, 0}}) : (Infos{{4, 1}})) << ok;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogTestSupport.h"
 #include "SettingsFileGuard.h"
 #include "TestFiles.h"
 #include "UiTestSupport.h"
@@ -653,13 +654,22 @@ TEST_F(MainWindowTest, GeneralSettingsAreWrittenAtOnceOnOk) {
     EXPECT_TRUE(written.InTaskTray);
     EXPECT_FALSE(written.WindowPositionRestore);
 
-    WhenModal<TFormConfigGeneral>([](TFormConfigGeneral& dialog) {
-        EXPECT_TRUE(dialog.CheckBoxInTaskTray->Checked());
-        dialog.CheckBoxInTaskTray->SetChecked(false);
-        dialog.ButtonCancel->Click();
-    });
-    form->ActionConfigGeneral->Execute();
+    // Cancel: the dialog is answered and nothing changes, in the settings or in their file.
+    {
+        const kvtest::AnswerModal<TFormConfigGeneral> answer([](TFormConfigGeneral& dialog) {
+            EXPECT_TRUE(dialog.CheckBoxInTaskTray->Checked());
+            dialog.CheckBoxInTaskTray->SetChecked(false);
+            dialog.ButtonCancel->Click();
+        });
+        const kvtest::ModalWatchdog cancelWatchdog;
+        form->ActionConfigGeneral->Execute();
+        EXPECT_TRUE(answer.Answered());
+        EXPECT_FALSE(cancelWatchdog.Fired());
+    }
     EXPECT_TRUE(form->Config.InTaskTray);
+    TConfig kept;
+    kept.Load(settings.Path());
+    EXPECT_TRUE(kept.InTaskTray);
 }
 
 TEST_F(MainWindowTest, MinimisedToTheNotificationAreaAndBack) {

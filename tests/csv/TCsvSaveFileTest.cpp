@@ -47,43 +47,60 @@ TEST(TCodePageBom, BomsOfTheOutputCodePages) {
         EXPECT_EQ(TCodePage::GetBom(cp), "") << cp;
 }
 
-std::string Save(const kvtest::TempFile& f, bool isNew, unsigned short cp, const Cells& row,
-                 bool* atStart = nullptr) {
-    TCsvSaveFile w(f.Path(), u"\n", cp);
-    EXPECT_TRUE(w.Open(isNew));
-    if (atStart) *atStart = w.AtStart;
-    EXPECT_TRUE(w.WriteRow(row));
-    w.Close();
-    return f.Read();
-}
-
-TEST(TCsvSaveFile, NewUtf8FileStartsWithBomAndEndsLinesWithCrLf) {
-    kvtest::TempFile f("save_new.csv");
-    EXPECT_EQ(Save(f, true, 65001, {u"名", u"a\nb"}), "\xEF\xBB\xBF\xE5\x90\x8D,\"a\nb\"\r\n");
-}
-
-TEST(TCsvSaveFile, AnsiFileIsShiftJisWithoutBom) {
-    kvtest::TempFile f("save_ansi.csv");
-    EXPECT_EQ(Save(f, true, 0, {u"\u3042", u"x"}), "\x82\xA0,x\r\n");
-}
-
-TEST(TCsvSaveFile, AppendingAddsNoBomAndTellsWhetherDataWasThere) {
-    kvtest::TempFile f("save_append.csv");
-    bool atStart = false;
-    f.Write("");
-    EXPECT_EQ(Save(f, false, 65001, {u"a"}, &atStart), "a\r\n"); // empty file: no BOM either
-    EXPECT_TRUE(atStart);
-    EXPECT_EQ(Save(f, false, 65001, {u"b"}, &atStart), "a\r\nb\r\n");
-    EXPECT_FALSE(atStart);
-    EXPECT_EQ(Save(f, true, 65001, {u"c"}, &atStart), "\xEF\xBB\xBF"
-                                                      "c\r\n"); // new: emptied
-    EXPECT_TRUE(atStart);
-}
-
-TEST(TCsvSaveFile, AppendingToMissingFileCreatesItWithBom) {
-    kvtest::TempFile f("save_missing.csv");
-    EXPECT_EQ(Save(f, false, 65001, {u"a"}), "\xEF\xBB\xBF"
-                                             "a\r\n");
+// What one row makes of the file: a new one (emptied, with the code page's BOM) or an append.
+TEST(TCsvSaveFile, OpeningModesAndCodePages) {
+    static const struct {
+        const char* name;
+        const char* before; // null: no file
+        bool isNew;
+        unsigned short codePage;
+        Cells row;
+        std::string after;
+        bool atStart;
+    } kCases[] = {
+        {"new UTF-8 file: BOM, lines end in CR LF",
+         nullptr,
+         true,
+         65001,
+         {u"名", u"a\nb"},
+         "\xEF\xBB\xBF\xE5\x90\x8D,\"a\nb\"\r\n",
+         true},
+        {"ANSI: Shift_JIS without BOM",
+         nullptr,
+         true,
+         0,
+         {u"\u3042", u"x"},
+         "\x82\xA0,x\r\n",
+         true},
+        {"new empties the file",
+         "a\r\nb\r\n",
+         true,
+         65001,
+         {u"c"},
+         "\xEF\xBB\xBF"
+         "c\r\n",
+         true},
+        {"appending to an empty file: no BOM either", "", false, 65001, {u"a"}, "a\r\n", true},
+        {"appending after data", "a\r\n", false, 65001, {u"b"}, "a\r\nb\r\n", false},
+        {"appending to a missing file creates it with BOM",
+         nullptr,
+         false,
+         65001,
+         {u"a"},
+         "\xEF\xBB\xBF"
+         "a\r\n",
+         true},
+    };
+    for (const auto& c : kCases) {
+        kvtest::TempFile f("save_modes.csv");
+        if (c.before) f.Write(c.before);
+        TCsvSaveFile w(f.Path(), u"\n", c.codePage);
+        ASSERT_TRUE(w.Open(c.isNew)) << c.name;
+        EXPECT_EQ(w.AtStart, c.atStart) << c.name;
+        EXPECT_TRUE(w.WriteRow(c.row)) << c.name;
+        w.Close();
+        EXPECT_EQ(f.Read(), c.after) << c.name;
+    }
 }
 
 TEST(TCsvSaveFile, FileHeldOpenElsewhereCannotBeOpened) {

@@ -1,10 +1,11 @@
-// Writes the seed corpus of the options stream fuzz target: streams of the current and of older
-// layouts, each behind its version word. Usage: make_options_stream_seeds <folder>
+// Writes the seed corpus of the options stream fuzz target: streams of the current layout and the
+// hand-written streams of older layouts, each behind its version word.
+// Usage: make_options_stream_seeds <folder>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
-#include "../crash/capture/LegacyOptionsStream.h"
+#include "../crash/support/OptionsStreamLayouts.h"
 #include "crash/core/TCrashModuleOptions.h"
 
 namespace {
@@ -40,10 +41,8 @@ int main(int argc, char** argv) {
     options.SaveToStream(filled);
     Write(folder, "current_filled", CrashLogCurrentVersion, filled.Data());
 
-    for (uint16_t v : {399, 410, 420, 421, 440, 450, 499, 500, 5999, 6000}) {
-        kvtest::LegacyValues values;
-        if (v >= 422) values.storedTimeout = 60;
-        Write(folder, "layout_" + std::to_string(v), v, kvtest::LegacyStream(v, values));
-    }
+    Write(folder, "layout_421", 421, kvtest::layouts::OptionsLayout421());
+    Write(folder, "layout_450", 450, kvtest::layouts::OptionsLayout450());
+    Write(folder, "layout_500", 500, kvtest::layouts::OptionsLayout500());
     return 0;
 }

@@ -127,31 +127,29 @@ TEST(Layout, ChildOrderMovesAreMirroredToTheWindowOrder) {
     EXPECT_EQ(GetWindow(GetWindow(top, GW_HWNDNEXT), GW_HWNDNEXT), buttons[2]->Handle());
 }
 
-TEST(ModalForm, EnterPressesTheDefaultButtonAndReturnsItsResult) {
-    kvtest::ModalWatchdog watchdog;
-    TModalForm form;
-    form.HandleNeeded();
-    PostMessageW(form.Edit1->Handle(), WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_EQ(form.ShowModal(), kv::mrOk);
-    EXPECT_FALSE(watchdog.Fired());
-    EXPECT_FALSE(form.Visible());
-}
-
-TEST(ModalForm, EscPressesTheCancelButton) {
-    kvtest::ModalWatchdog watchdog;
-    TModalForm form;
-    form.HandleNeeded();
-    PostMessageW(form.Edit1->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(form.ShowModal(), kv::mrCancel);
-    EXPECT_FALSE(watchdog.Fired());
-}
-
-TEST(ModalForm, EnterOnAFocusedButtonPressesThatButton) {
-    kvtest::ModalWatchdog watchdog;
-    TModalForm form;
-    form.HandleNeeded();
-    PostMessageW(form.ButtonCancel->Handle(), WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_EQ(form.ShowModal(), kv::mrCancel);
+// Enter presses the default button, or the focused button; Esc the cancel button.
+TEST(ModalForm, KeysPressTheirButtons) {
+    static const struct {
+        const char* name;
+        bool toCancelButton; // else to the edit box
+        WPARAM key;
+        int result;
+    } kCases[] = {
+        {"Enter in the edit box: the default button", false, VK_RETURN, kv::mrOk},
+        {"Esc in the edit box: the cancel button", false, VK_ESCAPE, kv::mrCancel},
+        {"Enter on a focused button: that button", true, VK_RETURN, kv::mrCancel},
+    };
+    for (const auto& c : kCases) {
+        kvtest::ModalWatchdog watchdog;
+        TModalForm form;
+        form.HandleNeeded();
+        kv::TWinControl* target =
+            c.toCancelButton ? static_cast<kv::TWinControl*>(form.ButtonCancel) : form.Edit1;
+        PostMessageW(target->Handle(), WM_KEYDOWN, c.key, 0);
+        EXPECT_EQ(form.ShowModal(), c.result) << c.name;
+        EXPECT_FALSE(watchdog.Fired()) << c.name;
+        EXPECT_FALSE(form.Visible()) << c.name;
+    }
 }
 
 TEST(ModalForm, CloseQueryCanKeepTheFormOpen) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "UiTestSupport.h"
 #include "WlTestSupport.h"
@@ -77,6 +78,38 @@ TEST(WlFooter, ButtonsKeepTheirSideWhenTheDialogIsResized) {
     EXPECT_EQ(form.Get<TWlFooterBtn>(u"BtnHelp").Left(), 8);
     EXPECT_EQ(form.Get<TWlFooterBtn>(u"BtnOk").Left(), 307);
     EXPECT_EQ(form.Get<TWlFooterBtn>(u"BtnCancel").Left(), 385);
+}
+
+// Arranging applies each place to the button and its window (left, top, the anchors of its
+// group, the size unchanged); arranging again finds them there and moves nothing.
+TEST(WlFooter, ArrangeApplyAndArrangeAgain) {
+    TestForm form(u"FOOTERSORTFIELDEDIT");
+    form.Show();
+    kvtest::PumpPending();
+    static const struct {
+        const char16_t* button;
+        RECT bounds;
+        TAnchors anchors;
+    } kPlaces[] = {
+        {u"BtnHelp", {8, 7, 82, 30}, akLeft | akBottom},
+        {u"BtnOk", {207, 7, 281, 30}, akRight | akBottom},
+        {u"BtnCancel", {285, 7, 359, 30}, akRight | akBottom},
+    };
+    for (const char* round : {"arranged", "arranged again"}) {
+        form.Get<TWlFooter>(u"WlFooter1").ArrangeFooterButtons();
+        kvtest::PumpPending();
+        for (const auto& p : kPlaces) {
+            auto& b = form.Get<TWlFooterBtn>(p.button);
+            const std::string name = std::string(round) + " " + Utf16ToUtf8(p.button);
+            const RECT model = b.BoundsRect();
+            EXPECT_TRUE(EqualRect(&model, &p.bounds)) << name;
+            EXPECT_EQ(b.Anchors(), p.anchors) << name;
+            RECT window;
+            GetWindowRect(b.Handle(), &window);
+            MapWindowPoints(nullptr, b.Parent()->Handle(), reinterpret_cast<POINT*>(&window), 2);
+            EXPECT_TRUE(EqualRect(&window, &p.bounds)) << name << " window";
+        }
+    }
 }
 
 // A footer with buttons made in code: each (alignment, width, space interval).

@@ -2,10 +2,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
+#include <utility>
 
 #include "../support/CrashTestSupport.h"
-#include "../support/LegacyOptionsStream.h"
+#include "../support/OptionsStreamLayouts.h"
 #include "crash/core/ClConsts.h"
 #include "crash/core/TCrashModuleOptions.h"
 
@@ -132,7 +134,7 @@ TEST(OptionsStream, StringForm) {
 }
 
 TEST(OptionsStream, LoadFromStreamReadsTheVersionOfLastCrashVersion) {
-    const std::string bytes = kvtest::LegacyStream(421);
+    const std::string bytes = kvtest::layouts::OptionsLayout421();
     TCrashModuleOptions o("");
     kv::TMemoryStream s(bytes);
     LastCrashVersion = 421;
@@ -142,152 +144,248 @@ TEST(OptionsStream, LoadFromStreamReadsTheVersionOfLastCrashVersion) {
     EXPECT_EQ(s.GetPosition(), static_cast<int64_t>(bytes.size()));
 }
 
-// What the older layouts give. Fields a version does not hold keep the values the object had
-// (the defaults here, and a FreezeTimeout of 77).
-TEST(OptionsStream, OlderLayouts) {
-    static const struct {
-        const char* name;
-        uint16_t version;
-        int32_t storedTimeout;
-        int32_t freezeTimeout;
-        const char* smtpFrom;
-        const char* smtpHost;
-        uint16_t smtpPort;
-        TExceptionDialogType dialog;
-        TForegroundType tab;
-        TTerminateBtnOperation terminate;
-        TEmailSendMode mail;
-    } kCases[] = {
-        {"399: the fewest fields", 399, 0, 77, kDefaultSMTPFrom, "", 25, edtNone, ftGeneral,
-         tbRestart, esmEmailClient},
-        {"410: tab and look and feel", 410, 0, 77, kDefaultSMTPFrom, "", 25, edtNone, ftCPU,
-         tbRestart, esmEmailClient},
-        {"420: freeze in ms, SMTP host", 420, 60000, 60, kDefaultSMTPFrom, "smtp.example.com", 25,
-         edtNone, ftCPU, tbRestart, esmSMTPClient},
-        {"421: SMTP account", 421, 60000, 60, kDefaultSMTPFrom, "smtp.example.com", 25, edtNone,
-         ftCPU, tbTerminate, esmSMTPClient},
-        {"422: freeze in seconds", 422, 60, 60, kDefaultSMTPFrom, "smtp.example.com", 25, edtNone,
-         ftCPU, tbTerminate, esmSMTPClient},
-        {"450: sender, port, send options", 450, 60, 60, "from@example.com", "smtp.example.com",
-         2525, edtMSClassic, ftCPU, tbTerminate, esmSMTPClient},
-        {"499", 499, 60, 60, "from@example.com", "smtp.example.com", 2525, edtMSClassic, ftCPU,
-         tbTerminate, esmSMTPClient},
-        {"500: web and dialog options", 500, 60, 60, "from@example.com", "smtp.example.com", 2525,
-         edtMSClassic, ftCPU, tbTerminate, esmSMTPClient},
-        {"5999", 5999, 60, 60, "from@example.com", "smtp.example.com", 2525, edtMSClassic, ftCPU,
-         tbTerminate, esmSMTPClient},
-        {"6000: the current layout", 6000, 60, 60, "from@example.com", "smtp.example.com", 2525,
-         edtCrashLog, ftProcesses, tbTerminate, esmSMTPClient},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.name);
-        const uint16_t v = c.version;
-        kvtest::LegacyValues values;
-        values.storedTimeout = c.storedTimeout;
+// ---- Older layouts, from the hand-written streams of OptionsStreamLayouts.h ----
+
+// Values the older layouts do not hold, so that what they keep shows.
+void Preset(TCrashModuleOptions& o) {
+    o.SetExceptionDialogType(edtMSClassic);
+    o.SetFreezeTimeout(77);
+    o.SetSMTPFrom("kept@example.com");
+    o.SetSMTPPort(2600);
+    o.SetCommonSendOptions(TCommonSendOptions{sndSendScreenshot, sndSendXMLLogCopy});
+    o.SetExceptionDialogOptions(TExceptionDialogOptions{edoShowCustomButton});
+    o.SetBehaviourOptions(TBehaviourOptions{boCatchHandledExceptions});
+    o.SetShowOptions(TShowOptions{soUserEmail});
+    o.SetWebSendMode(wsmFTP);
+    o.SetWebPort(21);
+    o.ExceptionsFilters().Add({false, "EPreset", "", fetAll, fdtNone, fhtNone, fatNone});
+    for (size_t i = 0; i < kMessageTypeCount; ++i) o.SetCustomizedTexts(i, "kept " + IntToStr(i));
+    o.SetTextsCollection("Preset");
+}
+
+// Reads a whole stream of that version into preset options.
+void LoadPreset(TCrashModuleOptions& o, const std::string& bytes, uint16_t version) {
+    Preset(o);
+    kv::TMemoryStream s(bytes);
+    ASSERT_TRUE(o.LoadFromStreamOfVersion(s, version));
+    EXPECT_EQ(s.GetPosition(), static_cast<int64_t>(bytes.size()));
+}
+
+// How many texts the stream gave ("T<i>"); every other text kept its value, but for text 156
+// (the old freeze message, when the stream had one).
+size_t ReadTexts(const TCrashModuleOptions& o, const std::string& freezeMessage) {
+    size_t read = 0;
+    for (size_t i = 0; i < kMessageTypeCount; ++i) {
+        const std::string& text = o.GetCustomizedTexts(i);
+        if (text == "T" + IntToStr(i))
+            ++read;
+        else if (i == mtException_AntiFreeze && !freezeMessage.empty())
+            EXPECT_EQ(text, freezeMessage);
+        else
+            EXPECT_EQ(text, "kept " + IntToStr(i)) << "text " << i;
+    }
+    return read;
+}
+
+// The general-section items that a set stored before version 500 switches on.
+constexpr TShowOptions kNewBefore500{soAppCompilationDate,
+                                     soAppUpTime,
+                                     soExcModuleVersion,
+                                     soExcID,
+                                     soExcCount,
+                                     soExcStatus,
+                                     soExcNote,
+                                     soActCtlsFormText,
+                                     soActCtlsControlClass,
+                                     soActCtlsControlText,
+                                     soCmpName,
+                                     soCmpSysUpTime,
+                                     soCmpProcessor,
+                                     soCmpDisplayMode,
+                                     soCmpDisplayDPI,
+                                     soCmpVideoCard,
+                                     soCmpPrinter,
+                                     soNetIP,
+                                     soNetSubmask,
+                                     soNetGateway,
+                                     soNetDNS1,
+                                     soNetDNS2,
+                                     soNetDHCP,
+                                     soCustomData};
+
+TShowOptions With(TShowOptions set, std::initializer_list<TShowOption> added) {
+    for (TShowOption m : added) set.Include(m);
+    return set;
+}
+
+TEST(OptionsStream, Version421Layout) {
+    for (const uint16_t v : {421, 440}) {
+        SCOPED_TRACE(v);
         TCrashModuleOptions o("");
-        o.SetFreezeTimeout(77);
-        ASSERT_TRUE(Load(o, kvtest::LegacyStream(v, values), v));
+        LoadPreset(o, kvtest::layouts::OptionsLayout421(), v);
         EXPECT_TRUE(o.ActivateLog());
         EXPECT_FALSE(o.ActivateHandle());
+        EXPECT_EQ(o.LogOptions(), (TLogOptions{loNoDuplicateErrors, loDeleteLogAtVersionChange}));
+        EXPECT_EQ(o.ExceptionDialogType(), edtNone); // the stored 1, inverted
         EXPECT_TRUE(o.AppendLogs());
-        EXPECT_EQ(o.SaveLogFile(), v <= 400);
-        EXPECT_EQ(o.FreezeTimeout(), c.freezeTimeout);
-        EXPECT_EQ(o.FreezeActivate(), v >= 420);
-        EXPECT_EQ(o.SMTPFrom(), c.smtpFrom);
-        EXPECT_EQ(o.SMTPHost(), c.smtpHost);
-        EXPECT_EQ(o.SMTPPort(), c.smtpPort);
-        EXPECT_EQ(o.SMTPUserID(), v > 420 ? "user" : "");
-        EXPECT_EQ(o.ExceptionDialogType(), c.dialog);
-        EXPECT_EQ(o.ForegroundTab(), c.tab);
-        EXPECT_EQ(o.TerminateBtnOperation(), c.terminate);
+        EXPECT_FALSE(o.SaveLogFile());
+        EXPECT_EQ(o.ForegroundTab(), ftCPU);
+        EXPECT_EQ(o.ExceptionDialogOptions(),
+                  (TExceptionDialogOptions{edoShowCustomButton, edoUseCrashLogLookAndFeel}));
+        EXPECT_TRUE(o.FreezeActivate());
+        EXPECT_EQ(o.FreezeTimeout(), v == 421 ? 60 : 60000); // milliseconds below 422 only
+        EXPECT_EQ(o.SMTPFrom(), "kept@example.com");
+        EXPECT_EQ(o.SMTPHost(), "smtp.example.com");
+        EXPECT_EQ(o.SMTPPort(), 2600);
+        EXPECT_EQ(o.SMTPUserID(), "user");
+        EXPECT_EQ(o.SMTPPassword(), "secret");
+        EXPECT_EQ(o.TerminateBtnOperation(), tbRestart);
         EXPECT_EQ(o.ErrorsNumberToSave(), 7);
-        EXPECT_EQ(o.EMailSendMode(), c.mail);
+        EXPECT_EQ(o.ErrorsNumberToShowTerminateBtn(), 2);
+        EXPECT_EQ(o.EMailAddresses(), "a@example.com");
+        EXPECT_EQ(o.EMailSubject(), "Subject 421");
+        EXPECT_EQ(o.EMailSendMode(), esmSMTPClient); // a send mode with a host: the SMTP client
+        // Stored bits 0, 4 and 15 fill the first, fifth and sixteenth item the layout knew.
+        EXPECT_EQ(o.ShowOptions(),
+                  With(kNewBefore500, {soAppStartDate, soExcDate, soCmpTotalMemory}));
+        EXPECT_EQ(o.CommonSendOptions(),
+                  (TCommonSendOptions{sndSendScreenshot, sndSendXMLLogCopy}));
         EXPECT_EQ(o.OutputPath(), "C:\\Logs");
-        EXPECT_EQ(o.EMailMessage(), "Body");
-        EXPECT_EQ(o.CommonSendOptions().Contains(sndSendEntireLog), v >= 450 && v < 500);
-        EXPECT_EQ(o.ExceptionDialogOptions().Contains(edoUseCrashLogLookAndFeel), v > 402);
-        // Web, dialog and behaviour options from 500 on.
-        EXPECT_EQ(o.WebSendMode(), v >= 500 ? wsmHTTP : wsmNoSend);
-        EXPECT_EQ(o.WebPort(), v >= 500 ? 8081 : 0);
-        if (v >= 500) {
-            EXPECT_EQ(o.CommonSendOptions(),
-                      v < 6000
-                          ? TCommonSendOptions{sndShowSendDialog}
-                          : (TCommonSendOptions{sndShowSendDialog, sndAddComputerNameInFileName}));
-            EXPECT_EQ(o.CallStackOptions(),
-                      v < 6000 ? (TCallStackOptions{csoShowDLLs, csoDoNotStoreProcNames})
-                               : TCallStackOptions{csoShowDLLs});
-            EXPECT_EQ(o.BehaviourOptions(),
-                      v < 6000
-                          ? TBehaviourOptions{boDoNotPauseMainThread}
-                          : (TBehaviourOptions{boDoNotPauseMainThread, boCatchHandledExceptions}));
-            EXPECT_EQ(o.AutoCrashMinutes(), 9);
-        }
-        EXPECT_EQ(o.ProxyPort(), v >= 6000 ? 3128 : 8080);
-        EXPECT_EQ(o.ZipPassword(), v >= 6000 ? "zip" : "");
-        // Filters: older ones become active rules for unhandled exceptions.
+        EXPECT_EQ(o.WebSendMode(), wsmFTP);
+        EXPECT_EQ(o.WebPort(), 21);
         ASSERT_EQ(o.ExceptionsFilters().Count(), 2);
-        const TCrashExceptionFilter& withMessage = *o.ExceptionsFilters().GetItem(0);
-        const TCrashExceptionFilter& without = *o.ExceptionsFilters().GetItem(1);
-        if (v < 6000) {
-            EXPECT_EQ(withMessage,
-                      (TCrashExceptionFilter{true, "EFirst", "Message %x%", fetUnhandled,
-                                             fdtMessageBox, fhtNone, fatNone}));
-            EXPECT_EQ(without, (TCrashExceptionFilter{true, "ESecond", "", fetUnhandled, fdtNone,
-                                                      fhtNone, fatNone}));
-        } else {
-            EXPECT_EQ(without, (TCrashExceptionFilter{false, "ESecond", "", fetUnhandled,
-                                                      fdtCrashLog, fhtCrashLog, fatTerminate}));
-        }
-        // Texts: a version reads the ones it holds; the others keep their values.
-        for (int i : {0, 9, 17, 19, 20, 25, 68, 153, 156, 157}) {
-            const std::string expected =
-                kvtest::LegacyHoldsText(v, i) ? "T" + std::to_string(i) : EVals(i);
-            if (i == 156 && v >= 420 && v < 6000)
-                EXPECT_EQ(o.GetCustomizedTexts(i), "Frozen!") << "the old freeze message";
-            else
-                EXPECT_EQ(o.GetCustomizedTexts(i), expected) << "text " << i;
-        }
-        EXPECT_EQ(o.TextsCollection(), v >= 6000 ? "Custom" : "English");
+        EXPECT_EQ(*o.ExceptionsFilters().GetItem(0),
+                  (TCrashExceptionFilter{true, "EFirst", "Message %x%", fetUnhandled, fdtMessageBox,
+                                         fhtNone, fatNone}));
+        EXPECT_EQ(
+            *o.ExceptionsFilters().GetItem(1),
+            (TCrashExceptionFilter{true, "ESecond", "", fetUnhandled, fdtNone, fhtNone, fatNone}));
+        EXPECT_EQ(o.EMailMessage(), "Body 421");
+        EXPECT_EQ(ReadTexts(o, "Frozen!"), 41u);
+        for (size_t i : {17, 18, 19, 20, 97}) EXPECT_EQ(o.GetCustomizedTexts(i), "T" + IntToStr(i));
+        for (size_t i : {2, 9, 10, 68, 81, 98, 157})
+            EXPECT_EQ(o.GetCustomizedTexts(i), "kept " + IntToStr(i));
+        EXPECT_EQ(o.TextsCollection(), "Preset");
+    }
+    // A stored dialog switch of 0 (1 once inverted) keeps the dialog type.
+    std::string kept = kvtest::layouts::OptionsLayout421();
+    ASSERT_EQ(kept[3], '\x01');
+    kept[3] = '\0';
+    TCrashModuleOptions o("");
+    LoadPreset(o, kept, 440);
+    EXPECT_EQ(o.ExceptionDialogType(), edtMSClassic);
+}
+
+TEST(OptionsStream, Version450Layout) {
+    for (const uint16_t v : {450, 499}) {
+        SCOPED_TRACE(v);
+        TCrashModuleOptions o("");
+        Preset(o);
+        o.SetExceptionDialogOptions(
+            TExceptionDialogOptions{edoShowCustomButton, edoUseCrashLogLookAndFeel});
+        o.SetTerminateBtnOperation(tbRestart);
+        const std::string bytes = kvtest::layouts::OptionsLayout450();
+        kv::TMemoryStream s(bytes);
+        ASSERT_TRUE(o.LoadFromStreamOfVersion(s, v));
+        EXPECT_EQ(s.GetPosition(), static_cast<int64_t>(bytes.size()));
+        EXPECT_EQ(o.ExceptionDialogType(), edtMSClassic); // the stored 1 is no longer inverted
+        EXPECT_TRUE(o.AppendLogs());
+        // Entire log and send dialog added, screenshot removed, the rest kept.
+        EXPECT_EQ(o.CommonSendOptions(),
+                  (TCommonSendOptions{sndShowSendDialog, sndSendEntireLog, sndSendXMLLogCopy}));
+        EXPECT_TRUE(o.SaveLogFile());
+        EXPECT_EQ(o.ForegroundTab(), ftCallStack);
+        EXPECT_EQ(o.ExceptionDialogOptions(), TExceptionDialogOptions{edoShowCustomButton});
+        EXPECT_TRUE(o.FreezeActivate());
+        EXPECT_EQ(o.FreezeTimeout(), 45);
+        EXPECT_EQ(o.SMTPFrom(), "from@example.com");
+        EXPECT_EQ(o.SMTPHost(), "mail.example.com");
+        EXPECT_EQ(o.SMTPPort(), 2525);
+        EXPECT_EQ(o.SMTPUserID(), "user450");
+        EXPECT_EQ(o.SMTPPassword(), "pw");
+        EXPECT_EQ(o.TerminateBtnOperation(), tbNone); // no terminate button
+        EXPECT_EQ(o.ErrorsNumberToSave(), 9);
+        EXPECT_EQ(o.ErrorsNumberToShowTerminateBtn(), -1);
+        EXPECT_EQ(o.EMailAddresses(), "b@example.com");
+        EXPECT_EQ(o.EMailSubject(), "Subject 450");
+        EXPECT_EQ(o.EMailSendMode(), esmSMTPServer); // taken as stored from 450 on
+        EXPECT_EQ(o.ShowOptions(), With(kNewBefore500, {soAppName, soOSLanguage}));
+        EXPECT_EQ(o.OutputPath(), "D:\\Reports");
+        EXPECT_EQ(o.WebSendMode(), wsmFTP);
+        ASSERT_EQ(o.ExceptionsFilters().Count(), 1);
+        EXPECT_EQ(
+            *o.ExceptionsFilters().GetItem(0),
+            (TCrashExceptionFilter{true, "EOnly", "", fetUnhandled, fdtNone, fhtNone, fatNone}));
+        EXPECT_EQ(o.EMailMessage(), "Body 450");
+        EXPECT_EQ(ReadTexts(o, ""), 70u);
+        for (size_t i : {9, 10, 68, 81, 132, 143})
+            EXPECT_EQ(o.GetCustomizedTexts(i), "T" + IntToStr(i));
+        for (size_t i : {25, 42, 113, 131, 144, 156}) // 156: no freeze message
+            EXPECT_EQ(o.GetCustomizedTexts(i), "kept " + IntToStr(i));
     }
 }
 
-TEST(OptionsStream, OlderGeneralSectionSetsGainTheNewItems) {
-    TCrashModuleOptions o("");
-    ASSERT_TRUE(Load(o, kvtest::LegacyStream(450), 450));
-    // Stored bits 0 and 4 fill the first and fifth item the layout knew.
-    TShowOptions before500{soAppStartDate, soExcDate};
-    for (int i : {4,  5,  9,  12, 13, 14, 15, 22, 23, 24, 25, 30,
-                  31, 32, 33, 34, 35, 41, 42, 43, 44, 45, 46, 47})
-        before500.Include(static_cast<TShowOption>(i));
-    EXPECT_EQ(o.ShowOptions(), before500);
-
-    ASSERT_TRUE(Load(o, kvtest::LegacyStream(500), 500));
-    TShowOptions before6000{soAppStartDate, soAppCompilationDate};
-    for (int i : {5, 9, 12, 13, 14, 15, 22, 23, 24, 25, 33, 34, 35, 40, 47})
-        before6000.Include(static_cast<TShowOption>(i));
-    EXPECT_EQ(o.ShowOptions(), before6000);
-
-    ASSERT_TRUE(Load(o, kvtest::LegacyStream(6000), 6000));
-    EXPECT_EQ(o.ShowOptions(), (TShowOptions{soAppStartDate, soAppCompilationDate}));
-}
-
-TEST(OptionsStream, Version440) {
-    kvtest::LegacyValues one, zero;
-    zero.dialogByte = 0;
-    one.storedTimeout = zero.storedTimeout = 60;
-    TCrashModuleOptions o("");
-    o.SetCustomizedTexts(mtDialog_ModulesCaption, "mine 9");
-    ASSERT_TRUE(Load(o, kvtest::LegacyStream(440, one), 440));
-    EXPECT_EQ(o.ExceptionDialogType(), edtNone); // 1, inverted below 450
-    EXPECT_EQ(o.FreezeTimeout(), 60);            // divided below 422 only
-    EXPECT_EQ(o.SMTPFrom(), kDefaultSMTPFrom);
-    EXPECT_EQ(o.GetCustomizedTexts(mtDialog_ModulesCaption), "mine 9");
-    EXPECT_EQ(o.GetCustomizedTexts(mtDialog_ModulesHeader), EVals(mtDialog_ModulesHeader));
-
-    TCrashModuleOptions kept("");
-    ASSERT_TRUE(Load(kept, kvtest::LegacyStream(440, zero), 440));
-    EXPECT_EQ(kept.ExceptionDialogType(), edtMSClassic);
+TEST(OptionsStream, Version500Layout) {
+    for (const uint16_t v : {500, 5999}) {
+        SCOPED_TRACE(v);
+        TCrashModuleOptions o("");
+        LoadPreset(o, kvtest::layouts::OptionsLayout500(), v);
+        EXPECT_TRUE(o.ActivateLog());
+        EXPECT_TRUE(o.ActivateHandle());
+        EXPECT_EQ(o.LogOptions(), TLogOptions{});
+        EXPECT_EQ(o.ExceptionDialogType(), edtMSClassic); // no dialog switch any more
+        EXPECT_FALSE(o.AppendLogs());
+        EXPECT_TRUE(o.SaveLogFile());
+        EXPECT_EQ(o.ForegroundTab(), ftCPU);
+        EXPECT_FALSE(o.FreezeActivate());
+        EXPECT_EQ(o.FreezeTimeout(), 30);
+        EXPECT_EQ(o.SMTPFrom(), "from500@example.com");
+        EXPECT_EQ(o.SMTPHost(), "smtp500.example.com");
+        EXPECT_EQ(o.SMTPPort(), 587);
+        EXPECT_EQ(o.SMTPUserID(), "user500");
+        EXPECT_EQ(o.SMTPPassword(), "pw500");
+        EXPECT_EQ(o.TerminateBtnOperation(), tbRestart);
+        EXPECT_EQ(o.ErrorsNumberToSave(), 3);
+        EXPECT_EQ(o.ErrorsNumberToShowTerminateBtn(), 4);
+        EXPECT_EQ(o.EMailAddresses(), "c@example.com");
+        EXPECT_EQ(o.EMailSubject(), "Subject 500");
+        EXPECT_EQ(o.EMailSendMode(), esmEmailClient);
+        // Stored bits 0, 31 and 32 fill the first, 32nd and 33rd item the layout knew.
+        EXPECT_EQ(
+            o.ShowOptions(),
+            (TShowOptions{soAppStartDate, soNetDNS2, soNetDHCP, soAppUpTime, soExcModuleVersion,
+                          soExcID, soExcCount, soExcStatus, soExcNote, soActCtlsFormText,
+                          soActCtlsControlClass, soActCtlsControlText, soCmpName, soCmpDisplayDPI,
+                          soCmpVideoCard, soCmpPrinter, soOSCharset, soCustomData}));
+        EXPECT_EQ(o.OutputPath(), "E:\\Out");
+        EXPECT_EQ(o.WebSendMode(), wsmHTTPS);
+        EXPECT_EQ(o.WebURL(), "https://example.com/up");
+        EXPECT_EQ(o.WebUserID(), "webuser");
+        EXPECT_EQ(o.WebPassword(), "webpw");
+        EXPECT_EQ(o.WebPort(), 8443);
+        EXPECT_EQ(o.AttachedFiles(), "a.txt");
+        // The computer name in the file name is newer than the layout.
+        EXPECT_EQ(o.CommonSendOptions(),
+                  (TCommonSendOptions{sndShowSendDialog, sndSendScreenshot}));
+        EXPECT_EQ(o.ExceptionDialogOptions(),
+                  (TExceptionDialogOptions{edoSendErrorReportChecked, edoUseCrashLogLookAndFeel}));
+        EXPECT_EQ(o.AutoCloseDialogSecs(), 5);
+        EXPECT_EQ(o.SupportURL(), "http://support.example.com");
+        EXPECT_EQ(o.HTMLLayout(), "<html/>");
+        EXPECT_EQ(o.CallStackOptions(), (TCallStackOptions{csoShowDLLs, csoDoNotStoreProcNames}));
+        EXPECT_EQ(o.BehaviourOptions(), TBehaviourOptions{boDoNotPauseMainThread});
+        EXPECT_EQ(o.AutoCrashOperation(), tbTerminate);
+        EXPECT_EQ(o.AutoCrashNumber(), 4);
+        EXPECT_EQ(o.AutoCrashMinutes(), 9);
+        EXPECT_EQ(o.ExceptionsFilters().Count(), 0);
+        EXPECT_EQ(o.EMailMessage(), "Body 500");
+        EXPECT_EQ(ReadTexts(o, "Still frozen"), 94u);
+        for (size_t i : {25, 42, 77, 84, 104, 131, 145})
+            EXPECT_EQ(o.GetCustomizedTexts(i), "T" + IntToStr(i));
+        for (size_t i : {17, 18, 83, 105, 146, 157})
+            EXPECT_EQ(o.GetCustomizedTexts(i), "kept " + IntToStr(i));
+        EXPECT_EQ(o.TextsCollection(), "Preset");
+    }
 }
 
 // ---- Damaged data ----
@@ -295,9 +393,13 @@ TEST(OptionsStream, Version440) {
 TEST(OptionsStream, EveryTruncationIsRejectedAndTheOptionsKept) {
     TCrashModuleOptions source("");
     FillEveryStoredField(source);
-    for (uint16_t v : {uint16_t(CrashLogCurrentVersion), uint16_t(450), uint16_t(500)}) {
-        const std::string bytes =
-            v == CrashLogCurrentVersion ? Saved(source) : kvtest::LegacyStream(v);
+    const std::pair<uint16_t, std::string> kStreams[] = {
+        {CrashLogCurrentVersion, Saved(source)},
+        {421, kvtest::layouts::OptionsLayout421()},
+        {450, kvtest::layouts::OptionsLayout450()},
+        {500, kvtest::layouts::OptionsLayout500()},
+    };
+    for (const auto& [v, bytes] : kStreams) {
         TCrashModuleOptions o("");
         o.SetSMTPHost("before");
         const std::string before = Saved(o);

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <string>
 
 #include "../support/CLDataBlocks.h"
+#include "../support/OptionsStreamLayouts.h"
 #include "crash/debug/ClDebugModules.h"
 
 namespace {
@@ -85,33 +85,25 @@ TEST_F(CLDataBlock, Version601IsReadAs6001WithTheLongerHeader) {
     EXPECT_EQ(Debug(), "DEBUGDATA");
 }
 
-// An options stream of an older layout (the fixture files hold it behind its version word).
-std::string OptionsFixture(const char* name) {
-    std::ifstream in(std::string(KOLVANE_TEST_DATA) + "/crash/options_stream/" + name,
-                     std::ios::binary);
-    const std::string bytes(std::istreambuf_iterator<char>(in), {});
-    return bytes.size() > 2 ? bytes.substr(2) : std::string();
-}
-
 TEST_F(CLDataBlock, VersionsBelow500HoldOneStream) {
     static const struct {
         const char* name;
         uint16_t version;
-        const char* layout;
+        std::string (*layout)();
+        const char* subject;
     } kCases[] = {
-        {"compressed, 450", 450, "layout_450"},
-        {"compressed, 499", 499, "layout_499"},
-        {"stored plain, 440", 440, "layout_440"},
-        {"stored plain, 399", 399, "layout_399"},
+        {"compressed, 450", 450, kvtest::layouts::OptionsLayout450, "Subject 450"},
+        {"compressed, 499", 499, kvtest::layouts::OptionsLayout450, "Subject 450"},
+        {"stored plain, 440", 440, kvtest::layouts::OptionsLayout421, "Subject 421"},
+        {"stored plain, 421", 421, kvtest::layouts::OptionsLayout421, "Subject 421"},
     };
     for (const auto& c : kCases) {
-        const std::string options = OptionsFixture(c.layout);
-        ASSERT_FALSE(options.empty()) << c.name;
         info.ExtraInformation.DebugInformation.reset();
-        ASSERT_TRUE(ReadResource(kvtest::OldResourceBlock(c.version, options, "OLDDEBUG")))
+        ASSERT_TRUE(ReadResource(kvtest::OldResourceBlock(c.version, c.layout(), "OLDDEBUG")))
             << c.name;
         EXPECT_EQ(info.ExtraInformation.CrashVersion, c.version) << c.name;
         EXPECT_DOUBLE_EQ(info.ExtraInformation.CompilationDate, 40000.25) << c.name;
+        EXPECT_EQ(Subject(), c.subject) << c.name;
         // The debug data starts where the options stream ended.
         EXPECT_EQ(Debug(), "OLDDEBUG") << c.name;
         EXPECT_EQ(g_asked.first, 0) << c.name; // no password before version 500

@@ -13,7 +13,7 @@ namespace {
 
 using namespace kv::crash;
 
-constexpr uint32_t kModule = 0x400000;
+constexpr uint32_t kModule = kFuzzModule;
 
 // Offsets to ask about: fixed ones and some taken from the data itself.
 std::vector<uint32_t> Probes(const std::string& d) {
@@ -27,27 +27,54 @@ std::vector<uint32_t> Probes(const std::string& d) {
     return p;
 }
 
-void AskSource(TELDebugInfoSource& source, const std::vector<uint32_t>& probes) {
-    for (uint32_t offset : probes) {
-        TELLocationInfo info;
-        source.GetLocationInfo(kModule + 0x1000 + offset, info);
-    }
+uintptr_t QueryAddress(uint32_t offset) {
+    return kModule + 0x1000 + uintptr_t{offset};
 }
 
-// The bytes as a module image at kModule, read by the image-scanning sources.
-void AsImage(const std::string& d, const std::vector<uint32_t>& probes) {
+// Asks every probe twice (all once, then all again); answers, when given, get what it said.
+void AskSource(const char* reader, TELDebugInfoSource& source, const std::vector<uint32_t>& probes,
+               FuzzAnswers* answers) {
+    for (int pass = 0; pass < 2; ++pass)
+        for (uint32_t offset : probes) {
+            TELLocationInfo info;
+            FuzzAnswer a;
+            a.reader = reader;
+            a.pass = pass;
+            a.query = QueryAddress(offset);
+            a.found = source.GetLocationInfo(a.query, info);
+            if (a.found) {
+                a.address = info.Address;
+                a.unit = info.UnitName;
+                a.procedure = info.ProcedureName;
+                a.source = info.SourceName;
+                a.line = info.LineNumber;
+            }
+            if (answers) answers->push_back(std::move(a));
+        }
+}
+
+// A module at kModule whose image is the bytes, with the bytes also as each debug file beside it.
+FakeModules ModuleOf(const std::string& d) {
     FakeModules m;
     m.fileNames[kModule] = "C:\\fuzz\\prog.exe";
+    for (const char* file : {"C:\\fuzz\\prog.map", "C:\\fuzz\\prog.tds", "C:\\fuzz\\prog.udbg"})
+        m.files[file] = d;
     m.memory.Add(kModule, d);
+    return m;
+}
+
+// The bytes as the module's image or debug file, read by the TD32 and UL sources.
+void AsModule(const std::string& d, const std::vector<uint32_t>& probes, FuzzAnswers* answers) {
+    const FakeModules m = ModuleOf(d);
     TELDebugInfoTD32 td32(kModule, m);
-    AskSource(td32, probes);
+    AskSource("TD32", td32, probes, answers);
     TELDebugInfoJedy ul(kModule, m);
-    AskSource(ul, probes);
+    AskSource("UL", ul, probes, answers);
 }
 
 } // namespace
 
-int FuzzMapFile(const uint8_t* data, size_t size) {
+int FuzzMapFile(const uint8_t* data, size_t size, FuzzAnswers* answers) {
     const std::string d(reinterpret_cast<const char*>(data), size);
     const std::vector<uint32_t> probes = Probes(d);
     TELMapScanner scanner(TELMapScanner::TText{d});
@@ -75,10 +102,13 @@ int FuzzMapFile(const uint8_t* data, size_t size) {
     parser.Parse();
     for (size_t pos : {size_t(0), d.size() / 2, d.size() ? d.size() - 1 : 0})
         items += parser.MapStringToFileName(pos).size() + parser.MapStringToStr(pos).size();
+    const FakeModules m = ModuleOf(d);
+    TELDebugInfoMap source(kModule, m);
+    AskSource("map", source, probes, answers);
     return items == ~size_t(0);
 }
 
-int FuzzTD32(const uint8_t* data, size_t size) {
+int FuzzTD32(const uint8_t* data, size_t size, FuzzAnswers* answers) {
     const std::string d(reinterpret_cast<const char*>(data), size);
     const std::vector<uint32_t> probes = Probes(d);
     IsTD32DebugInfoValid(d.data(), d.size());
@@ -91,11 +121,11 @@ int FuzzTD32(const uint8_t* data, size_t size) {
             scanner.LineNumberFromAddr(offset, distance);
             scanner.SourceNameFromAddr(offset);
         }
-    AsImage(d, probes);
+    AsModule(d, probes, answers);
     return 0;
 }
 
-int FuzzUL(const uint8_t* data, size_t size) {
+int FuzzUL(const uint8_t* data, size_t size, FuzzAnswers* answers) {
     const std::string d(reinterpret_cast<const char*>(data), size);
     const std::vector<uint32_t> probes = Probes(d);
     for (bool cache : {true, false}) {
@@ -111,12 +141,13 @@ int FuzzUL(const uint8_t* data, size_t size) {
             scanner.DataToStr(static_cast<int32_t>(offset));
         }
     }
-    AsImage(d, probes);
+    AsModule(d, probes, answers);
     return 0;
 }
 
-int FuzzDebugData(const uint8_t* data, size_t size) {
+int FuzzDebugData(const uint8_t* data, size_t size, FuzzAnswers* answers) {
     if (size == 0) return 0;
+    InstallCodecs(); // the component's own ciphers, as a program's debug data needs them
     static constexpr uint16_t kVersions[] = {404, 450, 499, 501, 502, 6104};
     const std::string d(reinterpret_cast<const char*>(data) + 1, size - 1);
     TDebugDataSource s;
@@ -125,10 +156,24 @@ int FuzzDebugData(const uint8_t* data, size_t size) {
     s.Module = kModule;
     s.Password = "pw";
     s.PasswordValid = (data[0] & 0x80) == 0;
-    for (uint32_t offset : Probes(d)) {
-        TDebugDataHit hit;
-        FindInDebugData(s, kModule + 0x1000 + offset, hit);
-    }
+    const std::vector<uint32_t> probes = Probes(d);
+    for (int pass = 0; pass < 2; ++pass)
+        for (uint32_t offset : probes) {
+            TDebugDataHit hit;
+            FuzzAnswer a;
+            a.reader = "debug data";
+            a.pass = pass;
+            a.query = QueryAddress(offset);
+            a.found = FindInDebugData(s, kModule + 0x1000 + offset, hit);
+            if (a.found) {
+                a.procStart = hit.HasProcStart ? hit.ProcStartAddr : 0;
+                a.unit = hit.UnitName;
+                a.procedure = hit.ClassName.empty() ? hit.ProcedureName
+                                                    : hit.ClassName + "." + hit.ProcedureName;
+                a.line = hit.Line;
+            }
+            if (answers) answers->push_back(std::move(a));
+        }
     return 0;
 }
 

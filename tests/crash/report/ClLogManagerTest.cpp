@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "crash/report/ClLogManager.h"
 #include "TestFiles.h"
@@ -34,29 +36,31 @@ TEST(TLogItem, BlocksAreTitledNumberedAlignedAndRuled) {
     EXPECT_EQ(log.Value(), log.GetString());
 }
 
-TEST(TLogItem, MultiLineValuesAreEscapedAndStandInTheValueColumn) {
-    TLogItem log(0);
-    log.AddHeader("H");
-    log.AddItem("Msg", "a: b\nc\n\n  \nd");
-    log.AddItem("Single", "x: y:_z");
+// Values with line breaks: the lines after the first stand in the value column.
+TEST(TLogItem, MultiLineValues) {
     const std::string cont(13, ' ');
-    EXPECT_EQ(log.GetString(),
-              Lines({"H:", Rule(21), "  1.1 Msg   : a:_b", cont + " c", cont + " .", cont + " .",
-                     cont + " d", "  1.2 Single: x: y:_z"}));
-}
-
-TEST(TLogItem, ValueStartingWithABreakShowsADot) {
-    TLogItem log(0);
-    log.AddHeader("H");
-    log.AddItem("V", "\r\nx");
-    EXPECT_EQ(log.GetString(), Lines({"H:", Rule(10), "  1.1 V: .", "         x"}));
-}
-
-TEST(TLogItem, ContinuationLineEndingInAColonStaysAValueLine) {
-    TLogItem log(0);
-    log.AddHeader("H");
-    log.AddItem("V", "a\r\nb:");
-    EXPECT_EQ(log.GetString(), Lines({"H:", Rule(11), "  1.1 V: a", "         b:"}));
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> items;
+        std::string text;
+    } kCases[] = {
+        {"escaped and in the value column",
+         {{"Msg", "a: b\nc\n\n  \nd"}, {"Single", "x: y:_z"}},
+         Lines({"H:", Rule(21), "  1.1 Msg   : a:_b", cont + " c", cont + " .", cont + " .",
+                cont + " d", "  1.2 Single: x: y:_z"})},
+        {"starting with a break: a dot",
+         {{"V", "\r\nx"}},
+         Lines({"H:", Rule(10), "  1.1 V: .", "         x"})},
+        {"a continuation line ending in a colon stays a value line",
+         {{"V", "a\r\nb:"}},
+         Lines({"H:", Rule(11), "  1.1 V: a", "         b:"})},
+    };
+    for (const auto& c : kCases) {
+        TLogItem log(0);
+        log.AddHeader("H");
+        for (const auto& [key, value] : c.items) log.AddItem(key, value);
+        EXPECT_EQ(log.GetString(), c.text) << c.name;
+    }
 }
 
 TEST(TLogItem, SwitchedOffItemsKeepTheirNumbersAndEmptyBlocksDisappear) {

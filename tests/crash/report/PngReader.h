@@ -1,6 +1,6 @@
 #pragma once
-// A strict reader of the screenshot's PNG form for tests: checks signature, chunk CRCs and
-// order, and inflates the image data.
+// A strict reader of the screenshots' PNG forms for tests (8-bit palette or 8-bit RGB): checks
+// signature and chunk CRCs, and inflates the image data.
 #include <gtest/gtest.h>
 
 #include <zlib.h>
@@ -21,7 +21,7 @@ struct PngImage {
     uint32_t Width = 0, Height = 0;
     std::string Header;  // the 13 IHDR bytes
     std::string Palette; // the PLTE data
-    std::string Pixels;  // the inflated image data (filter byte + indices per row)
+    std::string Pixels;  // the inflated image data (filter byte + indices or RGB triples per row)
 };
 
 inline uint32_t BigEndian(const std::string& s, size_t at) {
@@ -52,7 +52,8 @@ inline PngImage ReadPng(const std::string& file) {
         png.Width = BigEndian(png.Header, 0);
         png.Height = BigEndian(png.Header, 4);
     }
-    png.Pixels.resize(size_t{png.Width + 1} * png.Height + 1);
+    const size_t pixelBytes = png.Header.size() == 13 && png.Header[9] == 2 ? 3 : 1;
+    png.Pixels.resize((size_t{png.Width} * pixelBytes + 1) * png.Height + 1);
     uLongf length = static_cast<uLongf>(png.Pixels.size());
     EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(png.Pixels.data()), &length,
                          reinterpret_cast<const Bytef*>(idat.data()), idat.size()),
