@@ -15,6 +15,8 @@
 #include "../support/CrashTestSupport.h"
 #include "crash/send/ClWebTools.h"
 
+#include "NetTestSupport.h"
+
 namespace {
 
 using namespace kv::crash;
@@ -26,17 +28,8 @@ constexpr uint16_t kFtpPort = 2121;
 constexpr uint16_t kClosedPort = 8099;
 constexpr const char* kConnectFailed = "12029 The attempt to connect to the server failed.";
 
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::filesystem::path PeersFolder() {
-    const char* folder = std::getenv("KOLVANE_NET_PEERS_WIN");
-    return folder ? std::filesystem::path(folder) : std::filesystem::path();
-}
+using kvtest::PeersFolder;
+using kvtest::ReadAll;
 
 struct TRecorded {
     std::string head; // request line and headers

@@ -14,21 +14,14 @@
 #include "../support/CrashTestSupport.h"
 #include "crash/send/ClWebTrackers.h"
 
+#include "NetTestSupport.h"
+
 namespace {
 
 using namespace kv::crash;
 
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::filesystem::path PeersFolder() {
-    const char* folder = std::getenv("KOLVANE_NET_PEERS_WIN");
-    return folder ? std::filesystem::path(folder) : std::filesystem::path();
-}
+using kvtest::PeersFolder;
+using kvtest::ReadAll;
 
 std::filesystem::path TrackerLog(uint16_t port) {
     return PeersFolder() / ("trackers-" + std::to_string(port) + ".log");

@@ -10,19 +10,12 @@
 
 #include "../support/CrashTestSupport.h"
 
+#include "NetTestSupport.h"
+
 namespace {
 
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::filesystem::path PeersFolder() {
-    const char* folder = std::getenv("KOLVANE_NET_PEERS_WIN");
-    return folder ? std::filesystem::path(folder) : std::filesystem::path();
-}
+using kvtest::PeersFolder;
+using kvtest::ReadAll;
 
 // The message the SMTP peer on port 2525 saved with this subject; empty when none.
 std::string MailWithSubject(const std::string& subject) {
