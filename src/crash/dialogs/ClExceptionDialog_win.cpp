@@ -74,21 +74,6 @@ bool IsChecked(HWND window, int id) {
     return IsDlgButtonChecked(window, id) == BST_CHECKED;
 }
 
-std::string BaseFileName(const std::string& path) {
-    size_t start = 0;
-    for (size_t i = 0; i < path.size(); i += AnsiCharSize(path, i))
-        if (path[i] == '\\' || path[i] == '/' || path[i] == ':') start = i + 1;
-    return path.substr(start);
-}
-
-std::string UpperExtension(const std::string& path) {
-    const std::string name = BaseFileName(path);
-    const size_t dot = name.rfind('.');
-    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 // The dialog on screen (one report dialog at a time).
 struct TExceptionDialog {
     HWND Window = nullptr;
@@ -307,7 +292,7 @@ void AddCallStackRows(TListViewItems& list) {
                             : module && module->ModuleType == mtMainModule     ? 2
                             : module && module->ModuleType == mtBorlandPackage ? 1
                                                                                : 0;
-        list.AddRow({IntToHex(f->Addr, 8), module ? BaseFileName(module->Name) : std::string(),
+        list.AddRow({IntToHex(f->Addr, 8), module ? ExtractFileName(module->Name) : std::string(),
                      f->UnitName, f->ClassName, f->ProcedureName,
                      f->Line != 0 ? IntToStr(f->Line) + "[" + IntToStr(f->ProcOffsetLine) + "]"
                                   : std::string()},
@@ -324,9 +309,9 @@ void AddModuleRows(TListViewItems& list) {
     for (int i = 0; i < modules->Count(); ++i) {
         const TCrashModuleInfo* m = modules->GetItem(i);
         if (!m) continue;
-        const std::string ext = UpperExtension(m->Name);
+        const std::string ext = UpperCase(ExtractFileExt(m->Name));
         const int32_t bmp = ext == ".BPL" || ext == ".DPL" ? 1 : ext == ".EXE" ? 2 : 0;
-        list.AddRow({IntToHex(m->Handle, 8), BaseFileName(m->Name), m->Description,
+        list.AddRow({IntToHex(m->Handle, 8), ExtractFileName(m->Name), m->Description,
                      MaskVersionBuild(m->Version), SizeToKbText(m->Size),
                      TableDateText(m->LastModified), ExtractDisplayPath(m->Name)},
                     bmp, 0, false, std::string());
@@ -341,7 +326,7 @@ void AddProcessRows(TListViewItems& list) {
     for (int i = 0; i < processes->Count(); ++i) {
         const TCrashProcessInfo* p = processes->GetItem(i);
         if (!p) continue;
-        list.AddRow({IntToStr(p->ProcessID), BaseFileName(p->Name), p->Description,
+        list.AddRow({IntToStr(p->ProcessID), ExtractFileName(p->Name), p->Description,
                      MaskVersionBuild(p->Version), SizeToKbText(p->Memory),
                      PriorityClassToText(p->Priority),
                      CountToText(static_cast<int32_t>(p->Threads)), ExtractDisplayPath(p->Name)},

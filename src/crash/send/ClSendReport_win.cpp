@@ -12,6 +12,7 @@
 #include "crash/core/ClZip.h"
 #include "crash/dialogs/ClAppKind.h"
 #include "crash/dialogs/ClDialogSupport.h"
+#include "crash/dialogs/ClDialogWin.h"
 #include "crash/dialogs/ClExceptionDialog.h"
 #include "crash/report/ClReportHalf.h"
 #include "crash/report/ClReportValues.h"
@@ -31,20 +32,6 @@ TStrings g_customWebFields;
 int32_t g_progress = 0;
 // The tracker step showed its own bug-closed box: no success box after it.
 bool g_messageShown = false;
-
-const TCrashModuleOptions& Options() {
-    static const TCrashModuleOptions defaults{std::string()};
-    return Report.Options ? *Report.Options : defaults;
-}
-
-std::string Text(TMessageType t) {
-    return Options().GetCustomizedExpandedTexts(t);
-}
-
-std::string BareName(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/:");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 HWND SendWindow() {
     return reinterpret_cast<HWND>(SendProgressWindow());
@@ -74,7 +61,7 @@ void SetSendStatus(const std::string& Text) {
 }
 
 void SetSendStatusWithCount(const std::string& Text, int32_t Number, int32_t Count) {
-    SetSendStatus(Options().GetCustomizedExpandedTexts(mtSendDialog_Message) + " " +
+    SetSendStatus(DialogOptions().GetCustomizedExpandedTexts(mtSendDialog_Message) + " " +
                   IntToStr(Number) + "/" + IntToStr(Count) + ": " + Text);
 }
 
@@ -102,7 +89,7 @@ void CloseSendWindow() {
 }
 
 void ShowSendWindow() {
-    ShowSendProgress(!Options().CommonSendOptions().Contains(sndSendInSeparatedThread));
+    ShowSendProgress(!DialogOptions().CommonSendOptions().Contains(sndSendInSeparatedThread));
 }
 
 void OnSendProgress(uint64_t BytesSent, uint64_t TotalBytes) {
@@ -114,13 +101,13 @@ void UploadProgressCallback(TConnectionType ConnectionType, uint32_t TotalSize,
     switch (ConnectionType) {
     case ctConnection:
         SetSendProgress(0);
-        SetSendStatus(Text(mtSendDialog_Connecting));
+        SetSendStatus(DialogText(mtSendDialog_Connecting));
         break;
     case ctConnected:
-        SetSendStatus(Text(mtSendDialog_Connected));
+        SetSendStatus(DialogText(mtSendDialog_Connected));
         break;
     case ctSending:
-        SetSendStatus(Text(mtSendDialog_Sending));
+        SetSendStatus(DialogText(mtSendDialog_Sending));
         SetSendProgress(UploadPercent(BytesSent, TotalSize));
         break;
     }
@@ -136,7 +123,7 @@ public:
             mtSendDialog_SelectProject, mtSendDialog_Searching, mtSendDialog_Modifying,
             mtSendDialog_Sending,       mtSendDialog_Sent,      mtSendDialog_Disconnecting,
             mtSendDialog_Disconnected};
-        SetSendStatus(Text(kTexts[State]));
+        SetSendStatus(DialogText(kTexts[State]));
         switch (State) {
         case ssConnecting:
             ResetSendProgress();
@@ -176,7 +163,7 @@ void ZipFilesToArchive(const std::string& ZipName, const std::string& Password,
                        const TStrings& Files) {
     if (Files.empty()) return;
     TZipWriter zip(ZipName, Password);
-    for (const std::string& f : Files) zip.AddFile(f, BareName(f));
+    for (const std::string& f : Files) zip.AddFile(f, ExtractFileName(f));
 }
 
 void BuildBugReportZip(bool ForEmail) {
@@ -188,7 +175,7 @@ void BuildBugReportZip(bool ForEmail) {
                         g_attachments.end());
     const std::string zip = GetBugReportZipFileName();
     try {
-        ZipFilesToArchive(zip, Options().ZipPassword(), g_attachments);
+        ZipFilesToArchive(zip, DialogOptions().ZipPassword(), g_attachments);
     } catch (...) {
         SetLastCrashLogErrorFromException(eeLogError, "Zip");
     }
@@ -196,7 +183,7 @@ void BuildBugReportZip(bool ForEmail) {
 }
 
 std::string GetCompressedCopyFileName() {
-    const std::string output = Options().OutputFile(Real_GetMainModuleFileName());
+    const std::string output = DialogOptions().OutputFile(Real_GetMainModuleFileName());
     const size_t slash = output.find_last_of("\\/");
     const std::string folder =
         slash == std::string::npos ? std::string() : output.substr(0, slash + 1);
@@ -220,7 +207,7 @@ void PruneCompressedCopies(const std::string& Folder) {
 
 bool SendEmailReport() {
     return RunSendStep(atSendingEmail, atSentEmail, [] {
-        const TCrashModuleOptions& o = Options();
+        const TCrashModuleOptions& o = DialogOptions();
         std::string body = o.EMailMessage();
         if (o.AppendLogs()) body += "\r\n\r\n\r\n" + ReportTexts.TextToSend;
         if (o.EMailSendMode() == esmSMTPClient || o.EMailSendMode() == esmSMTPServer) {
@@ -247,7 +234,7 @@ bool RecordWebSendError(TCrashLogErrorCode Code, const std::string& Label, int32
 bool RecordTrackerError(TSendResult Result, const THTTPResponse& Response) {
     if (Result == srOK || Result == srBugClosed) return true;
     SetLastCrashLogError(eeWebTrakerError,
-                         TrackerErrorText(Options(), Result,
+                         TrackerErrorText(DialogOptions(), Result,
                                           static_cast<int32_t>(Response.ErrorCode),
                                           Response.ErrorMessage));
     return false;
@@ -260,12 +247,13 @@ struct TWebTarget {
 
 TStrings UploadNames() {
     TStrings names;
-    for (const std::string& f : g_attachments) names.push_back(AddFileNameSuffixes(BareName(f)));
+    for (const std::string& f : g_attachments)
+        names.push_back(AddFileNameSuffixes(ExtractFileName(f)));
     return names;
 }
 
 void SetProxy() {
-    const TCrashModuleOptions& o = Options();
+    const TCrashModuleOptions& o = DialogOptions();
     SetProxyServer(o.ProxyURL(), o.ProxyPort());
     SetProxyAuthenticationData(o.ProxyUserID(), o.ProxyPassword());
 }
@@ -293,7 +281,7 @@ bool SendFTPReport(const TWebTarget& t) {
 }
 
 bool SendTrackerReport() {
-    const TCrashModuleOptions& o = Options();
+    const TCrashModuleOptions& o = DialogOptions();
     const std::string file = g_attachments.empty() ? std::string() : g_attachments.front();
     std::string url = o.WebURL();
     AddAuthenticationToURL(url, o.WebUserID(), o.WebPassword(), static_cast<uint16_t>(o.WebPort()));
@@ -321,8 +309,8 @@ bool SendTrackerReport() {
                             ExpandEnvVars(o.TrakerAssignTo()), file, fields, response);
     CloseSendWindow();
     if (result == srBugClosed && windowShown) {
-        MessageBoxA(nullptr, Text(mtSend_BugClosedMsg).c_str(),
-                    Text(mtInformationMsgCaption).c_str(),
+        MessageBoxA(nullptr, DialogText(mtSend_BugClosedMsg).c_str(),
+                    DialogText(mtInformationMsgCaption).c_str(),
                     MB_ICONINFORMATION | MB_TASKMODAL | MB_TOPMOST | MB_SERVICE_NOTIFICATION);
         g_messageShown = true;
     }
@@ -331,7 +319,7 @@ bool SendTrackerReport() {
 
 bool SendWebReport() {
     return RunSendStep(atSendingWebMessage, atSentWebMessage, [] {
-        const TCrashModuleOptions& o = Options();
+        const TCrashModuleOptions& o = DialogOptions();
         ShowSendWindow();
         TWebTarget t;
         ElaborateURL(o.WebURL(), t.Protocol, t.User, t.Password, t.Host, t.Path, t.Port);
@@ -363,7 +351,7 @@ bool SendWebReport() {
 
 void PlugSMTPHooks() {
     SMTPSendHooks.Status = [](TMessageType text, int32_t number, int32_t count) {
-        SetSendStatusWithCount(Options().GetCustomizedExpandedTexts(text), number, count);
+        SetSendStatusWithCount(DialogOptions().GetCustomizedExpandedTexts(text), number, count);
     };
     SMTPSendHooks.Progress = [](int32_t position) { SetSendProgress(position); };
     SMTPSendHooks.PumpMessages = &PumpSendMessages;
@@ -395,23 +383,26 @@ void SendErrorReport() {
         SaveXMLCopyOfLog();
 
         bool success = true;
-        if (Options().EMailSendMode() != esmNoSend) {
+        if (DialogOptions().EMailSendMode() != esmNoSend) {
             BuildBugReportZip(true);
-            if (Options().EMailSendMode() != esmNoSend) success = SendEmailReport();
+            if (DialogOptions().EMailSendMode() != esmNoSend) success = SendEmailReport();
         }
-        if (Options().WebSendMode() != wsmNoSend) {
-            if (Options().EMailSendMode() == esmNoSend || Options().AppendLogs())
+        if (DialogOptions().WebSendMode() != wsmNoSend) {
+            if (DialogOptions().EMailSendMode() == esmNoSend || DialogOptions().AppendLogs())
                 BuildBugReportZip(false);
             success = SendWebReport() && success;
         }
-        if (!success && Options().BehaviourOptions().Contains(boCopyLogInCaseOfError))
+        if (!success && DialogOptions().BehaviourOptions().Contains(boCopyLogInCaseOfError))
             CopyTextToClipboard(ReportTexts.LogText);
-        if (Options().CommonSendOptions().Contains(sndShowSuccessFailureMsg) && !g_messageShown)
-            MessageBoxA(nullptr, Text(success ? mtSend_SuccessMsg : mtSend_FailureMsg).c_str(),
-                        Text(mtInformationMsgCaption).c_str(),
+        if (DialogOptions().CommonSendOptions().Contains(sndShowSuccessFailureMsg) &&
+            !g_messageShown)
+            MessageBoxA(nullptr,
+                        DialogText(success ? mtSend_SuccessMsg : mtSend_FailureMsg).c_str(),
+                        DialogText(mtInformationMsgCaption).c_str(),
                         (success ? MB_ICONINFORMATION : MB_ICONERROR) | MB_TASKMODAL | MB_TOPMOST |
                             MB_SERVICE_NOTIFICATION);
-        if (!success && Options().BehaviourOptions().Contains(boSaveCompressedCopyInCaseOfError)) {
+        if (!success &&
+            DialogOptions().BehaviourOptions().Contains(boSaveCompressedCopyInCaseOfError)) {
             const std::string copy = GetCompressedCopyFileName();
             MoveFileExA(zip.c_str(), copy.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
@@ -433,7 +424,7 @@ void SendErrorReport() {
 }
 
 void StartReportSending() {
-    if (!RunInline && Options().CommonSendOptions().Contains(sndSendInSeparatedThread)) {
+    if (!RunInline && DialogOptions().CommonSendOptions().Contains(sndSendInSeparatedThread)) {
         // The raising thread goes on and may free its exception object: the thread keeps a copy.
         Report.Record.ExceptionObject = CopyObjectInstance(Report.Record.ExceptionObject).release();
         uint32_t id = 0;

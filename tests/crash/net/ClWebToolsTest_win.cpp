@@ -72,11 +72,7 @@ std::string Bytes(size_t n) {
     return s;
 }
 
-std::string WriteFile(const kvtest::TempDir& dir, const std::string& name,
-                      const std::string& bytes) {
-    std::ofstream(dir.FsPath() / name, std::ios::binary) << bytes;
-    return dir.Ansi(name);
-}
+using kvtest::WriteFile;
 
 using TCall = std::tuple<TConnectionType, uint32_t, uint32_t>;
 std::vector<TCall> g_calls;

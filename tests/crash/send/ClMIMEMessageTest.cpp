@@ -11,13 +11,7 @@ namespace {
 
 using namespace kv::crash;
 
-// Writes the file name in the folder; returns its ANSI path.
-std::string WriteFile(const kvtest::TempDir& dir, const std::string& name,
-                      const std::string& bytes) {
-    std::ofstream out(dir.FsPath() / name, std::ios::binary);
-    out << bytes;
-    return dir.Ansi(name);
-}
+using kvtest::WriteFile;
 
 TEST(ClMIMEMessage, SenderValues) {
     struct Case {

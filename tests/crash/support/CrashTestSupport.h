@@ -28,6 +28,14 @@ public:
     }
 };
 
+// Writes a file of these bytes into the folder; returns its ANSI path.
+inline std::string WriteFile(const TempDir& dir, const std::string& name,
+                             const std::string& bytes) {
+    std::ofstream out(dir.FsPath() / name, std::ios::binary);
+    out << bytes;
+    return dir.Ansi(name);
+}
+
 // The bytes of a fixture of the report tests (tests/data/crash/report); empty when it is missing.
 inline std::string ReportFixture(const std::string& name) {
     std::ifstream in(std::string(KOLVANE_TEST_DATA) + "/crash/report/" + name, std::ios::binary);
