@@ -627,7 +627,7 @@ std::string RADRegistryKey() {
             }
         }
     }
-    return std::string("SOFTWARE\\Embarcadero\\") + name + "\\9.0";
+    return std::string(kRADVendorKey) + name + "\\9.0";
 }
 
 std::string RADDir() {

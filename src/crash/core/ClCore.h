@@ -202,9 +202,12 @@ std::string ReadKey(uintptr_t rootKey, std::string_view subKey, const std::strin
 bool CheckKey(uintptr_t rootKey, std::string_view subKey);
 // "CrashLog 6.1.04 " + the edition named in the user's settings.
 std::string GetCrashLogLabel();
-// The development environment's settings key: "SOFTWARE\Embarcadero\" + "BDS" (inside the
-// environment: the text after its "-R" parameter) + "\9.0"; and its "RootDir" value (machine,
-// then user settings) without a trailing delimiter.
+// The vendor's key of the development environment's settings. This program never runs inside
+// that environment, so the key only has to be stable, not to name anyone.
+constexpr const char* kRADVendorKey = "SOFTWARE\\DevEnvironment\\";
+// The development environment's settings key: kRADVendorKey + "BDS" (inside the environment: the
+// text after its "-R" parameter) + "\9.0"; and its "RootDir" value (machine, then user settings)
+// without a trailing delimiter.
 std::string RADRegistryKey();
 std::string RADDir();
 

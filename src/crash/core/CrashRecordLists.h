@@ -12,7 +12,7 @@
 #include "base/Stream.h"
 #include "crash/core/ClTypes.h"
 #include "crash/core/TCrashModuleOptions.h"
-#include "crash/core/TELDebugInfoSource.h"
+#include "crash/core/TClDebugInfoSource.h"
 
 namespace kv::crash {
 
@@ -120,7 +120,7 @@ struct TCrashModuleInfo {
     std::unique_ptr<TCrashFunctionsList> FunctionsList;
     TCrashModuleType ModuleType = mtUnknown;
     TCrashExtraInformation ExtraInformation;
-    std::unique_ptr<TELDebugInfoSource> OtherDebugData; // used without a block, or none
+    std::unique_ptr<TClDebugInfoSource> OtherDebugData; // used without a block, or none
     TDateTime LastModified = 0;
     std::string EncryptPassword;
     bool IsValidEncryptPassword = true;

@@ -31,7 +31,7 @@ bool TModuleAccess::ReadWholeFile(const std::string& fileName, std::string& byte
     }
 }
 
-bool TELDebugInfoScanSource::GetLocationInfo(uintptr_t address, TELLocationInfo& info) {
+bool TClDebugInfoScanSource::GetLocationInfo(uintptr_t address, TClLocationInfo& info) {
     if (!ValidData()) return false;
     const uint32_t offset = static_cast<uint32_t>(VAFromAddr(address));
     info.UnitName = ModuleNameFromAddr(offset);
@@ -48,19 +48,19 @@ bool TELDebugInfoScanSource::GetLocationInfo(uintptr_t address, TELLocationInfo&
     return true;
 }
 
-bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source,
+bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TClDebugInfoSource>& source,
                           const TModuleAccess& access) {
     if (source) return false;
-    std::unique_ptr<TELDebugInfoSource> candidate =
-        std::make_unique<TELDebugInfoMap>(module, access);
-    if (!candidate->ValidData()) candidate = std::make_unique<TELDebugInfoTD32>(module, access);
-    if (!candidate->ValidData()) candidate = std::make_unique<TELDebugInfoJedy>(module, access);
+    std::unique_ptr<TClDebugInfoSource> candidate =
+        std::make_unique<TClDebugInfoMap>(module, access);
+    if (!candidate->ValidData()) candidate = std::make_unique<TClDebugInfoTD32>(module, access);
+    if (!candidate->ValidData()) candidate = std::make_unique<TClDebugInfoUL>(module, access);
     if (!candidate->ValidData()) return false;
     source = std::move(candidate);
     return true;
 }
 
-bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source) {
+bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TClDebugInfoSource>& source) {
     return AssignValidDebugInfo(module, source, ProcessModules());
 }
 
@@ -160,8 +160,8 @@ public:
         }
         return static_cast<uint32_t>(v);
     }
-    TELMapAddress ReadAddress() {
-        TELMapAddress a;
+    TClMapAddress ReadAddress() {
+        TClMapAddress a;
         a.Segment = static_cast<uint16_t>(ReadHex());
         if (Ch() == ':') {
             ++pos;
@@ -226,20 +226,20 @@ private:
 
 } // namespace
 
-TELAbstractMapParser::TELAbstractMapParser(const std::string& fileName,
+TClAbstractMapParser::TClAbstractMapParser(const std::string& fileName,
                                            const TModuleAccess& access) {
     std::string bytes;
     if (access.ReadWholeFile(fileName, bytes)) FStream = std::move(bytes);
 }
 
-void TELAbstractMapParser::Parse() {
+void TClAbstractMapParser::Parse() {
     FLinkerBug = false;
     FLinkerBugUnitName = kNoMapString;
     if (!FStream) return;
     TMapCursor c(*FStream);
     if (c.FindSection({"Start", "Length", "Name", "Class"})) {
         while (IsDigit(c.Ch())) {
-            const TELMapAddress a = c.ReadAddress();
+            const TClMapAddress a = c.ReadAddress();
             c.SkipBlanks();
             const uint32_t length = c.ReadLength();
             const TMapString name = c.ReadWord();
@@ -251,7 +251,7 @@ void TELAbstractMapParser::Parse() {
     }
     if (c.FindSection({"Detailed", "map", "of", "segments"})) {
         while (IsDigit(c.Ch())) {
-            const TELMapAddress a = c.ReadAddress();
+            const TClMapAddress a = c.ReadAddress();
             c.SkipBlanks();
             const uint32_t length = c.ReadLength();
             const TMapString cls = c.FindParameter('C');
@@ -263,7 +263,7 @@ void TELAbstractMapParser::Parse() {
     }
     if (c.FindSection({"Address", "Publics", "by", "Name"})) {
         while (IsDigit(c.Ch())) {
-            const TELMapAddress a = c.ReadAddress();
+            const TClMapAddress a = c.ReadAddress();
             const TMapString name = c.ReadWord();
             c.SkipLine();
             PublicsByNameItem(a, name);
@@ -272,7 +272,7 @@ void TELAbstractMapParser::Parse() {
     }
     if (c.FindSection({"Address", "Publics", "by", "Value"})) {
         while (IsDigit(c.Ch())) {
-            const TELMapAddress a = c.ReadAddress();
+            const TClMapAddress a = c.ReadAddress();
             const TMapString name = c.ReadWord();
             c.SkipLine();
             PublicsByValueItem(a, name);
@@ -305,13 +305,13 @@ void TELAbstractMapParser::Parse() {
             if (!IsDigit(c.Ch())) break;
             const uint32_t line = c.ReadDecimal();
             c.SkipWhite();
-            const TELMapAddress a = c.ReadAddress();
+            const TClMapAddress a = c.ReadAddress();
             LineNumbersItem(line, a);
         }
     }
 }
 
-std::string TELAbstractMapParser::MapStringToStr(TMapString s) const {
+std::string TClAbstractMapParser::MapStringToStr(TMapString s) const {
     if (!FStream || s == kNoMapString || s >= FStream->size()) return {};
     const std::string& t = *FStream;
     size_t e = s;
@@ -325,7 +325,7 @@ std::string TELAbstractMapParser::MapStringToStr(TMapString s) const {
     return t.substr(s, e - s);
 }
 
-std::string TELAbstractMapParser::MapStringToFileName(TMapString s) const {
+std::string TClAbstractMapParser::MapStringToFileName(TMapString s) const {
     if (!FStream || s == kNoMapString || s >= FStream->size()) return {};
     const std::string& t = *FStream;
     size_t lineEnd = s;
@@ -350,16 +350,16 @@ std::string TELAbstractMapParser::MapStringToFileName(TMapString s) const {
 
 // ---- .map scanner ---------------------------------------------------------------------------
 
-TELMapScanner::TELMapScanner(const std::string& fileName, const TModuleAccess& access)
-    : TELAbstractMapParser(fileName, access) {
+TClMapScanner::TClMapScanner(const std::string& fileName, const TModuleAccess& access)
+    : TClAbstractMapParser(fileName, access) {
     Scan();
 }
 
-TELMapScanner::TELMapScanner(TText text) : TELAbstractMapParser(std::move(text)) {
+TClMapScanner::TClMapScanner(TText text) : TClAbstractMapParser(std::move(text)) {
     Scan();
 }
 
-void TELMapScanner::Scan() {
+void TClMapScanner::Scan() {
     FLastValidAddr = {};
     FTopValidAddr = 0;
     FLineNumberErrors = 0;
@@ -373,7 +373,7 @@ void TELMapScanner::Scan() {
     FLineNumbers.shrink_to_fit();
 }
 
-void TELMapScanner::SegmentItem(const TELMapAddress& address, uint32_t length,
+void TClMapScanner::SegmentItem(const TClMapAddress& address, uint32_t length,
                                 TMapString moduleName, TMapString) {
     if (address.Segment != 1) return;
     const uint64_t end = std::min<uint64_t>(uint64_t(address.Offset) + length, 0xFFFFFFFFull);
@@ -381,17 +381,17 @@ void TELMapScanner::SegmentItem(const TELMapAddress& address, uint32_t length,
     FTopValidAddr = std::max(FTopValidAddr, static_cast<uint32_t>(end));
 }
 
-void TELMapScanner::PublicsByValueItem(const TELMapAddress& address, TMapString name) {
+void TClMapScanner::PublicsByValueItem(const TClMapAddress& address, TMapString name) {
     if (address.Segment != 1) return;
     if (FProcNames.size() == FProcNames.capacity()) FProcNames.reserve(FProcNames.size() + 256);
     FProcNames.push_back({address.Offset, name});
 }
 
-void TELMapScanner::LineNumberUnitItem(TMapString, TMapString unitFileName) {
+void TClMapScanner::LineNumberUnitItem(TMapString, TMapString unitFileName) {
     FNewUnitFileName = unitFileName;
 }
 
-void TELMapScanner::LineNumbersItem(uint32_t lineNumber, const TELMapAddress& address) {
+void TClMapScanner::LineNumbersItem(uint32_t lineNumber, const TClMapAddress& address) {
     if (FLastValidAddr.Offset != 0) {
         if (static_cast<int32_t>(address.Offset) <= 0 || address.Offset > FTopValidAddr ||
             address.Segment != FLastValidAddr.Segment || address.Offset <= FLastValidAddr.Offset) {
@@ -409,21 +409,21 @@ void TELMapScanner::LineNumbersItem(uint32_t lineNumber, const TELMapAddress& ad
     }
 }
 
-uint32_t TELMapScanner::ModuleStartFromAddr(uint32_t offset) const {
+uint32_t TClMapScanner::ModuleStartFromAddr(uint32_t offset) const {
     uint32_t start = 0xFFFFFFFF;
     for (const TSegment& s : FSegments)
         if (s.StartOffset <= offset && offset <= s.EndOffset) start = s.StartOffset;
     return start;
 }
 
-std::string TELMapScanner::ModuleNameFromAddr(uint32_t offset) const {
+std::string TClMapScanner::ModuleNameFromAddr(uint32_t offset) const {
     const TSegment* found = nullptr;
     for (const TSegment& s : FSegments)
         if (s.StartOffset <= offset && offset <= s.EndOffset) found = &s;
     return found ? MapStringToStr(found->ModuleName) : std::string();
 }
 
-template <class T> int TELMapScanner::Search(const std::vector<T>& table, uint32_t offset) const {
+template <class T> int TClMapScanner::Search(const std::vector<T>& table, uint32_t offset) const {
     int lo = 0, hi = static_cast<int>(table.size()) - 1, found = -1;
     while (lo <= hi) {
         const int mid = lo + (hi - lo) / 2;
@@ -442,7 +442,7 @@ template <class T> int TELMapScanner::Search(const std::vector<T>& table, uint32
     return found;
 }
 
-std::string TELMapScanner::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
+std::string TClMapScanner::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     const int i = Search(FProcNames, offset);
     if (i < 0) return {};
@@ -450,7 +450,7 @@ std::string TELMapScanner::ProcNameFromAddr(uint32_t offset, uint32_t& distance)
     return MapStringToStr(FProcNames[i].Name);
 }
 
-uint32_t TELMapScanner::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
+uint32_t TClMapScanner::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     const int i = Search(FLineNumbers, offset);
     if (i < 0) return 0;
@@ -458,65 +458,65 @@ uint32_t TELMapScanner::LineNumberFromAddr(uint32_t offset, uint32_t& distance) 
     return FLineNumbers[i].LineNumber;
 }
 
-std::string TELMapScanner::SourceNameFromAddr(uint32_t offset) const {
+std::string TClMapScanner::SourceNameFromAddr(uint32_t offset) const {
     const int i = Search(FSourceNames, offset);
     return i < 0 ? std::string() : MapStringToStr(FSourceNames[i].Name);
 }
 
 // ---- .map parser with events ----------------------------------------------------------------
 
-void TELMapParser::ClassTableItem(const TELMapAddress& address, uint32_t length, TMapString name,
+void TClMapParser::ClassTableItem(const TClMapAddress& address, uint32_t length, TMapString name,
                                   TMapString className) {
     if (FOnClassTable)
         FOnClassTable(address, length, MapStringToStr(name), MapStringToStr(className));
 }
-void TELMapParser::SegmentItem(const TELMapAddress& address, uint32_t length, TMapString moduleName,
+void TClMapParser::SegmentItem(const TClMapAddress& address, uint32_t length, TMapString moduleName,
                                TMapString className) {
     if (FOnSegmentItem)
         FOnSegmentItem(address, length, MapStringToFileName(moduleName), MapStringToStr(className));
 }
-void TELMapParser::PublicsByNameItem(const TELMapAddress& address, TMapString name) {
+void TClMapParser::PublicsByNameItem(const TClMapAddress& address, TMapString name) {
     if (FOnPublicsByName) FOnPublicsByName(address, MapStringToStr(name));
 }
-void TELMapParser::PublicsByValueItem(const TELMapAddress& address, TMapString name) {
+void TClMapParser::PublicsByValueItem(const TClMapAddress& address, TMapString name) {
     if (FOnPublicsByValue) FOnPublicsByValue(address, MapStringToStr(name));
 }
-void TELMapParser::LineNumberUnitItem(TMapString unitName, TMapString unitFileName) {
+void TClMapParser::LineNumberUnitItem(TMapString unitName, TMapString unitFileName) {
     if (FOnLineNumberUnit)
         FOnLineNumberUnit(MapStringToStr(unitName), MapStringToStr(unitFileName));
 }
-void TELMapParser::LineNumbersItem(uint32_t lineNumber, const TELMapAddress& address) {
+void TClMapParser::LineNumbersItem(uint32_t lineNumber, const TClMapAddress& address) {
     if (FOnLineNumbers) FOnLineNumbers(lineNumber, address);
 }
 
 // ---- .map source ----------------------------------------------------------------------------
 
-TELDebugInfoMap::TELDebugInfoMap(uintptr_t module, const TModuleAccess& access)
-    : TELDebugInfoScanSource(module, access) {
+TClDebugInfoMap::TClDebugInfoMap(uintptr_t module, const TModuleAccess& access)
+    : TClDebugInfoScanSource(module, access) {
     InitializeSource();
 }
 
-bool TELDebugInfoMap::InitializeSource() {
+bool TClDebugInfoMap::InitializeSource() {
     FScanner.reset();
     const std::string fileName = GetFileName();
     if (fileName.empty()) return false;
-    auto scanner = std::make_unique<TELMapScanner>(ChangeFileExt(fileName, ".map"), Access());
+    auto scanner = std::make_unique<TClMapScanner>(ChangeFileExt(fileName, ".map"), Access());
     if (scanner->HasText()) FScanner = std::move(scanner);
     return FScanner != nullptr;
 }
 
-std::string TELDebugInfoMap::ModuleNameFromAddr(uint32_t offset) const {
+std::string TClDebugInfoMap::ModuleNameFromAddr(uint32_t offset) const {
     return FScanner ? FScanner->ModuleNameFromAddr(offset) : std::string();
 }
-std::string TELDebugInfoMap::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
+std::string TClDebugInfoMap::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     return FScanner ? FScanner->ProcNameFromAddr(offset, distance) : std::string();
 }
-uint32_t TELDebugInfoMap::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
+uint32_t TClDebugInfoMap::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     return FScanner ? FScanner->LineNumberFromAddr(offset, distance) : 0;
 }
-std::string TELDebugInfoMap::SourceNameFromAddr(uint32_t offset) const {
+std::string TClDebugInfoMap::SourceNameFromAddr(uint32_t offset) const {
     return FScanner ? FScanner->SourceNameFromAddr(offset) : std::string();
 }
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "crash/core/ClMemoryReader.h"
-#include "crash/core/TELDebugInfoSource.h"
+#include "crash/core/TClDebugInfoSource.h"
 
 namespace kv::crash {
 
@@ -36,18 +36,18 @@ const TModuleAccess& ProcessModules();
 
 // The base of the three sources: the location query over four lookups of the source's own
 // scanner, by offset from the start of the module's first section (VAFromAddr).
-class TELDebugInfoScanSource : public TELDebugInfoSource {
+class TClDebugInfoScanSource : public TClDebugInfoSource {
 public:
     // Module (unit), procedure, line and source file of an address; false when the source has
     // no module name for it. The line's distance from the procedure's first line is never
     // negative.
-    bool GetLocationInfo(uintptr_t address, TELLocationInfo& info) override;
+    bool GetLocationInfo(uintptr_t address, TClLocationInfo& info) override;
     // The module's file name; empty when unknown.
     std::string GetFileName() const { return access_->ModuleFileName(Module32()); }
 
 protected:
-    TELDebugInfoScanSource(uintptr_t module, const TModuleAccess& access)
-        : TELDebugInfoSource(module), access_(&access) {}
+    TClDebugInfoScanSource(uintptr_t module, const TModuleAccess& access)
+        : TClDebugInfoSource(module), access_(&access) {}
     const TModuleAccess& Access() const { return *access_; }
     uint32_t Module32() const { return static_cast<uint32_t>(FModule); }
 
@@ -62,13 +62,13 @@ private:
 
 // Picks the module's external source: .map file, then TD32, then UL data. False, and nothing
 // changes, when source already holds one; false, source empty, when none is valid.
-bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source,
+bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TClDebugInfoSource>& source,
                           const TModuleAccess& access);
 // The same over this process's modules; the module registry calls it through its hook.
-bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TELDebugInfoSource>& source);
+bool AssignValidDebugInfo(uintptr_t module, std::unique_ptr<TClDebugInfoSource>& source);
 // ---- .map files -------------------------------------------------------------------------------
 
-struct TELMapAddress {
+struct TClMapAddress {
     uint16_t Segment = 0;
     uint32_t Offset = 0;
 };
@@ -79,16 +79,16 @@ constexpr TMapString kNoMapString = static_cast<size_t>(-1);
 
 // The parse of a linker .map text; descendants receive its items. The whole text stays in
 // memory and names are positions in it, turned into text on demand.
-class TELAbstractMapParser {
+class TClAbstractMapParser {
 public:
-    virtual ~TELAbstractMapParser() = default;
+    virtual ~TClAbstractMapParser() = default;
     // Loads the file when it exists (no text otherwise).
-    TELAbstractMapParser(const std::string& fileName, const TModuleAccess& access);
+    TClAbstractMapParser(const std::string& fileName, const TModuleAccess& access);
     // Over a text already in memory.
     struct TText {
         std::string Bytes;
     };
-    explicit TELAbstractMapParser(TText text) : FStream(std::move(text.Bytes)) {}
+    explicit TClAbstractMapParser(TText text) : FStream(std::move(text.Bytes)) {}
 
     void Parse();
     bool HasText() const { return FStream.has_value(); }
@@ -102,14 +102,14 @@ public:
     std::string GetLinkerBugUnitName() const { return MapStringToStr(FLinkerBugUnitName); }
 
 protected:
-    virtual void ClassTableItem(const TELMapAddress& address, uint32_t length, TMapString name,
+    virtual void ClassTableItem(const TClMapAddress& address, uint32_t length, TMapString name,
                                 TMapString className) = 0;
-    virtual void SegmentItem(const TELMapAddress& address, uint32_t length, TMapString moduleName,
+    virtual void SegmentItem(const TClMapAddress& address, uint32_t length, TMapString moduleName,
                              TMapString className) = 0;
-    virtual void PublicsByNameItem(const TELMapAddress& address, TMapString name) = 0;
-    virtual void PublicsByValueItem(const TELMapAddress& address, TMapString name) = 0;
+    virtual void PublicsByNameItem(const TClMapAddress& address, TMapString name) = 0;
+    virtual void PublicsByValueItem(const TClMapAddress& address, TMapString name) = 0;
     virtual void LineNumberUnitItem(TMapString unitName, TMapString unitFileName) = 0;
-    virtual void LineNumbersItem(uint32_t lineNumber, const TELMapAddress& address) = 0;
+    virtual void LineNumbersItem(uint32_t lineNumber, const TClMapAddress& address) = 0;
 
     bool FLinkerBug = false;
     TMapString FLinkerBugUnitName = kNoMapString;
@@ -119,10 +119,10 @@ protected:
 };
 
 // Keeps the code segment's items in tables for address lookups.
-class TELMapScanner : public TELAbstractMapParser {
+class TClMapScanner : public TClAbstractMapParser {
 public:
-    TELMapScanner(const std::string& fileName, const TModuleAccess& access);
-    explicit TELMapScanner(TText text);
+    TClMapScanner(const std::string& fileName, const TModuleAccess& access);
+    explicit TClMapScanner(TText text);
 
     void Scan();
     uint32_t ModuleStartFromAddr(uint32_t offset) const; // 0xFFFFFFFF when none
@@ -133,13 +133,13 @@ public:
     int LineNumberErrors() const { return FLineNumberErrors; }
 
 protected:
-    void ClassTableItem(const TELMapAddress&, uint32_t, TMapString, TMapString) override {}
-    void SegmentItem(const TELMapAddress& address, uint32_t length, TMapString moduleName,
+    void ClassTableItem(const TClMapAddress&, uint32_t, TMapString, TMapString) override {}
+    void SegmentItem(const TClMapAddress& address, uint32_t length, TMapString moduleName,
                      TMapString className) override;
-    void PublicsByNameItem(const TELMapAddress&, TMapString) override {}
-    void PublicsByValueItem(const TELMapAddress& address, TMapString name) override;
+    void PublicsByNameItem(const TClMapAddress&, TMapString) override {}
+    void PublicsByValueItem(const TClMapAddress& address, TMapString name) override;
     void LineNumberUnitItem(TMapString unitName, TMapString unitFileName) override;
-    void LineNumbersItem(uint32_t lineNumber, const TELMapAddress& address) override;
+    void LineNumbersItem(uint32_t lineNumber, const TClMapAddress& address) override;
 
 private:
     struct TSegment {
@@ -167,7 +167,7 @@ private:
     std::vector<TProcName> FProcNames;
     std::vector<TLineNumber> FLineNumbers;
     std::vector<TSourceName> FSourceNames;
-    TELMapAddress FLastValidAddr;
+    TClMapAddress FLastValidAddr;
     uint32_t FTopValidAddr = 0;
     int FLineNumberErrors = 0;
     TMapString FNewUnitFileName = kNoMapString;
@@ -175,35 +175,35 @@ private:
 
 // Hands every item to an event with its names as text. Nothing in the program uses it; it
 // serves tools and tests.
-class TELMapParser : public TELAbstractMapParser {
+class TClMapParser : public TClAbstractMapParser {
 public:
-    using TELAbstractMapParser::TELAbstractMapParser;
-    std::function<void(const TELMapAddress&, uint32_t, const std::string&, const std::string&)>
+    using TClAbstractMapParser::TClAbstractMapParser;
+    std::function<void(const TClMapAddress&, uint32_t, const std::string&, const std::string&)>
         FOnClassTable;
-    std::function<void(const TELMapAddress&, uint32_t, const std::string&, const std::string&)>
+    std::function<void(const TClMapAddress&, uint32_t, const std::string&, const std::string&)>
         FOnSegmentItem;
-    std::function<void(const TELMapAddress&, const std::string&)> FOnPublicsByName;
-    std::function<void(const TELMapAddress&, const std::string&)> FOnPublicsByValue;
+    std::function<void(const TClMapAddress&, const std::string&)> FOnPublicsByName;
+    std::function<void(const TClMapAddress&, const std::string&)> FOnPublicsByValue;
     std::function<void(const std::string&, const std::string&)> FOnLineNumberUnit;
-    std::function<void(uint32_t, const TELMapAddress&)> FOnLineNumbers;
+    std::function<void(uint32_t, const TClMapAddress&)> FOnLineNumbers;
 
 protected:
-    void ClassTableItem(const TELMapAddress& address, uint32_t length, TMapString name,
+    void ClassTableItem(const TClMapAddress& address, uint32_t length, TMapString name,
                         TMapString className) override;
-    void SegmentItem(const TELMapAddress& address, uint32_t length, TMapString moduleName,
+    void SegmentItem(const TClMapAddress& address, uint32_t length, TMapString moduleName,
                      TMapString className) override;
-    void PublicsByNameItem(const TELMapAddress& address, TMapString name) override;
-    void PublicsByValueItem(const TELMapAddress& address, TMapString name) override;
+    void PublicsByNameItem(const TClMapAddress& address, TMapString name) override;
+    void PublicsByValueItem(const TClMapAddress& address, TMapString name) override;
     void LineNumberUnitItem(TMapString unitName, TMapString unitFileName) override;
-    void LineNumbersItem(uint32_t lineNumber, const TELMapAddress& address) override;
+    void LineNumbersItem(uint32_t lineNumber, const TClMapAddress& address) override;
 };
 
-class TELDebugInfoMap final : public TELDebugInfoScanSource {
+class TClDebugInfoMap final : public TClDebugInfoScanSource {
 public:
-    explicit TELDebugInfoMap(uintptr_t module, const TModuleAccess& access = ProcessModules());
+    explicit TClDebugInfoMap(uintptr_t module, const TModuleAccess& access = ProcessModules());
     bool InitializeSource() override;
     bool ValidData() const override { return FScanner != nullptr; }
-    const TELMapScanner* Scanner() const { return FScanner.get(); }
+    const TClMapScanner* Scanner() const { return FScanner.get(); }
 
 protected:
     std::string ModuleNameFromAddr(uint32_t offset) const override;
@@ -212,111 +212,111 @@ protected:
     std::string SourceNameFromAddr(uint32_t offset) const override;
 
 private:
-    std::unique_ptr<TELMapScanner> FScanner;
+    std::unique_ptr<TClMapScanner> FScanner;
 };
 
 // ---- TD32 -------------------------------------------------------------------------------------
 
 // The 8-byte signature record at both ends of TD32 data: "FB09" or "FB0A" and an offset.
-struct TELTD32Sign {
+struct TClTD32Sign {
     char Signature[4];
     uint32_t Offset;
 };
-bool IsTD32Sign(const TELTD32Sign& sign);
+bool IsTD32Sign(const TClTD32Sign& sign);
 // More than 8 bytes whose last 8 are a signature whose distance back (at least 8, at most the
 // size) lands on another signature.
 bool IsTD32DebugInfoValid(const void* data, size_t size);
 
-struct TELModuleInfo {
+struct TClModuleInfo {
     uint32_t FNameIndex = 0;
     size_t FSegments = 0; // position of the segment records in the data
     uint16_t FSegmentCount = 0;
 };
 
-struct TELLineInfo {
+struct TClLineInfo {
     uint32_t FLineNo = 0;
     uint32_t FOffset = 0;
 };
 
-struct TELSourceModuleInfo {
-    std::vector<TELLineInfo> FLines;
+struct TClSourceModuleInfo {
+    std::vector<TClLineInfo> FLines;
     size_t FSegments = 0; // position of the (start, end) pairs in the data
     uint16_t FSegmentCount = 0;
     uint32_t FNameIndex = 0;
     // The line that covers offset; nullptr past the last line.
-    const TELLineInfo* FindLine(uint32_t offset) const;
+    const TClLineInfo* FindLine(uint32_t offset) const;
 };
 
 // Kept symbol records; only the procedures take part in lookups.
-struct TELSymbolInfo {
-    explicit TELSymbolInfo(uint16_t type) : FSymbolType(type) {}
-    virtual ~TELSymbolInfo() = default;
+struct TClSymbolInfo {
+    explicit TClSymbolInfo(uint16_t type) : FSymbolType(type) {}
+    virtual ~TClSymbolInfo() = default;
     uint16_t FSymbolType;
 };
-struct TELProcSymbolInfo : TELSymbolInfo {
-    using TELSymbolInfo::TELSymbolInfo;
+struct TClProcSymbolInfo : TClSymbolInfo {
+    using TClSymbolInfo::TClSymbolInfo;
     uint32_t FNameIndex = 0, FOffset = 0, FSize = 0;
 };
-struct TELLocalProcSymbolInfo final : TELProcSymbolInfo {
-    TELLocalProcSymbolInfo() : TELProcSymbolInfo(0x0204) {}
+struct TClLocalProcSymbolInfo final : TClProcSymbolInfo {
+    TClLocalProcSymbolInfo() : TClProcSymbolInfo(0x0204) {}
 };
-struct TELGlobalProcSymbolInfo final : TELProcSymbolInfo {
-    TELGlobalProcSymbolInfo() : TELProcSymbolInfo(0x0205) {}
+struct TClGlobalProcSymbolInfo final : TClProcSymbolInfo {
+    TClGlobalProcSymbolInfo() : TClProcSymbolInfo(0x0205) {}
 };
-struct TELObjNameSymbolInfo final : TELSymbolInfo {
-    TELObjNameSymbolInfo() : TELSymbolInfo(0x0009) {}
+struct TClObjNameSymbolInfo final : TClSymbolInfo {
+    TClObjNameSymbolInfo() : TClSymbolInfo(0x0009) {}
     uint32_t FSignature = 0, FNameIndex = 0;
 };
-struct TCLDataSymbolInfo : TELSymbolInfo {
-    using TELSymbolInfo::TELSymbolInfo;
+struct TCLDataSymbolInfo : TClSymbolInfo {
+    using TClSymbolInfo::TClSymbolInfo;
     uint32_t FOffset = 0, FTypeIndex = 0, FNameIndex = 0;
 };
-struct TELLDataSymbolInfo final : TCLDataSymbolInfo {
-    TELLDataSymbolInfo() : TCLDataSymbolInfo(0x0201) {}
+struct TClLDataSymbolInfo final : TCLDataSymbolInfo {
+    TClLDataSymbolInfo() : TCLDataSymbolInfo(0x0201) {}
 };
-struct TELGDataSymbolInfo final : TCLDataSymbolInfo {
-    TELGDataSymbolInfo() : TCLDataSymbolInfo(0x0202) {}
+struct TClGDataSymbolInfo final : TCLDataSymbolInfo {
+    TClGDataSymbolInfo() : TCLDataSymbolInfo(0x0202) {}
 };
-struct TELPublicSymbolInfo final : TCLDataSymbolInfo {
-    TELPublicSymbolInfo() : TCLDataSymbolInfo(0x0203) {}
+struct TClPublicSymbolInfo final : TCLDataSymbolInfo {
+    TClPublicSymbolInfo() : TCLDataSymbolInfo(0x0203) {}
 };
-struct TELWithSymbolInfo final : TELSymbolInfo {
-    TELWithSymbolInfo() : TELSymbolInfo(0x0208) {}
+struct TClWithSymbolInfo final : TClSymbolInfo {
+    TClWithSymbolInfo() : TClSymbolInfo(0x0208) {}
     uint32_t FOffset = 0, FSize = 0, FNameIndex = 0;
 };
-struct TELLabelSymbolInfo final : TELSymbolInfo {
-    TELLabelSymbolInfo() : TELSymbolInfo(0x0209) {}
+struct TClLabelSymbolInfo final : TClSymbolInfo {
+    TClLabelSymbolInfo() : TClSymbolInfo(0x0209) {}
     uint32_t FOffset = 0, FNameIndex = 0;
 };
-struct TELConstantSymbolInfo final : TELSymbolInfo {
-    TELConstantSymbolInfo() : TELSymbolInfo(0x0003) {}
+struct TClConstantSymbolInfo final : TClSymbolInfo {
+    TClConstantSymbolInfo() : TClSymbolInfo(0x0003) {}
     uint32_t FValue = 0, FTypeIndex = 0, FNameIndex = 0;
 };
-struct TELUdtSymbolInfo final : TELSymbolInfo {
-    TELUdtSymbolInfo() : TELSymbolInfo(0x0004) {}
+struct TClUdtSymbolInfo final : TClSymbolInfo {
+    TClUdtSymbolInfo() : TClSymbolInfo(0x0004) {}
     uint32_t FTypeIndex = 0, FNameIndex = 0;
     uint16_t FProperties = 0;
 };
-struct TELVftPathSymbolInfo final : TELSymbolInfo {
-    TELVftPathSymbolInfo() : TELSymbolInfo(0x020B) {}
+struct TClVftPathSymbolInfo final : TClSymbolInfo {
+    TClVftPathSymbolInfo() : TClSymbolInfo(0x020B) {}
     uint32_t FRootIndex = 0, FPathIndex = 0, FOffset = 0;
 };
 
 template <class T> using TObjectListEx = std::vector<std::unique_ptr<T>>;
 
 // Parses TD32 data held in memory: modules, source modules with their lines, symbols, names.
-class TELTD32InfoParser {
+class TClTD32InfoParser {
 public:
-    explicit TELTD32InfoParser(std::string data);
-    virtual ~TELTD32InfoParser() = default;
+    explicit TClTD32InfoParser(std::string data);
+    virtual ~TClTD32InfoParser() = default;
     bool ValidData() const { return FValidData; }
     // Name by index (0 and unknown indices give empty text).
     std::string Name(uint32_t index) const;
     size_t LfaToVa(size_t offset) const { return FBase + offset; }
 
-    const std::vector<TELModuleInfo>& Modules() const { return FModules; }
-    const std::vector<TELSourceModuleInfo>& SourceModules() const { return FSourceModules; }
-    const TObjectListEx<TELSymbolInfo>& Symbols() const { return FSymbols; }
+    const std::vector<TClModuleInfo>& Modules() const { return FModules; }
+    const std::vector<TClSourceModuleInfo>& SourceModules() const { return FSourceModules; }
+    const TObjectListEx<TClSymbolInfo>& Symbols() const { return FSymbols; }
 
 protected:
     std::string_view Bytes() const { return FData; }
@@ -331,18 +331,18 @@ private:
     std::string FData;
     size_t FBase = 0; // start of the TD32 data within FData
     std::vector<std::string_view> FNames;
-    std::vector<TELModuleInfo> FModules;
-    std::vector<TELSourceModuleInfo> FSourceModules;
-    TObjectListEx<TELSymbolInfo> FSymbols;
+    std::vector<TClModuleInfo> FModules;
+    std::vector<TClSourceModuleInfo> FSourceModules;
+    TObjectListEx<TClSymbolInfo> FSymbols;
     bool FValidData = false;
 };
 
-class TELTD32InfoScanner final : public TELTD32InfoParser {
+class TClTD32InfoScanner final : public TClTD32InfoParser {
 public:
-    using TELTD32InfoParser::TELTD32InfoParser;
-    const TELModuleInfo* FindModule(uint32_t offset) const;
-    const TELSourceModuleInfo* FindSourceModule(uint32_t offset) const;
-    const TELProcSymbolInfo* FindProc(uint32_t offset) const;
+    using TClTD32InfoParser::TClTD32InfoParser;
+    const TClModuleInfo* FindModule(uint32_t offset) const;
+    const TClSourceModuleInfo* FindSourceModule(uint32_t offset) const;
+    const TClProcSymbolInfo* FindProc(uint32_t offset) const;
     uint32_t LineNumberFromAddr(uint32_t offset, uint32_t& distance) const;
     std::string ModuleNameFromAddr(uint32_t offset) const;
     std::string ProcNameFromAddr(uint32_t offset, uint32_t& distance) const;
@@ -354,11 +354,11 @@ public:
 std::string CleanTD32ProcName(const std::string& moduleName, const std::string& symbolName);
 
 // Finds a module's TD32 data: its image's debug directory first, else a .tds file beside it.
-class TELPeBorTD32Image {
+class TClPeBorTD32Image {
 public:
-    TELPeBorTD32Image(uint32_t module, const TModuleAccess& access);
+    TClPeBorTD32Image(uint32_t module, const TModuleAccess& access);
     bool FIsTD32DebugPresent = false;
-    const TELTD32InfoScanner* Scanner() const { return FTD32Scanner.get(); }
+    const TClTD32InfoScanner* Scanner() const { return FTD32Scanner.get(); }
     void Clear() { ClearDebugData(); }
     void ClearDebugData();
     bool IsDebugInfoInImage(std::string& data) const;
@@ -368,12 +368,12 @@ private:
     void CheckDebugData();
     uint32_t FModule;
     const TModuleAccess* access_;
-    std::unique_ptr<TELTD32InfoScanner> FTD32Scanner;
+    std::unique_ptr<TClTD32InfoScanner> FTD32Scanner;
 };
 
-class TELDebugInfoTD32 final : public TELDebugInfoScanSource {
+class TClDebugInfoTD32 final : public TClDebugInfoScanSource {
 public:
-    explicit TELDebugInfoTD32(uintptr_t module, const TModuleAccess& access = ProcessModules());
+    explicit TClDebugInfoTD32(uintptr_t module, const TModuleAccess& access = ProcessModules());
     bool InitializeSource() override;
     bool ValidData() const override;
 
@@ -384,14 +384,14 @@ protected:
     std::string SourceNameFromAddr(uint32_t offset) const override;
 
 private:
-    std::unique_ptr<TELPeBorTD32Image> FImage;
+    std::unique_ptr<TClPeBorTD32Image> FImage;
 };
 
 // ---- UL debug data ----------------------------------------------------------------------------
 
-class TELBinDebugScanner {
+class TClBinDebugScanner {
 public:
-    TELBinDebugScanner(std::string data, bool cacheData);
+    TClBinDebugScanner(std::string data, bool cacheData);
     bool ValidFormat() const { return FValidFormat; }
     bool CheckFormat() const;
 
@@ -433,9 +433,9 @@ private:
     mutable std::optional<std::vector<TProcEntry>> FProcNames;
 };
 
-class TELDebugInfoJedy final : public TELDebugInfoScanSource {
+class TClDebugInfoUL final : public TClDebugInfoScanSource {
 public:
-    explicit TELDebugInfoJedy(uintptr_t module, const TModuleAccess& access = ProcessModules());
+    explicit TClDebugInfoUL(uintptr_t module, const TModuleAccess& access = ProcessModules());
     bool InitializeSource() override;
     bool ValidData() const override { return FScanner && FScanner->ValidFormat(); }
 
@@ -446,7 +446,7 @@ protected:
     std::string SourceNameFromAddr(uint32_t offset) const override;
 
 private:
-    std::unique_ptr<TELBinDebugScanner> FScanner;
+    std::unique_ptr<TClBinDebugScanner> FScanner;
 };
 
 // The headers of a loaded module, for the readers that look into images.

@@ -52,7 +52,7 @@ bool GetSourceInfoByAddr(uintptr_t address, TCrashDebugInfo& info);
 bool GetOtherSourceInfoByAddr(uintptr_t address, TCrashDebugInfo& info);
 // Fills info from an external source's answer (GetOtherSourceInfoByAddr after the query);
 // false when the answer names no procedure.
-bool LocationInfoToDebugInfo(const TELLocationInfo& location, TCrashDebugInfo& info);
+bool LocationInfoToDebugInfo(const TClLocationInfo& location, TCrashDebugInfo& info);
 
 // Size of the code of an export not measured yet.
 using TMeasureFunction = uint32_t (*)(uintptr_t address);

@@ -31,7 +31,7 @@ bool SameTextNoCase(std::string_view a, std::string_view b) {
 // wherever addresses are looked up.
 void InstallDebugSources() {
     AssignValidDebugInfoProc =
-        static_cast<bool (*)(uintptr_t, std::unique_ptr<TELDebugInfoSource>&)>(
+        static_cast<bool (*)(uintptr_t, std::unique_ptr<TClDebugInfoSource>&)>(
             &AssignValidDebugInfo);
 }
 void RemoveDebugSources() {
@@ -58,7 +58,7 @@ bool GetSourceInfoByAddr(uintptr_t address, TCrashDebugInfo& info) {
     return true;
 }
 
-bool LocationInfoToDebugInfo(const TELLocationInfo& location, TCrashDebugInfo& info) {
+bool LocationInfoToDebugInfo(const TClLocationInfo& location, TCrashDebugInfo& info) {
     if (location.ProcedureName.empty()) return false;
     info.DebugDetail = ddSourceCode;
     info.Addr = location.Address;
@@ -99,7 +99,7 @@ bool LocationInfoToDebugInfo(const TELLocationInfo& location, TCrashDebugInfo& i
 bool GetOtherSourceInfoByAddr(uintptr_t address, TCrashDebugInfo& info) {
     const PCrashModuleInfo module = ModuleInfoByAddr(address);
     if (!module || !module->OtherDebugData) return false;
-    TELLocationInfo location;
+    TClLocationInfo location;
     if (!module->OtherDebugData->GetLocationInfo(address, location)) return false;
     return LocationInfoToDebugInfo(location, info);
 }

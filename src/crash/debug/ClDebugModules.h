@@ -104,7 +104,7 @@ extern TCreateModuleOptions CreateModuleOptionsProc;
 // Finds a module's external debug source (.map file, TD32 data, UL data); installed by the
 // debug-information readers. Without it modules without a block have no external source.
 using TAssignValidDebugInfo = bool (*)(uintptr_t module,
-                                       std::unique_ptr<TELDebugInfoSource>& source);
+                                       std::unique_ptr<TClDebugInfoSource>& source);
 extern TAssignValidDebugInfo AssignValidDebugInfoProc;
 
 // ---- Block readers over bytes (the module readers above hand them the block) ----

@@ -24,7 +24,7 @@ constexpr uint32_t kMaxImageDebugData = 0x10000000;
 
 bool SignatureAt(std::string_view d, size_t pos) {
     if (pos > d.size() || d.size() - pos < 8) return false;
-    TELTD32Sign s;
+    TClTD32Sign s;
     std::memcpy(s.Signature, d.data() + pos, 4);
     TByteReader::U32At(d, pos + 4, s.Offset);
     return IsTD32Sign(s);
@@ -47,7 +47,7 @@ std::string Lower(std::string s) {
 
 } // namespace
 
-bool IsTD32Sign(const TELTD32Sign& sign) {
+bool IsTD32Sign(const TClTD32Sign& sign) {
     return std::memcmp(sign.Signature, "FB09", 4) == 0 ||
            std::memcmp(sign.Signature, "FB0A", 4) == 0;
 }
@@ -58,7 +58,7 @@ bool IsTD32DebugInfoValid(const void* data, size_t size) {
     return DataStart(std::string_view(static_cast<const char*>(data), size), start);
 }
 
-const TELLineInfo* TELSourceModuleInfo::FindLine(uint32_t offset) const {
+const TClLineInfo* TClSourceModuleInfo::FindLine(uint32_t offset) const {
     for (size_t i = 0; i < FLines.size(); ++i) {
         if (FLines[i].FOffset == offset) return &FLines[i];
         if (FLines[i].FOffset > offset) {
@@ -71,17 +71,17 @@ const TELLineInfo* TELSourceModuleInfo::FindLine(uint32_t offset) const {
 
 // ---- parser ---------------------------------------------------------------------------------
 
-TELTD32InfoParser::TELTD32InfoParser(std::string data) : FData(std::move(data)) {
+TClTD32InfoParser::TClTD32InfoParser(std::string data) : FData(std::move(data)) {
     FNames.emplace_back(); // name index n is entry n
     FValidData = DataStart(FData, FBase);
     if (FValidData) Analyse();
 }
 
-std::string TELTD32InfoParser::Name(uint32_t index) const {
+std::string TClTD32InfoParser::Name(uint32_t index) const {
     return index < FNames.size() ? std::string(FNames[index]) : std::string();
 }
 
-void TELTD32InfoParser::Analyse() {
+void TClTD32InfoParser::Analyse() {
     const std::string_view d(FData);
     uint32_t directory;
     if (!TByteReader::U32At(d, FBase + 4, directory)) return;
@@ -126,9 +126,9 @@ void TELTD32InfoParser::Analyse() {
     }
 }
 
-void TELTD32InfoParser::AnalyseModule(size_t pos, size_t size) {
+void TClTD32InfoParser::AnalyseModule(size_t pos, size_t size) {
     const std::string_view s = std::string_view(FData).substr(pos, size);
-    TELModuleInfo m;
+    TClModuleInfo m;
     if (!TByteReader::U16At(s, 4, m.FSegmentCount) || !TByteReader::U32At(s, 8, m.FNameIndex))
         return;
     if (28 + size_t(m.FSegmentCount) * 12 > s.size()) return;
@@ -136,14 +136,14 @@ void TELTD32InfoParser::AnalyseModule(size_t pos, size_t size) {
     FModules.push_back(m);
 }
 
-void TELTD32InfoParser::AnalyseSourceModule(size_t pos, size_t size) {
+void TClTD32InfoParser::AnalyseSourceModule(size_t pos, size_t size) {
     const std::string_view s = std::string_view(FData).substr(pos, size);
     uint16_t fileCount;
     if (!TByteReader::U16At(s, 0, fileCount)) return;
     for (uint32_t f = 0; f < fileCount; ++f) {
         uint32_t fileOffset;
         if (!TByteReader::U32At(s, 4 + 4 * size_t(f), fileOffset)) return;
-        TELSourceModuleInfo sm;
+        TClSourceModuleInfo sm;
         if (!TByteReader::U16At(s, fileOffset, sm.FSegmentCount) ||
             !TByteReader::U32At(s, size_t(fileOffset) + 2, sm.FNameIndex))
             continue;
@@ -161,7 +161,7 @@ void TELTD32InfoParser::AnalyseSourceModule(size_t pos, size_t size) {
             const size_t lines = offsets + 4 * size_t(n);
             if (lines + 2 * size_t(n) > s.size()) continue;
             for (uint32_t k = 0; k < n; ++k) {
-                TELLineInfo li;
+                TClLineInfo li;
                 uint16_t line = 0;
                 TByteReader::U32At(s, offsets + 4 * k, li.FOffset);
                 TByteReader::U16At(s, lines + 2 * k, line);
@@ -173,7 +173,7 @@ void TELTD32InfoParser::AnalyseSourceModule(size_t pos, size_t size) {
     }
 }
 
-void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
+void TClTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
     const std::string_view s = std::string_view(FData).substr(pos, size);
     size_t at = 4;
     uint16_t length, type;
@@ -192,17 +192,17 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
             TByteReader::U16At(rec, o, v);
             return v;
         };
-        std::unique_ptr<TELSymbolInfo> sym;
+        std::unique_ptr<TClSymbolInfo> sym;
         switch (type) {
         case 0x0204:
         case 0x0205: {
             // parent, end, next, size, debug start, debug end, offset, segment, type, name
             if (rec.size() < 38) break;
-            std::unique_ptr<TELProcSymbolInfo> p;
+            std::unique_ptr<TClProcSymbolInfo> p;
             if (type == 0x0204)
-                p = std::make_unique<TELLocalProcSymbolInfo>();
+                p = std::make_unique<TClLocalProcSymbolInfo>();
             else
-                p = std::make_unique<TELGlobalProcSymbolInfo>();
+                p = std::make_unique<TClGlobalProcSymbolInfo>();
             p->FSize = u32(12);
             p->FOffset = u32(24);
             p->FNameIndex = u32(34);
@@ -216,11 +216,11 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
             if (rec.size() < 16) break;
             std::unique_ptr<TCLDataSymbolInfo> p;
             if (type == 0x0201)
-                p = std::make_unique<TELLDataSymbolInfo>();
+                p = std::make_unique<TClLDataSymbolInfo>();
             else if (type == 0x0202)
-                p = std::make_unique<TELGDataSymbolInfo>();
+                p = std::make_unique<TClGDataSymbolInfo>();
             else
-                p = std::make_unique<TELPublicSymbolInfo>();
+                p = std::make_unique<TClPublicSymbolInfo>();
             p->FOffset = u32(0);
             p->FTypeIndex = u32(8);
             p->FNameIndex = u32(12);
@@ -230,7 +230,7 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
         case 0x0003: {
             // type, properties, name, browser offset, value
             if (rec.size() < 14) break;
-            auto p = std::make_unique<TELConstantSymbolInfo>();
+            auto p = std::make_unique<TClConstantSymbolInfo>();
             p->FTypeIndex = u32(0);
             p->FNameIndex = u32(6);
             p->FValue = u32(14);
@@ -240,7 +240,7 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
         case 0x0004: {
             // type, properties, name
             if (rec.size() < 10) break;
-            auto p = std::make_unique<TELUdtSymbolInfo>();
+            auto p = std::make_unique<TClUdtSymbolInfo>();
             p->FTypeIndex = u32(0);
             p->FProperties = u16(4);
             p->FNameIndex = u32(6);
@@ -250,7 +250,7 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
         case 0x0009: {
             // signature, name
             if (rec.size() < 8) break;
-            auto p = std::make_unique<TELObjNameSymbolInfo>();
+            auto p = std::make_unique<TClObjNameSymbolInfo>();
             p->FSignature = u32(0);
             p->FNameIndex = u32(4);
             sym = std::move(p);
@@ -259,7 +259,7 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
         case 0x0208: {
             // parent, end, size, offset, segment, flags, name
             if (rec.size() < 24) break;
-            auto p = std::make_unique<TELWithSymbolInfo>();
+            auto p = std::make_unique<TClWithSymbolInfo>();
             p->FSize = u32(8);
             p->FOffset = u32(12);
             p->FNameIndex = u32(20);
@@ -269,7 +269,7 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
         case 0x0209: {
             // offset, segment, flags, name
             if (rec.size() < 11) break;
-            auto p = std::make_unique<TELLabelSymbolInfo>();
+            auto p = std::make_unique<TClLabelSymbolInfo>();
             p->FOffset = u32(0);
             p->FNameIndex = u32(7);
             sym = std::move(p);
@@ -278,7 +278,7 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
         case 0x020B: {
             // offset, segment, root, path
             if (rec.size() < 14) break;
-            auto p = std::make_unique<TELVftPathSymbolInfo>();
+            auto p = std::make_unique<TClVftPathSymbolInfo>();
             p->FOffset = u32(0);
             p->FRootIndex = u32(6);
             p->FPathIndex = u32(10);
@@ -292,7 +292,7 @@ void TELTD32InfoParser::AnalyseAlignedSymbols(size_t pos, size_t size) {
     }
 }
 
-void TELTD32InfoParser::AnalyseNames(size_t pos, size_t size) {
+void TClTD32InfoParser::AnalyseNames(size_t pos, size_t size) {
     const std::string_view s = std::string_view(FData).substr(pos, size);
     uint32_t count;
     if (!TByteReader::U32At(s, 0, count)) return;
@@ -307,9 +307,9 @@ void TELTD32InfoParser::AnalyseNames(size_t pos, size_t size) {
 
 // ---- scanner --------------------------------------------------------------------------------
 
-const TELModuleInfo* TELTD32InfoScanner::FindModule(uint32_t offset) const {
+const TClModuleInfo* TClTD32InfoScanner::FindModule(uint32_t offset) const {
     const std::string_view d = Bytes();
-    for (const TELModuleInfo& m : Modules())
+    for (const TClModuleInfo& m : Modules())
         for (uint32_t i = 0; i < m.FSegmentCount; ++i) {
             uint32_t segOffset = 0, segSize = 0;
             TByteReader::U32At(d, m.FSegments + 12 * i + 4, segOffset);
@@ -319,9 +319,9 @@ const TELModuleInfo* TELTD32InfoScanner::FindModule(uint32_t offset) const {
     return nullptr;
 }
 
-const TELSourceModuleInfo* TELTD32InfoScanner::FindSourceModule(uint32_t offset) const {
+const TClSourceModuleInfo* TClTD32InfoScanner::FindSourceModule(uint32_t offset) const {
     const std::string_view d = Bytes();
-    for (const TELSourceModuleInfo& sm : SourceModules())
+    for (const TClSourceModuleInfo& sm : SourceModules())
         for (uint32_t i = 0; i < sm.FSegmentCount; ++i) {
             uint32_t start = 0, end = 0;
             TByteReader::U32At(d, sm.FSegments + 8 * i, start);
@@ -331,39 +331,39 @@ const TELSourceModuleInfo* TELTD32InfoScanner::FindSourceModule(uint32_t offset)
     return nullptr;
 }
 
-const TELProcSymbolInfo* TELTD32InfoScanner::FindProc(uint32_t offset) const {
+const TClProcSymbolInfo* TClTD32InfoScanner::FindProc(uint32_t offset) const {
     for (const auto& s : Symbols()) {
         if (s->FSymbolType != 0x0204 && s->FSymbolType != 0x0205) continue;
-        const auto* p = static_cast<const TELProcSymbolInfo*>(s.get());
+        const auto* p = static_cast<const TClProcSymbolInfo*>(s.get());
         if (p->FOffset <= offset && uint64_t(offset) < uint64_t(p->FOffset) + p->FSize) return p;
     }
     return nullptr;
 }
 
-uint32_t TELTD32InfoScanner::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
+uint32_t TClTD32InfoScanner::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
-    const TELSourceModuleInfo* sm = FindSourceModule(offset);
-    const TELLineInfo* line = sm ? sm->FindLine(offset) : nullptr;
+    const TClSourceModuleInfo* sm = FindSourceModule(offset);
+    const TClLineInfo* line = sm ? sm->FindLine(offset) : nullptr;
     if (!line) return 0;
     distance = offset - line->FOffset;
     return line->FLineNo;
 }
 
-std::string TELTD32InfoScanner::ModuleNameFromAddr(uint32_t offset) const {
-    const TELModuleInfo* m = FindModule(offset);
+std::string TClTD32InfoScanner::ModuleNameFromAddr(uint32_t offset) const {
+    const TClModuleInfo* m = FindModule(offset);
     return m ? Name(m->FNameIndex) : std::string();
 }
 
-std::string TELTD32InfoScanner::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
+std::string TClTD32InfoScanner::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
-    const TELProcSymbolInfo* p = FindProc(offset);
+    const TClProcSymbolInfo* p = FindProc(offset);
     if (!p) return {};
     distance = offset - p->FOffset;
     return CleanTD32ProcName(ModuleNameFromAddr(offset), Name(p->FNameIndex));
 }
 
-std::string TELTD32InfoScanner::SourceNameFromAddr(uint32_t offset) const {
-    const TELSourceModuleInfo* sm = FindSourceModule(offset);
+std::string TClTD32InfoScanner::SourceNameFromAddr(uint32_t offset) const {
+    const TClSourceModuleInfo* sm = FindSourceModule(offset);
     return sm ? Name(sm->FNameIndex) : std::string();
 }
 
@@ -381,17 +381,17 @@ std::string CleanTD32ProcName(const std::string& moduleName, const std::string& 
 
 // ---- finding the data -----------------------------------------------------------------------
 
-TELPeBorTD32Image::TELPeBorTD32Image(uint32_t module, const TModuleAccess& access)
+TClPeBorTD32Image::TClPeBorTD32Image(uint32_t module, const TModuleAccess& access)
     : FModule(module), access_(&access) {
     CheckDebugData();
 }
 
-void TELPeBorTD32Image::ClearDebugData() {
+void TClPeBorTD32Image::ClearDebugData() {
     FTD32Scanner.reset();
     FIsTD32DebugPresent = false;
 }
 
-bool TELPeBorTD32Image::IsDebugInfoInImage(std::string& data) const {
+bool TClPeBorTD32Image::IsDebugInfoInImage(std::string& data) const {
     const TMemoryReader& memory = access_->Memory();
     TPeHeaders h;
     if (!ReadModuleHeaders(memory, FModule, h) || h.DebugDirSize == 0) return false;
@@ -411,7 +411,7 @@ bool TELPeBorTD32Image::IsDebugInfoInImage(std::string& data) const {
     return true;
 }
 
-bool TELPeBorTD32Image::IsDebugInfoInTds(std::string& data) const {
+bool TClPeBorTD32Image::IsDebugInfoInTds(std::string& data) const {
     const std::string fileName = access_->ModuleFileName(FModule);
     if (fileName.empty()) return false;
     std::string bytes;
@@ -421,44 +421,44 @@ bool TELPeBorTD32Image::IsDebugInfoInTds(std::string& data) const {
     return true;
 }
 
-void TELPeBorTD32Image::CheckDebugData() {
+void TClPeBorTD32Image::CheckDebugData() {
     std::string data;
     if (!IsDebugInfoInImage(data) && !IsDebugInfoInTds(data)) return;
-    FTD32Scanner = std::make_unique<TELTD32InfoScanner>(std::move(data));
+    FTD32Scanner = std::make_unique<TClTD32InfoScanner>(std::move(data));
     FIsTD32DebugPresent = true;
     if (!FTD32Scanner->ValidData()) ClearDebugData();
 }
 
 // ---- source ---------------------------------------------------------------------------------
 
-TELDebugInfoTD32::TELDebugInfoTD32(uintptr_t module, const TModuleAccess& access)
-    : TELDebugInfoScanSource(module, access) {
+TClDebugInfoTD32::TClDebugInfoTD32(uintptr_t module, const TModuleAccess& access)
+    : TClDebugInfoScanSource(module, access) {
     InitializeSource();
 }
 
-bool TELDebugInfoTD32::InitializeSource() {
+bool TClDebugInfoTD32::InitializeSource() {
     FImage.reset();
     if (FModule == 0) return false;
-    FImage = std::make_unique<TELPeBorTD32Image>(Module32(), Access());
+    FImage = std::make_unique<TClPeBorTD32Image>(Module32(), Access());
     return FImage->FIsTD32DebugPresent;
 }
 
-bool TELDebugInfoTD32::ValidData() const {
+bool TClDebugInfoTD32::ValidData() const {
     return FImage && FImage->Scanner() && FImage->Scanner()->ValidData();
 }
 
-std::string TELDebugInfoTD32::ModuleNameFromAddr(uint32_t offset) const {
+std::string TClDebugInfoTD32::ModuleNameFromAddr(uint32_t offset) const {
     return ValidData() ? FImage->Scanner()->ModuleNameFromAddr(offset) : std::string();
 }
-std::string TELDebugInfoTD32::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
+std::string TClDebugInfoTD32::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     return ValidData() ? FImage->Scanner()->ProcNameFromAddr(offset, distance) : std::string();
 }
-uint32_t TELDebugInfoTD32::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
+uint32_t TClDebugInfoTD32::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     return ValidData() ? FImage->Scanner()->LineNumberFromAddr(offset, distance) : 0;
 }
-std::string TELDebugInfoTD32::SourceNameFromAddr(uint32_t offset) const {
+std::string TClDebugInfoTD32::SourceNameFromAddr(uint32_t offset) const {
     return ValidData() ? FImage->Scanner()->SourceNameFromAddr(offset) : std::string();
 }
 

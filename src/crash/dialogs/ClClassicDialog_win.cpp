@@ -1,4 +1,4 @@
-// The classic error dialog ("EL_MS_Dialog"): an apology banner, the message, the restart or
+// The classic error dialog ("CL_MS_Dialog"): an apology banner, the message, the restart or
 // terminate box, the request to send, the link to the details, the steps to reproduce, the
 // user's e-mail address and the Send / Don't Send buttons. Laid out in pixels from its texts.
 #include <windows.h>
@@ -68,7 +68,7 @@ void InitClassicDialog(TClassicDialog& d) {
     const HWND window = d.Window;
     const TCrashModuleOptions& o = DialogOptions();
     StartDialog(window, false);
-    d.ErrorBitmap.Reset(LoadBitmapA(DialogResourceModule(), "EL_Error"));
+    d.ErrorBitmap.Reset(LoadBitmapA(DialogResourceModule(), "CL_Error"));
     d.White.Reset(CreateSolidBrush(RGB(255, 255, 255)));
     CreateDialogFonts(window);
     for (int id : {kIdMessage, kIdTerminate, kIdDescription, kIdSeeDetails, kIdHowTo, kIdEmailLabel,
@@ -375,7 +375,7 @@ INT_PTR CALLBACK MSClassicDialogProc(HWND window, UINT message, WPARAM wParam, L
 void ShowClassicDialog() {
     TClassicDialog dialog;
     g_classic = &dialog;
-    DialogBoxParamA(DialogResourceModule(), "EL_MS_Dialog", nullptr, &MSClassicDialogProc, 0);
+    DialogBoxParamA(DialogResourceModule(), "CL_MS_Dialog", nullptr, &MSClassicDialogProc, 0);
     g_classic = nullptr;
 }
 

@@ -144,7 +144,7 @@ TDialogGeometry LoadDialogGeometry(const RECT& Area, int Extra);
 bool WriteSourceLocationToMailslot(DWORD ProcessID, const std::string& Record);
 // The detailed dialog's window while it is on screen.
 HWND ExceptionDialogWindow();
-// Shows the classic dialog ("EL_MS_Dialog") modally without owner.
+// Shows the classic dialog ("CL_MS_Dialog") modally without owner.
 void ShowClassicDialog();
 
 } // namespace kv::crash

@@ -1,4 +1,4 @@
-// The detailed exception dialog ("EL_Dialog") and its pages, and the entry that shows the
+// The detailed exception dialog ("CL_Dialog") and its pages, and the entry that shows the
 // dialog of the report's dialog type.
 #include "crash/dialogs/ClExceptionDialog.h"
 
@@ -54,12 +54,12 @@ struct TPageDef {
     TMessageType Header;
 };
 constexpr TPageDef kPages[6] = {
-    {"EL_TAB_GENERAL", mtDialog_GeneralHeader},
-    {"EL_TAB_CALLSTACK", mtDialog_CallStackHeader},
-    {"EL_TAB_MODULESLIST", mtDialog_ModulesHeader},
-    {"EL_TAB_PROCESSESLIST", mtDialog_ProcessesHeader},
-    {"EL_TAB_ASSEMBLER", mtDialog_AsmHeader},
-    {"EL_TAB_CPU", mtDialog_CPUHeader},
+    {"CL_TAB_GENERAL", mtDialog_GeneralHeader},
+    {"CL_TAB_CALLSTACK", mtDialog_CallStackHeader},
+    {"CL_TAB_MODULESLIST", mtDialog_ModulesHeader},
+    {"CL_TAB_PROCESSESLIST", mtDialog_ProcessesHeader},
+    {"CL_TAB_ASSEMBLER", mtDialog_AsmHeader},
+    {"CL_TAB_CPU", mtDialog_CPUHeader},
 };
 
 bool ModulesSectionOn() {
@@ -577,7 +577,7 @@ void InitDialog(TExceptionDialog& d) {
     SetForegroundWindow(window);
     const bool detailed = Report.RepeatFlag || HasDialogOption(edoShowInDetailedMode);
 
-    d.ErrorBitmap.Reset(LoadBitmapA(DialogResourceModule(), "EL_Error"));
+    d.ErrorBitmap.Reset(LoadBitmapA(DialogResourceModule(), "CL_Error"));
     d.Background.Reset(CreateSolidBrush(HasDialogOption(edoUseCrashLogLookAndFeel)
                                             ? RGB(212, 208, 200)
                                             : GetSysColor(COLOR_BTNFACE)));
@@ -918,7 +918,7 @@ void ShowExceptionDialog(bool Beep) {
         case edtCrashLog: {
             TExceptionDialog dialog;
             g_dialog = &dialog;
-            DialogBoxParamA(DialogResourceModule(), "EL_Dialog", nullptr, &ExceptionDialogProc, 0);
+            DialogBoxParamA(DialogResourceModule(), "CL_Dialog", nullptr, &ExceptionDialogProc, 0);
             g_dialog = nullptr;
             if (Report.DialogType == edtCrashLog) Report.DialogType = edtNone;
             break;

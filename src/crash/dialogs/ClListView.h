@@ -136,8 +136,8 @@ void DrawBmp(HDC DC, HBITMAP Bitmap, int X, int Height, int Width, int Y);
 // (LVS_SHAREIMAGELISTS) so that only the object frees it; the control may be destroyed first.
 class TListViewItems : public TListViewRows {
 public:
-    // Takes the control's device context, loads the bitmaps "EL_DLL", "EL_BPL", "EL_VCL",
-    // "EL_PAS" (icons 0-3, also the control's small image list), "EL_PLUS" and "EL_MINUS" from
+    // Takes the control's device context, loads the bitmaps "CL_DLL", "CL_BPL", "CL_VCL",
+    // "CL_PAS" (icons 0-3, also the control's small image list), "CL_PLUS" and "CL_MINUS" from
     // this module's resources and makes the brushes.
     explicit TListViewItems(HWND AhList);
     ~TListViewItems() override;

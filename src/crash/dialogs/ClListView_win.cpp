@@ -103,10 +103,10 @@ TListViewItems::TListViewItems(HWND AhList)
     : FhList(AhList), FListDC(AhList),
       fImageList(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 0)) {
     const HINSTANCE module = ThisModule();
-    static constexpr const char* kIconNames[4] = {"EL_DLL", "EL_BPL", "EL_VCL", "EL_PAS"};
+    static constexpr const char* kIconNames[4] = {"CL_DLL", "CL_BPL", "CL_VCL", "CL_PAS"};
     for (int i = 0; i < 4; ++i) fBmp[i].Reset(LoadBitmapA(module, kIconNames[i]));
-    fPlus.Reset(LoadBitmapA(module, "EL_PLUS"));
-    fMinus.Reset(LoadBitmapA(module, "EL_MINUS"));
+    fPlus.Reset(LoadBitmapA(module, "CL_PLUS"));
+    fMinus.Reset(LoadBitmapA(module, "CL_MINUS"));
 
     for (const auto& icon : fBmp) {
         if (!icon.get()) continue;

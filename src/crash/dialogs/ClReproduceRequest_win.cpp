@@ -1,4 +1,4 @@
-// The reproduce request ("EL_Request"): asks the user how the error came about after the
+// The reproduce request ("CL_Request"): asks the user how the error came about after the
 // detailed dialog; the answer becomes the options' ReproduceText.
 #include <windows.h>
 
@@ -101,7 +101,7 @@ void ShowReproduceRequest() {
         Report.Duplicate || !(Report.SendChosen || o.SaveLogFile()) || Report.DialogsDisabled)
         return;
     Report.DialogShown = false;
-    DialogBoxParamA(DialogResourceModule(), "EL_Request", nullptr, &ReproduceDialogProc, 0);
+    DialogBoxParamA(DialogResourceModule(), "CL_Request", nullptr, &ReproduceDialogProc, 0);
     Report.DialogShown = false;
 }
 

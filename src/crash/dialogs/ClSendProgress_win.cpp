@@ -1,4 +1,4 @@
-// The send progress window ("EL_Server"): a status line and a progress bar under a send icon
+// The send progress window ("CL_Server"): a status line and a progress bar under a send icon
 // while a report is sent.
 #include <windows.h>
 
@@ -52,7 +52,7 @@ INT_PTR CALLBACK SendProgressDialogProc(HWND window, UINT message, WPARAM wParam
             SetWindowTextA(window, DialogText(mtSendDialog_Caption).c_str());
             SetControlFont(window, kIdStatus, DialogFonts.Message);
             SendDlgItemMessageW(window, kIdProgress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-            g_progress.SendBitmap.Reset(LoadBitmapA(DialogResourceModule(), "EL_Send"));
+            g_progress.SendBitmap.Reset(LoadBitmapA(DialogResourceModule(), "CL_Send"));
             const RECT area = ReportWorkArea();
             if (g_progress.Modal) {
                 CenterInRect(window, area);
@@ -115,9 +115,9 @@ void ShowSendProgressDialog(bool Modal, bool OwnLoop) {
     g_progress.Modal = Modal;
     g_progress.OwnLoop = OwnLoop;
     if (OwnLoop) {
-        DialogBoxParamA(DialogResourceModule(), "EL_Server", nullptr, &SendProgressDialogProc, 0);
+        DialogBoxParamA(DialogResourceModule(), "CL_Server", nullptr, &SendProgressDialogProc, 0);
     } else {
-        const HWND window = CreateDialogParamA(DialogResourceModule(), "EL_Server", nullptr,
+        const HWND window = CreateDialogParamA(DialogResourceModule(), "CL_Server", nullptr,
                                                &SendProgressDialogProc, 0);
         if (window) ShowWindow(window, SW_SHOWNOACTIVATE);
     }

@@ -295,9 +295,9 @@ bool SendTrackerReport() {
     TStrings fields = g_customWebFields;
     const TOSVersion os = GetOSVersion();
     fields.push_back("FogBugzTrialID=" + o.TrakerTrialID());
-    fields.push_back("EL_OSType=" + GetWindowsVersionName(os, IsWorkstation(), IsWow64()));
-    fields.push_back("EL_OSBuild=" + OSBuildText(os));
-    fields.push_back("EL_ReproduceText=" + o.ReproduceText());
+    fields.push_back("CL_OSType=" + GetWindowsVersionName(os, IsWorkstation(), IsWow64()));
+    fields.push_back("CL_OSBuild=" + OSBuildText(os));
+    fields.push_back("CL_ReproduceText=" + o.ReproduceText());
     THTTPResponse response;
     const bool windowShown = SendWindow() != nullptr;
     const TSendResult result =

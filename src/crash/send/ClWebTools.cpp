@@ -366,7 +366,7 @@ std::string BuildUploadBody(const std::string& boundary, const TStrings& Files,
         // A name list shorter than the file list sends the rest under their own names.
         const std::string name = i < FileNames.size() ? FileNames[i] : BareFileName(Files[i]);
         body +=
-            FilePart(boundary, "el_upload_file_" + IntToStr(static_cast<long long>(i)), name, data);
+            FilePart(boundary, "cl_upload_file_" + IntToStr(static_cast<long long>(i)), name, data);
     }
     return body + "--" + boundary + "--" + kCRLF;
 }

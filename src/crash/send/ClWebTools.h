@@ -207,7 +207,7 @@ std::string URLEncode(std::string_view text);
 std::string MakeMultipartBoundary();
 // "name=value": false for a line without "=".
 bool SplitNameValue(std::string_view line, std::string& name, std::string& value);
-// The upload body: the custom fields, then the existing files as "el_upload_file_<index>" parts,
+// The upload body: the custom fields, then the existing files as "cl_upload_file_<index>" parts,
 // then the closing boundary.
 std::string BuildUploadBody(const std::string& boundary, const TStrings& Files,
                             const TStrings& FileNames, const TStrings& CustomFields);

@@ -44,12 +44,12 @@ TSendResult MantisInsert(TTrackerConnection& c, const TTrackerBug& bug) {
     f.AddFieldByDefaultList("severity");
     f.AddFieldByDefaultList("priority");
     f.AddFieldValue("platform");
-    f.AddField("os", SenderValue(bug.CustomFields, "EL_OSType"));
-    f.AddField("os_build", SenderValue(bug.CustomFields, "EL_OSBuild"));
+    f.AddField("os", SenderValue(bug.CustomFields, "CL_OSType"));
+    f.AddField("os_build", SenderValue(bug.CustomFields, "CL_OSBuild"));
     f.AddField("build", bug.Version);
     f.AddBugSummary("summary", bug.Version, bug.BugType, bug.BugID);
     f.AddField("description", bug.BugText);
-    f.AddField("steps_to_reproduce", SenderValue(bug.CustomFields, "EL_ReproduceText"));
+    f.AddField("steps_to_reproduce", SenderValue(bug.CustomFields, "CL_ReproduceText"));
     f.AddField("additional_info", "");
     f.AddField("view_state", "10");
     f.AddFieldValue("report_stay");
@@ -138,7 +138,7 @@ TSendResult BugzillaInsert(TTrackerConnection& c, const TTrackerBug& bug) {
         f.AddFieldValue(input);
     f.AddBugSummary("short_desc", bug.Version, bug.BugType, bug.BugID);
     f.AddField("comment",
-               AddOptionalField(bug.BugText, SenderValue(bug.CustomFields, "EL_ReproduceText")));
+               AddOptionalField(bug.BugText, SenderValue(bug.CustomFields, "CL_ReproduceText")));
     for (const char* input : {"keywords", "dependson", "blocked"}) f.AddFieldValue(input);
     f.AddField("form_name", "enter_bug");
     f.AddFieldByDefaultList("bug_status");
@@ -241,7 +241,7 @@ TSendResult FogBugzInsert(TTrackerConnection& c, const TTrackerBug& bug) {
         f.AddFieldValue(input);
     f.AddBugSummary("sTitle", bug.Version, bug.BugType, bug.BugID);
     f.AddField("sEvent",
-               AddOptionalField(bug.BugText, SenderValue(bug.CustomFields, "EL_ReproduceText")));
+               AddOptionalField(bug.BugText, SenderValue(bug.CustomFields, "CL_ReproduceText")));
     f.AddFieldByListTitle("ixProject", bug.ProjectName);
     f.AddFieldByListTitle("ixArea", bug.ProjectName + ": " + bug.Category);
     if (bug.AssignTo.empty())
@@ -319,8 +319,8 @@ TSendResult PostMantisBug(TTrackerConnection& c, const TTrackerBug& ansiBug) {
     bug.Category = Utf8(bug.Category);
     bug.AssignTo = Utf8(bug.AssignTo);
     bug.BugText = Utf8(bug.BugText);
-    if (!bug.CustomFields.empty() && bug.CustomFields.back().rfind("EL_ReproduceText=", 0) == 0)
-        bug.CustomFields.back() = "EL_ReproduceText=" + Utf8(bug.CustomFields.back().substr(17));
+    if (!bug.CustomFields.empty() && bug.CustomFields.back().rfind("CL_ReproduceText=", 0) == 0)
+        bug.CustomFields.back() = "CL_ReproduceText=" + Utf8(bug.CustomFields.back().substr(17));
 
     c.SetSendState(ssLogin, 0);
     c.SetRequest("login.php", rmPOST);

@@ -81,7 +81,7 @@ struct TTrackerBug {
     std::string Category;    // category, component or area
     std::string AssignTo;
     std::string AttachedFile; // the report zip
-    // The user's custom fields, then FogBugzTrialID, EL_OSType, EL_OSBuild, EL_ReproduceText.
+    // The user's custom fields, then FogBugzTrialID, CL_OSType, CL_OSBuild, CL_ReproduceText.
     TStrings CustomFields;
 };
 

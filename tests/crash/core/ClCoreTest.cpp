@@ -359,7 +359,7 @@ TEST(ClCore, UserCharSetIsShiftJis) {
 TEST(ClCore, NoIde) {
     EXPECT_FALSE(IntoIDE());
     EXPECT_FALSE(Real_GetMainModuleFileName().empty());
-    EXPECT_EQ(RADRegistryKey(), "SOFTWARE\\Embarcadero\\BDS\\9.0");
+    EXPECT_EQ(RADRegistryKey(), "SOFTWARE\\DevEnvironment\\BDS\\9.0");
     EXPECT_EQ(RADDir(), "");
 }
 

@@ -143,6 +143,31 @@ TEST(ClCoreWin, RegistryStringValues) {
     EXPECT_EQ(GetCrashLogLabel(), "CrashLog 6.1.04 ");
 }
 
+// The environment's "RootDir": the machine's value first, else the user's, one trailing "\" cut.
+TEST(ClCoreWin, DevelopmentEnvironmentRootFolder) {
+    const std::string key = RADRegistryKey();
+    auto setRoot = [&](HKEY root, const char* value) {
+        HKEY k = nullptr;
+        ASSERT_EQ(
+            RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+        RegSetValueExA(k, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                       static_cast<DWORD>(std::strlen(value) + 1));
+        RegCloseKey(k);
+    };
+    auto removeKey = [&](HKEY root) {
+        for (std::string k = key; k.size() > std::strlen("SOFTWARE"); k.erase(k.rfind('\\')))
+            RegDeleteKeyA(root, k.c_str());
+    };
+    setRoot(HKEY_CURRENT_USER, "C:\\User Env\\");
+    EXPECT_EQ(RADDir(), "C:\\User Env");
+    setRoot(HKEY_LOCAL_MACHINE, "C:\\Machine Env");
+    EXPECT_EQ(RADDir(), "C:\\Machine Env");
+    removeKey(HKEY_LOCAL_MACHINE);
+    removeKey(HKEY_CURRENT_USER);
+    EXPECT_EQ(RADDir(), "");
+}
+
 TEST(ClCoreWin, FallbackFolderIsInTheRoamingApplicationData) {
     const std::string appData = GetUserApplicationsPath();
     ASSERT_GT(appData.size(), 3u) << appData; // the shell's answer, not the lone "\"

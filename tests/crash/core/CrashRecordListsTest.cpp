@@ -18,13 +18,13 @@ public:
     ~TrackedOptions() override { ++g_optionsFreed; }
 };
 
-class TrackedSource : public TELDebugInfoSource {
+class TrackedSource : public TClDebugInfoSource {
 public:
-    TrackedSource() : TELDebugInfoSource(0x400000) {}
+    TrackedSource() : TClDebugInfoSource(0x400000) {}
     ~TrackedSource() override { ++g_sourcesFreed; }
     bool InitializeSource() override { return true; }
     bool ValidData() const override { return true; }
-    bool GetLocationInfo(uintptr_t, TELLocationInfo&) override { return false; }
+    bool GetLocationInfo(uintptr_t, TClLocationInfo&) override { return false; }
 };
 
 std::unique_ptr<TCrashModuleInfo> Module(uintptr_t handle) {

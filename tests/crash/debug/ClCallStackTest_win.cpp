@@ -121,7 +121,7 @@ TEST(ClCallStackWin, OwnModuleCarriesItsDebugData) {
 }
 
 TEST(ClCallStackWin, MapFileBesideTheProgramResolvesItsFunctions) {
-    TELDebugInfoMap source(OwnModule());
+    TClDebugInfoMap source(OwnModule());
     ASSERT_TRUE(source.ValidData());
     const struct {
         const void* fn;
@@ -132,14 +132,14 @@ TEST(ClCallStackWin, MapFileBesideTheProgramResolvesItsFunctions) {
                  {reinterpret_cast<void*>(&kv::crash::ReadModuleHeaders), "ReadModuleHeaders"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.proc);
-        TELLocationInfo loc;
+        TClLocationInfo loc;
         ASSERT_TRUE(source.GetLocationInfo(Address(c.fn), loc));
         TCrashDebugInfo info;
         ASSERT_TRUE(LocationInfoToDebugInfo(loc, info));
         EXPECT_EQ(info.ProcedureName, c.proc);
         EXPECT_GT(info.Line, 0u);
     }
-    TELLocationInfo loc;
+    TClLocationInfo loc;
     ASSERT_TRUE(source.GetLocationInfo(Address(reinterpret_cast<void*>(&StackB)), loc));
     EXPECT_EQ(loc.UnitName, "ClCallStackTest_win");
     EXPECT_EQ(loc.SourceName, "ClCallStackTest_win.cpp");

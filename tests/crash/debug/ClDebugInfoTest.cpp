@@ -109,7 +109,7 @@ TEST(ClDebugInfo, HiddenUnits) {
     SetHiddenUnits({"ClDebug.cpp", "CrashLogMain.cpp"});
     TDebugDataHit hit;
     hit.UnitName = "cldebug.CPP";
-    hit.ClassName = "TELMapScanner";
+    hit.ClassName = "TClMapScanner";
     hit.ProcedureName = "Scan";
     hit.Line = 40;
     TCrashDebugInfo info;
@@ -158,7 +158,7 @@ TEST(ClDebugInfo, ExternalLocations) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        TELLocationInfo loc;
+        TClLocationInfo loc;
         loc.Address = 0x401234;
         loc.UnitName = c.unit;
         loc.SourceName = c.source;

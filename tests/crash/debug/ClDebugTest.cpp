@@ -38,10 +38,10 @@ struct LocationCase {
     uint32_t procOffsetLine;
 };
 
-void ExpectLocations(TELDebugInfoSource& source, const std::vector<LocationCase>& cases) {
+void ExpectLocations(TClDebugInfoSource& source, const std::vector<LocationCase>& cases) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TELLocationInfo info;
+        TClLocationInfo info;
         ASSERT_EQ(source.GetLocationInfo(kCode + c.offset, info), c.found);
         if (!c.found) continue;
         EXPECT_EQ(info.Address, kCode + c.offset);
@@ -58,7 +58,7 @@ void ExpectLocations(TELDebugInfoSource& source, const std::vector<LocationCase>
 
 TEST(ClDebugMap, ResolvesUnitsProceduresAndLinesOfTheCodeSegment) {
     const FakeModules m = ModuleWithFiles({{"C:\\app\\prog.map", Fixture("full.map")}});
-    TELDebugInfoMap source(kModule, m);
+    TClDebugInfoMap source(kModule, m);
     ASSERT_TRUE(source.ValidData());
     ExpectLocations(source, {
                                 {"procedure start", 0x10, true, "System", "System.TObject.Create",
@@ -79,12 +79,12 @@ TEST(ClDebugMap, ResolvesUnitsProceduresAndLinesOfTheCodeSegment) {
 
 TEST(ClDebugMap, WithoutLineNumbersStillNamesUnitAndProcedure) {
     const FakeModules m = ModuleWithFiles({{"C:\\app\\prog.map", Fixture("no_lines.map")}});
-    TELDebugInfoMap source(kModule, m);
+    TClDebugInfoMap source(kModule, m);
     ExpectLocations(source, {{"no lines", 0x150, true, "Unit1", "Unit1.TThing.DoIt", 0, "", 0}});
 }
 
 TEST(ClDebugMap, FindsSectionsWithoutClassTableAndWithLineFeeds) {
-    TELMapScanner scanner(TELMapScanner::TText{Fixture("lf_no_class_table.map")});
+    TClMapScanner scanner(TClMapScanner::TText{Fixture("lf_no_class_table.map")});
     uint32_t distance = 0;
     EXPECT_EQ(scanner.ModuleNameFromAddr(0x8), "Lf");
     EXPECT_EQ(scanner.ProcNameFromAddr(0x8, distance), "Lf.Start");
@@ -96,24 +96,24 @@ TEST(ClDebugMap, FindsSectionsWithoutClassTableAndWithLineFeeds) {
 
 TEST(ClDebugMap, MissingFileGivesNoSource) {
     const FakeModules m = ModuleWithFiles({});
-    TELDebugInfoMap source(kModule, m);
+    TClDebugInfoMap source(kModule, m);
     EXPECT_FALSE(source.ValidData());
-    TELLocationInfo info;
+    TClLocationInfo info;
     EXPECT_FALSE(source.GetLocationInfo(kCode, info));
 }
 
 TEST(ClDebugMap, ParserHandsItemsToEvents) {
-    TELMapParser parser(TELMapParser::TText{Fixture("full.map")});
+    TClMapParser parser(TClMapParser::TText{Fixture("full.map")});
     std::vector<std::string> modules, units;
     std::vector<uint32_t> lines;
-    parser.FOnSegmentItem = [&](const TELMapAddress& a, uint32_t, const std::string& module,
+    parser.FOnSegmentItem = [&](const TClMapAddress& a, uint32_t, const std::string& module,
                                 const std::string& cls) {
         if (a.Segment == 1) modules.push_back(module + "/" + cls);
     };
     parser.FOnLineNumberUnit = [&](const std::string& unit, const std::string& file) {
         units.push_back(unit + "/" + file);
     };
-    parser.FOnLineNumbers = [&](uint32_t line, const TELMapAddress&) { lines.push_back(line); };
+    parser.FOnLineNumbers = [&](uint32_t line, const TClMapAddress&) { lines.push_back(line); };
     parser.Parse();
     EXPECT_EQ(modules, (std::vector<std::string>{"System/CODE", "Forms/CODE", "Main/CODE"}));
     EXPECT_EQ(units,
@@ -125,7 +125,7 @@ TEST(ClDebugMap, MapStrings) {
     // Positions into a text: a name in parentheses, a plain word, a module parameter.
     const std::string text =
         "(Unit.pas) rest\r\nName(x) Word\r\nC:\\dir\\Mod.obj  ACBP=A9\r\nx|y.z";
-    TELMapParser parser(TELMapParser::TText{text});
+    TClMapParser parser(TClMapParser::TText{text});
     static constexpr struct {
         const char* name;
         size_t pos;
@@ -160,7 +160,7 @@ kvtest::Td32Desc SampleTd32() {
 
 TEST(ClDebugTD32, ResolvesModuleProcedureLineAndSource) {
     FakeModules m = ModuleWithFiles({{"C:\\app\\prog.tds", kvtest::BuildTd32(SampleTd32())}});
-    TELDebugInfoTD32 source(kModule, m);
+    TClDebugInfoTD32 source(kModule, m);
     ASSERT_TRUE(source.ValidData());
     ExpectLocations(
         source,
@@ -192,8 +192,8 @@ TEST(ClDebugTD32, ImageDataWinsOverTdsFile) {
         .U32(0);
     m.memory.Add(kModule + 0x3000, entry.Str());
     m.memory.Add(kModule + 0x4000, data);
-    TELDebugInfoTD32 source(kModule, m);
-    TELLocationInfo info;
+    TClDebugInfoTD32 source(kModule, m);
+    TClLocationInfo info;
     ASSERT_TRUE(source.GetLocationInfo(kCode + 0x1A, info));
     EXPECT_EQ(info.UnitName, "Inimage");
 }
@@ -217,7 +217,7 @@ TEST(ClDebugTD32, ValidityOfTheTrailingSignature) {
         for (int i = 0; i < 4; ++i)
             bad[bad.size() - c.at + i] = static_cast<char>(c.put >> (8 * i));
         EXPECT_FALSE(IsTD32DebugInfoValid(bad.data(), bad.size()));
-        TELTD32InfoScanner scanner(bad);
+        TClTD32InfoScanner scanner(bad);
         EXPECT_FALSE(scanner.ValidData());
     }
     EXPECT_FALSE(IsTD32DebugInfoValid(good.data(), 8));
@@ -265,7 +265,7 @@ kvtest::UdbgDesc SampleUdbg() {
 
 TEST(ClDebugUL, ResolvesFromTheUdbgFile) {
     FakeModules m = ModuleWithFiles({{"C:\\app\\prog.udbg", kvtest::BuildUdbg(SampleUdbg())}});
-    TELDebugInfoJedy source(kModule, m);
+    TClDebugInfoUL source(kModule, m);
     ASSERT_TRUE(source.ValidData());
     ExpectLocations(
         source, {
@@ -286,9 +286,9 @@ TEST(ClDebugUL, SectionInTheImageIsUsed) {
                                {"ULDEBUG", 0x5000, static_cast<uint32_t>(data.size())}},
                               0, 0));
     m.memory.Add(kModule + 0x5000, data);
-    TELDebugInfoJedy source(kModule, m);
+    TClDebugInfoUL source(kModule, m);
     ASSERT_TRUE(source.ValidData());
-    TELLocationInfo info;
+    TClLocationInfo info;
     ASSERT_TRUE(source.GetLocationInfo(kCode + 0x1A, info));
     EXPECT_EQ(info.ProcedureName, "TThing.Run");
 }
@@ -317,15 +317,15 @@ TEST(ClDebugUL, FormatChecks) {
         {"unknown version", &badVersion, false},
     };
     for (const auto& c : kCases) {
-        TELBinDebugScanner scanner(*c.data, true);
+        TClBinDebugScanner scanner(*c.data, true);
         EXPECT_EQ(scanner.ValidFormat(), c.valid) << c.name;
     }
-    TELBinDebugScanner tooShort(good.substr(0, 32), true);
+    TClBinDebugScanner tooShort(good.substr(0, 32), true);
     EXPECT_FALSE(tooShort.ValidFormat());
 }
 
 TEST(ClDebugUL, NamesAndValues) {
-    TELBinDebugScanner scanner(kvtest::BuildUdbg(SampleUdbg()), false);
+    TClBinDebugScanner scanner(kvtest::BuildUdbg(SampleUdbg()), false);
     EXPECT_EQ(scanner.GetModuleName(), "prog");
     EXPECT_EQ(scanner.ModuleStartFromAddr(0x150), 0x100u);
     EXPECT_EQ(scanner.ModuleStartFromAddr(0x0), 0x0u);
@@ -343,7 +343,7 @@ TEST(ClDebugUL, NamesAndValues) {
 TEST(ClDebugUL, ModuleStartIsNoneBeforeTheFirstModule) {
     kvtest::UdbgDesc d = SampleUdbg();
     d.Modules = {{0x100, "UnitB"}};
-    TELBinDebugScanner scanner(kvtest::BuildUdbg(d), true);
+    TClBinDebugScanner scanner(kvtest::BuildUdbg(d), true);
     EXPECT_EQ(scanner.ModuleStartFromAddr(0x50), 0xFFFFFFFFu);
     EXPECT_EQ(scanner.ModuleNameFromAddr(0x50), "");
     uint32_t distance = 7;
@@ -374,11 +374,11 @@ TEST(ClDebugSources, MapThenTd32ThenUl) {
         if (c.tds) files["C:\\app\\prog.tds"] = tds;
         if (c.udbg) files["C:\\app\\prog.udbg"] = udbg;
         const FakeModules m = ModuleWithFiles(files);
-        std::unique_ptr<TELDebugInfoSource> source;
+        std::unique_ptr<TClDebugInfoSource> source;
         EXPECT_EQ(AssignValidDebugInfo(kModule, source, m), *c.kind != '\0');
         const std::string kind = !source                                         ? ""
-                                 : dynamic_cast<TELDebugInfoMap*>(source.get())  ? "map"
-                                 : dynamic_cast<TELDebugInfoTD32*>(source.get()) ? "td32"
+                                 : dynamic_cast<TClDebugInfoMap*>(source.get())  ? "map"
+                                 : dynamic_cast<TClDebugInfoTD32*>(source.get()) ? "td32"
                                                                                  : "ul";
         EXPECT_EQ(kind, c.kind);
         if (source) {

@@ -383,8 +383,8 @@ TEST(ClDialogBitmaps, LoadWithTheirSizes) {
         const char* name;
         int size;
     } kBitmaps[] = {
-        {"EL_Error", 32}, {"EL_Send", 32}, {"EL_DLL", 16},  {"EL_BPL", 16},
-        {"EL_VCL", 16},   {"EL_PAS", 16},  {"EL_PLUS", 13}, {"EL_MINUS", 13},
+        {"CL_Error", 32}, {"CL_Send", 32}, {"CL_DLL", 16},  {"CL_BPL", 16},
+        {"CL_VCL", 16},   {"CL_PAS", 16},  {"CL_PLUS", 13}, {"CL_MINUS", 13},
     };
     for (const auto& b : kBitmaps) {
         const LoadedBitmap bitmap(b.name);
@@ -398,7 +398,7 @@ TEST(ClDialogBitmaps, LoadWithTheirSizes) {
 
 TEST(ClListViewDrawBmp, TopLeftColourIsTransparent) {
     constexpr COLORREF kFill = RGB(10, 200, 30);
-    const LoadedBitmap plus("EL_PLUS");
+    const LoadedBitmap plus("CL_PLUS");
     ASSERT_TRUE(plus.handle);
     Canvas canvas(40, 40, kFill);
     DrawBmp(canvas.dc(), plus.handle, 5, 13, 13, 7);

@@ -32,11 +32,11 @@ uintptr_t QueryAddress(uint32_t offset) {
 }
 
 // Asks every probe twice (all once, then all again); answers, when given, get what it said.
-void AskSource(const char* reader, TELDebugInfoSource& source, const std::vector<uint32_t>& probes,
+void AskSource(const char* reader, TClDebugInfoSource& source, const std::vector<uint32_t>& probes,
                FuzzAnswers* answers) {
     for (int pass = 0; pass < 2; ++pass)
         for (uint32_t offset : probes) {
-            TELLocationInfo info;
+            TClLocationInfo info;
             FuzzAnswer a;
             a.reader = reader;
             a.pass = pass;
@@ -66,9 +66,9 @@ FakeModules ModuleOf(const std::string& d) {
 // The bytes as the module's image or debug file, read by the TD32 and UL sources.
 void AsModule(const std::string& d, const std::vector<uint32_t>& probes, FuzzAnswers* answers) {
     const FakeModules m = ModuleOf(d);
-    TELDebugInfoTD32 td32(kModule, m);
+    TClDebugInfoTD32 td32(kModule, m);
     AskSource("TD32", td32, probes, answers);
-    TELDebugInfoJedy ul(kModule, m);
+    TClDebugInfoUL ul(kModule, m);
     AskSource("UL", ul, probes, answers);
 }
 
@@ -77,7 +77,7 @@ void AsModule(const std::string& d, const std::vector<uint32_t>& probes, FuzzAns
 int FuzzMapFile(const uint8_t* data, size_t size, FuzzAnswers* answers) {
     const std::string d(reinterpret_cast<const char*>(data), size);
     const std::vector<uint32_t> probes = Probes(d);
-    TELMapScanner scanner(TELMapScanner::TText{d});
+    TClMapScanner scanner(TClMapScanner::TText{d});
     for (uint32_t offset : probes) {
         uint32_t distance = 0;
         scanner.ModuleStartFromAddr(offset);
@@ -86,24 +86,24 @@ int FuzzMapFile(const uint8_t* data, size_t size, FuzzAnswers* answers) {
         scanner.LineNumberFromAddr(offset, distance);
         scanner.SourceNameFromAddr(offset);
     }
-    TELMapParser parser(TELMapParser::TText{d});
+    TClMapParser parser(TClMapParser::TText{d});
     size_t items = 0;
-    parser.FOnClassTable = [&](const TELMapAddress&, uint32_t, const std::string& a,
+    parser.FOnClassTable = [&](const TClMapAddress&, uint32_t, const std::string& a,
                                const std::string& b) { items += a.size() + b.size(); };
     parser.FOnSegmentItem = parser.FOnClassTable;
-    parser.FOnPublicsByName = [&](const TELMapAddress&, const std::string& a) {
+    parser.FOnPublicsByName = [&](const TClMapAddress&, const std::string& a) {
         items += a.size();
     };
     parser.FOnPublicsByValue = parser.FOnPublicsByName;
     parser.FOnLineNumberUnit = [&](const std::string& a, const std::string& b) {
         items += a.size() + b.size();
     };
-    parser.FOnLineNumbers = [&](uint32_t, const TELMapAddress&) { ++items; };
+    parser.FOnLineNumbers = [&](uint32_t, const TClMapAddress&) { ++items; };
     parser.Parse();
     for (size_t pos : {size_t(0), d.size() / 2, d.size() ? d.size() - 1 : 0})
         items += parser.MapStringToFileName(pos).size() + parser.MapStringToStr(pos).size();
     const FakeModules m = ModuleOf(d);
-    TELDebugInfoMap source(kModule, m);
+    TClDebugInfoMap source(kModule, m);
     AskSource("map", source, probes, answers);
     return items == ~size_t(0);
 }
@@ -112,7 +112,7 @@ int FuzzTD32(const uint8_t* data, size_t size, FuzzAnswers* answers) {
     const std::string d(reinterpret_cast<const char*>(data), size);
     const std::vector<uint32_t> probes = Probes(d);
     IsTD32DebugInfoValid(d.data(), d.size());
-    TELTD32InfoScanner scanner(d);
+    TClTD32InfoScanner scanner(d);
     if (scanner.ValidData())
         for (uint32_t offset : probes) {
             uint32_t distance = 0;
@@ -129,7 +129,7 @@ int FuzzUL(const uint8_t* data, size_t size, FuzzAnswers* answers) {
     const std::string d(reinterpret_cast<const char*>(data), size);
     const std::vector<uint32_t> probes = Probes(d);
     for (bool cache : {true, false}) {
-        TELBinDebugScanner scanner(d, cache);
+        TClBinDebugScanner scanner(d, cache);
         if (!scanner.ValidFormat()) continue;
         scanner.GetModuleName();
         for (uint32_t offset : probes) {

@@ -132,7 +132,7 @@ TEST_F(ClWebToolsNet, HTTPUploadBodyAuthorizationAndProgress) {
     ASSERT_EQ(b.size(), 39u) << r.head;
     EXPECT_EQ(r.body, "--" + b +
                           "\r\n"
-                          "Content-Disposition: form-data; name=\"el_upload_file_0\"; "
+                          "Content-Disposition: form-data; name=\"cl_upload_file_0\"; "
                           "filename=\"p.bin\";\r\n"
                           "Content-Type: application/octet-stream\r\n"
                           "\r\n" +
@@ -187,7 +187,7 @@ TEST_F(ClWebToolsNet, HTTPUploadResults) {
                                   "--" +
                                   b +
                                   "\r\n"
-                                  "Content-Disposition: form-data; name=\"el_upload_file_0\"; "
+                                  "Content-Disposition: form-data; name=\"cl_upload_file_0\"; "
                                   "filename=\"report.txt\";\r\n"
                                   "Content-Type: application/octet-stream\r\n"
                                   "\r\n"

@@ -66,8 +66,8 @@ TEST(ClWebTrackers, EndToEnd) {
         out << zip;
     }
     const std::string zipPath = dir.Ansi("report.zip");
-    const TStrings custom = {"severity=80", "FogBugzTrialID=", "EL_OSType=Windows 7",
-                             "EL_OSBuild=7601", "EL_ReproduceText=Click"};
+    const TStrings custom = {"severity=80", "FogBugzTrialID=", "CL_OSType=Windows 7",
+                             "CL_OSBuild=7601", "CL_ReproduceText=Click"};
 
     const TCase kCases[] = {
         {"Mantis new issue",

@@ -117,8 +117,8 @@ TEST(ClWebForms, FormOperations) {
          [](TWebForm& f) {
              f.AddField("severity", "50");
              f.AddField("Severity", "60");
-             f.AddCustomFields({"SEVERITY=80", "user=u", "FogBugzTrialID=", "EL_OSType=w",
-                                "EL_OSBuild=1", "EL_ReproduceText=r"});
+             f.AddCustomFields({"SEVERITY=80", "user=u", "FogBugzTrialID=", "CL_OSType=w",
+                                "CL_OSBuild=1", "CL_ReproduceText=r"});
          },
          "SEVERITY=80|user=u"},
         {"only the sender's four entries",

@@ -138,12 +138,12 @@ TEST(ClWebTools, UploadBodyByteExact) {
             "\r\n"
             "\r\n"
             "-----------------------------1A2B3C4D5E6F\r\n"
-            "Content-Disposition: form-data; name=\"el_upload_file_0\"; filename=\"A.txt\";\r\n"
+            "Content-Disposition: form-data; name=\"cl_upload_file_0\"; filename=\"A.txt\";\r\n"
             "Content-Type: application/octet-stream\r\n"
             "\r\n"
             "alpha\r\n"
             "-----------------------------1A2B3C4D5E6F\r\n"
-            "Content-Disposition: form-data; name=\"el_upload_file_2\"; filename=\"C.bin\";\r\n"
+            "Content-Disposition: form-data; name=\"cl_upload_file_2\"; filename=\"C.bin\";\r\n"
             "Content-Type: application/octet-stream\r\n"
             "\r\n") +
         std::string("\0\x01\r\n", 4) +
@@ -154,7 +154,7 @@ TEST(ClWebTools, UploadBodyByteExact) {
     // A name list shorter than the files: the file's own name.
     EXPECT_EQ(BuildUploadBody(kBoundary, {a}, {}, {}),
               "-----------------------------1A2B3C4D5E6F\r\n"
-              "Content-Disposition: form-data; name=\"el_upload_file_0\"; filename=\"a.txt\";\r\n"
+              "Content-Disposition: form-data; name=\"cl_upload_file_0\"; filename=\"a.txt\";\r\n"
               "Content-Type: application/octet-stream\r\n"
               "\r\n"
               "alpha\r\n"

@@ -74,8 +74,8 @@ TTrackerBug Bug() {
     bug.Category = "Crash";
     bug.AssignTo = "Dev One";
     bug.AttachedFile = "report.zip";
-    bug.CustomFields = {"FogBugzTrialID=", "EL_OSType=Windows 7", "EL_OSBuild=7601",
-                        "EL_ReproduceText=Click"};
+    bug.CustomFields = {"FogBugzTrialID=", "CL_OSType=Windows 7", "CL_OSBuild=7601",
+                        "CL_ReproduceText=Click"};
     return bug;
 }
 

@@ -154,7 +154,7 @@ TEST(TDebugDataWriter, LongNamesAreCutToOneField) {
 
 TEST(TDebugDataWriter, MapFileRoundTrip) {
     const std::string map = WriteMapFile(SampleRecords(), kBase);
-    TELMapScanner scanner(TELMapScanner::TText{map});
+    TClMapScanner scanner(TClMapScanner::TText{map});
     EXPECT_EQ(scanner.LineNumberErrors(), 0);
     uint32_t distance = 0;
     static constexpr struct {

@@ -128,12 +128,12 @@ TEST(TPostLink, WritesTrailerAndMapBesideTheExecutable) {
     EXPECT_EQ(exe.Read(), once);
 
     // The .map file beside it answers the .map source's queries for the same addresses.
-    TELMapScanner scanner(TELMapScanner::TText{map.Read()});
+    TClMapScanner scanner(TClMapScanner::TText{map.Read()});
     for (const auto& c : kTinyCases) {
         SCOPED_TRACE(c.name);
         const uint32_t offset = c.address - 0x401000;
         uint32_t distance = 0;
-        TELLocationInfo loc;
+        TClLocationInfo loc;
         loc.Address = c.address;
         loc.UnitName = scanner.ModuleNameFromAddr(offset);
         loc.ProcedureName = scanner.ProcNameFromAddr(offset, distance);

@@ -39,12 +39,12 @@ uint32_t Ror8(uint32_t v) {
 
 } // namespace
 
-TELBinDebugScanner::TELBinDebugScanner(std::string data, bool cacheData)
+TClBinDebugScanner::TClBinDebugScanner(std::string data, bool cacheData)
     : FCacheData(cacheData), FStream(std::move(data)) {
     FValidFormat = CheckFormat();
 }
 
-bool TELBinDebugScanner::CheckFormat() const {
+bool TClBinDebugScanner::CheckFormat() const {
     const std::string_view d(FStream);
     if (d.size() < kHeaderSize || d.size() % 4 != 0) return false;
     uint32_t signature = 0;
@@ -64,7 +64,7 @@ bool TELBinDebugScanner::CheckFormat() const {
     return Ror8(sum - stored) == stored;
 }
 
-bool TELBinDebugScanner::ReadValue(size_t& pos, int32_t& value) const {
+bool TClBinDebugScanner::ReadValue(size_t& pos, int32_t& value) const {
     uint64_t v = 0;
     for (int shift = 0;; shift += 7) {
         if (pos >= FStream.size() || shift > 28) return false; // cut off, or longer than 5 bytes
@@ -76,7 +76,7 @@ bool TELBinDebugScanner::ReadValue(size_t& pos, int32_t& value) const {
     return value != kTableEnd;
 }
 
-bool TELBinDebugScanner::TableStart(int headerPos, size_t& pos) const {
+bool TClBinDebugScanner::TableStart(int headerPos, size_t& pos) const {
     uint32_t offset;
     if (!FValidFormat || !TByteReader::U32At(FStream, headerPos, offset)) return false;
     if (offset >= FStream.size()) return false;
@@ -84,7 +84,7 @@ bool TELBinDebugScanner::TableStart(int headerPos, size_t& pos) const {
     return true;
 }
 
-std::string TELBinDebugScanner::DataToStr(int32_t nameOffset) const {
+std::string TClBinDebugScanner::DataToStr(int32_t nameOffset) const {
     uint32_t area;
     if (nameOffset <= 0 || !TByteReader::U32At(FStream, kNameArea, area)) return {};
     const uint64_t at = uint64_t(area) + uint32_t(nameOffset) - 1;
@@ -120,13 +120,13 @@ std::string TELBinDebugScanner::DataToStr(int32_t nameOffset) const {
     return out;
 }
 
-std::string TELBinDebugScanner::GetModuleName() const {
+std::string TClBinDebugScanner::GetModuleName() const {
     uint32_t offset;
     if (!FValidFormat || !TByteReader::U32At(FStream, kModuleName, offset)) return {};
     return DataToStr(static_cast<int32_t>(offset));
 }
 
-uint32_t TELBinDebugScanner::ModuleStartFromAddr(uint32_t offset) const {
+uint32_t TClBinDebugScanner::ModuleStartFromAddr(uint32_t offset) const {
     size_t pos;
     uint32_t start = 0xFFFFFFFF, addr = 0;
     int32_t da, dn;
@@ -139,7 +139,7 @@ uint32_t TELBinDebugScanner::ModuleStartFromAddr(uint32_t offset) const {
     return start;
 }
 
-std::string TELBinDebugScanner::ModuleNameFromAddr(uint32_t offset) const {
+std::string TClBinDebugScanner::ModuleNameFromAddr(uint32_t offset) const {
     size_t pos;
     uint32_t addr = 0;
     int32_t da, dn, name = 0, found = 0;
@@ -153,7 +153,7 @@ std::string TELBinDebugScanner::ModuleNameFromAddr(uint32_t offset) const {
     return DataToStr(found);
 }
 
-std::string TELBinDebugScanner::SourceNameFromAddr(uint32_t offset) const {
+std::string TClBinDebugScanner::SourceNameFromAddr(uint32_t offset) const {
     size_t pos;
     uint32_t addr = 0, foundAddr = 0;
     int32_t da, dn, name = 0, found = 0;
@@ -171,7 +171,7 @@ std::string TELBinDebugScanner::SourceNameFromAddr(uint32_t offset) const {
     return DataToStr(found);
 }
 
-std::vector<TELBinDebugScanner::TProcEntry> TELBinDebugScanner::WalkProcNames() const {
+std::vector<TClBinDebugScanner::TProcEntry> TClBinDebugScanner::WalkProcNames() const {
     std::vector<TProcEntry> table;
     table.reserve(64);
     size_t pos;
@@ -189,7 +189,7 @@ std::vector<TELBinDebugScanner::TProcEntry> TELBinDebugScanner::WalkProcNames() 
     return table;
 }
 
-std::vector<TELBinDebugScanner::TLineEntry> TELBinDebugScanner::WalkLineNumbers() const {
+std::vector<TClBinDebugScanner::TLineEntry> TClBinDebugScanner::WalkLineNumbers() const {
     std::vector<TLineEntry> table;
     table.reserve(64);
     size_t pos;
@@ -206,15 +206,15 @@ std::vector<TELBinDebugScanner::TLineEntry> TELBinDebugScanner::WalkLineNumbers(
     return table;
 }
 
-void TELBinDebugScanner::CacheProcNames() const {
+void TClBinDebugScanner::CacheProcNames() const {
     if (!FProcNames) FProcNames = WalkProcNames();
 }
 
-void TELBinDebugScanner::CacheLineNumbers() const {
+void TClBinDebugScanner::CacheLineNumbers() const {
     if (!FLineNumbers) FLineNumbers = WalkLineNumbers();
 }
 
-std::string TELBinDebugScanner::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
+std::string TClBinDebugScanner::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     std::vector<TProcEntry> walked;
     const std::vector<TProcEntry>* table = &walked;
@@ -236,7 +236,7 @@ std::string TELBinDebugScanner::ProcNameFromAddr(uint32_t offset, uint32_t& dist
     return {};
 }
 
-uint32_t TELBinDebugScanner::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
+uint32_t TClBinDebugScanner::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     std::vector<TLineEntry> walked;
     const std::vector<TLineEntry>* table = &walked;
@@ -258,12 +258,12 @@ uint32_t TELBinDebugScanner::LineNumberFromAddr(uint32_t offset, uint32_t& dista
 
 // ---- source ---------------------------------------------------------------------------------
 
-TELDebugInfoJedy::TELDebugInfoJedy(uintptr_t module, const TModuleAccess& access)
-    : TELDebugInfoScanSource(module, access) {
+TClDebugInfoUL::TClDebugInfoUL(uintptr_t module, const TModuleAccess& access)
+    : TClDebugInfoScanSource(module, access) {
     InitializeSource();
 }
 
-bool TELDebugInfoJedy::InitializeSource() {
+bool TClDebugInfoUL::InitializeSource() {
     FScanner.reset();
     std::string data;
     bool found = false;
@@ -283,22 +283,22 @@ bool TELDebugInfoJedy::InitializeSource() {
         const std::string fileName = GetFileName();
         found = !fileName.empty() && Access().ReadWholeFile(ChangeFileExt(fileName, ".udbg"), data);
     }
-    if (found) FScanner = std::make_unique<TELBinDebugScanner>(std::move(data), true);
+    if (found) FScanner = std::make_unique<TClBinDebugScanner>(std::move(data), true);
     return found;
 }
 
-std::string TELDebugInfoJedy::ModuleNameFromAddr(uint32_t offset) const {
+std::string TClDebugInfoUL::ModuleNameFromAddr(uint32_t offset) const {
     return ValidData() ? FScanner->ModuleNameFromAddr(offset) : std::string();
 }
-std::string TELDebugInfoJedy::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
+std::string TClDebugInfoUL::ProcNameFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     return ValidData() ? FScanner->ProcNameFromAddr(offset, distance) : std::string();
 }
-uint32_t TELDebugInfoJedy::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
+uint32_t TClDebugInfoUL::LineNumberFromAddr(uint32_t offset, uint32_t& distance) const {
     distance = 0;
     return ValidData() ? FScanner->LineNumberFromAddr(offset, distance) : 0;
 }
-std::string TELDebugInfoJedy::SourceNameFromAddr(uint32_t offset) const {
+std::string TClDebugInfoUL::SourceNameFromAddr(uint32_t offset) const {
     return ValidData() ? FScanner->SourceNameFromAddr(offset) : std::string();
 }
 

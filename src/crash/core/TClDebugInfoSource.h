@@ -7,31 +7,31 @@
 
 namespace kv::crash {
 
-class TELDebugInfoSource;
+class TClDebugInfoSource;
 
 // What a source knows of one address.
-struct TELLocationInfo {
+struct TClLocationInfo {
     uintptr_t Address = 0;
     std::string UnitName;
     std::string ProcedureName;
     uint32_t ProcOffsetLine = 0;
     uint32_t LineNumber = 0;
     std::string SourceName;
-    TELDebugInfoSource* DebugInfo = nullptr; // not owned
+    TClDebugInfoSource* DebugInfo = nullptr; // not owned
 };
 
-class TELDebugInfoSource {
+class TClDebugInfoSource {
 public:
-    explicit TELDebugInfoSource(uintptr_t module) : FModule(module) {}
-    virtual ~TELDebugInfoSource() = default;
-    TELDebugInfoSource(const TELDebugInfoSource&) = delete;
-    TELDebugInfoSource& operator=(const TELDebugInfoSource&) = delete;
+    explicit TClDebugInfoSource(uintptr_t module) : FModule(module) {}
+    virtual ~TClDebugInfoSource() = default;
+    TClDebugInfoSource(const TClDebugInfoSource&) = delete;
+    TClDebugInfoSource& operator=(const TClDebugInfoSource&) = delete;
 
     // Looks for the data; whether it was found. Called once after construction.
     virtual bool InitializeSource() = 0;
     virtual bool ValidData() const = 0;
     // Fills info for an address of the module; false when the source does not know it.
-    virtual bool GetLocationInfo(uintptr_t address, TELLocationInfo& info) = 0;
+    virtual bool GetLocationInfo(uintptr_t address, TClLocationInfo& info) = 0;
     // Offset of an address from the start of the module's first section.
     uintptr_t VAFromAddr(uintptr_t address) const { return address - FModule - 0x1000; }
     uintptr_t Module() const { return FModule; }
