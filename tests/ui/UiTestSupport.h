@@ -14,7 +14,7 @@ namespace kvtest {
 
 // Handles messages (and idle steps) until done() is true or timeoutMs passed; returns done().
 // A thread timer keeps the idle wait from blocking past the limit.
-bool PumpUntil(const std::function<bool()>& done, unsigned timeoutMs = 5000);
+bool PumpUntil(const std::function<bool()>& done, unsigned timeoutMs = 30000);
 // Handles the messages waiting now, a few rounds (lets posted work arrive).
 void PumpPending();
 
@@ -22,7 +22,7 @@ void PumpPending();
 // that waits for a dialog can never hang; cancelled when it goes out of scope.
 class ModalWatchdog {
 public:
-    explicit ModalWatchdog(unsigned timeoutMs = 10000);
+    explicit ModalWatchdog(unsigned timeoutMs = 60000);
     ~ModalWatchdog();
     ModalWatchdog(const ModalWatchdog&) = delete;
     ModalWatchdog& operator=(const ModalWatchdog&) = delete;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "UiTestSupport.h"  // PumpUntil
+#include "UiTestSupport.h" // PumpUntil
 
 namespace kvtest {
 
@@ -19,7 +19,7 @@ namespace kvtest {
 // shell with Cancel, so a test can never hang.
 class StepDriver {
 public:
-    explicit StepDriver(std::vector<std::function<bool()>> steps, unsigned timeoutMs = 15000);
+    explicit StepDriver(std::vector<std::function<bool()>> steps, unsigned timeoutMs = 60000);
     ~StepDriver();
     StepDriver(const StepDriver&) = delete;
     StepDriver& operator=(const StepDriver&) = delete;

@@ -151,7 +151,7 @@ TEST(WlCustomPanel, PaintContentGetsTheClientRectangle) {
         ++paints;
     };
     form.Show();
-    kvtest::PumpUntil([&paints] { return paints > 0; }, 2000);
+    kvtest::PumpUntil([&paints] { return paints > 0; });
     ASSERT_GT(paints, 0);
     EXPECT_EQ(painted.right, 120);
     EXPECT_EQ(painted.bottom, 60);

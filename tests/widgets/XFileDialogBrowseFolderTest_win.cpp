@@ -27,7 +27,7 @@ protected:
         host_.SetBounds(100, 100, 300, 200);
         host_.SetCaption(u"Host");
         host_.Show();
-        kvtest::PumpUntil([this] { return GetActiveWindow() == host_.Handle(); }, 2000);
+        kvtest::PumpUntil([this] { return GetActiveWindow() == host_.Handle(); });
     }
     ~BrowseHost() override { host_.Hide(); }
 

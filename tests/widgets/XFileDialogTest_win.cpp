@@ -132,7 +132,7 @@ std::function<bool()> CancelWhenShown(kv::TplCustomFileDialog& d) {
 
 // Steps that answer the message form with OK, keeping its text and whether it came up
 // centred over the dialog. The dialog places the form once it has taken the activation, so the
-// check waits (a few seconds at most) for the centred place before it gives up.
+// check waits (half a minute at most) for the centred place before it gives up.
 struct SeenMessage {
     std::u16string text;
     bool centred = false;
@@ -153,7 +153,7 @@ void AnswerMessage(Steps& steps, kv::TplCustomFileDialog& d, SeenMessage& seen) 
         GetWindowRect(d.Handle(), &f);
         seen.centred = b.left == f.left + (RectWidth(f) - RectWidth(b)) / 2 &&
                        b.top == f.top + (RectHeight(f) - RectHeight(b)) / 2;
-        if (!seen.centred && GetTickCount() - seen.seenAt < 5000) return false;
+        if (!seen.centred && GetTickCount() - seen.seenAt < 30000) return false;
         seen.text = form->Message()->Caption();
         PostClick(kvtest::FindChild(box, L"TButton", L"OK"));
         return true;

@@ -89,8 +89,9 @@ public:
     // Connects (nothing when connected): an unresolved host raises ECrashSocketError "Unable to
     // resolve host "<host>"." before any connection attempt; other failures go through Error.
     virtual void Open();
-    // Closes the socket and clears both logs; a failing closesocket raises through Error and
-    // leaves the object as it was.
+    // Closes the socket and clears both logs. A connected TCP socket first ends its sending side
+    // and waits (at most 5 s) for the peer to close, so that what was sent is never lost to a
+    // reset. A failing closesocket raises through Error.
     virtual void Close();
 
     // The host's first IPv4 address (network order); 0 when the name does not resolve.

@@ -72,6 +72,26 @@ int FinishConnect(SOCKET s, uint32_t timeoutMs) {
     return error ? error : WSAECONNREFUSED;
 }
 
+// Ends the sending side and reads (and drops) what the peer still sends until it closes too, at
+// most kCloseDrainMs: a socket closed with unread input, or before the peer has taken what was
+// sent, may be reset, and the last message sent is lost on the way.
+void EndSending(SOCKET s) {
+    constexpr ULONGLONG kCloseDrainMs = 5000;
+    if (winsock::shutdown(s, SD_SEND) == SOCKET_ERROR) return;
+    const ULONGLONG start = GetTickCount64();
+    char buffer[1024];
+    for (ULONGLONG passed = 0; passed < kCloseDrainMs; passed = GetTickCount64() - start) {
+        winsock::TFDSet readable;
+        (winsock::FD_ZERO)(readable);
+        (winsock::FD_SET)(s, readable);
+        const ULONGLONG left = kCloseDrainMs - passed;
+        timeval wait{static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
+        if (winsock::select(0, reinterpret_cast<fd_set*>(&readable), nullptr, nullptr, &wait) <= 0)
+            return;
+        if (winsock::recv(s, buffer, sizeof buffer, 0) <= 0) return; // closed, or reset
+    }
+}
+
 } // namespace
 
 // ---- TCrashClientSocket ----
@@ -148,6 +168,7 @@ void TCrashClientSocket::Open() {
 }
 
 void TCrashClientSocket::Close() {
+    if (FSocket != -1 && FConnected && FType == SOCK_STREAM) EndSending(AsSocket(FSocket));
     if (FSocket != -1 && winsock::closesocket(AsSocket(FSocket)) == SOCKET_ERROR)
         Error("Cannot close the socket: \"%s\"", {SysErrorMessage(LastSocketError())});
     FSocket = -1;

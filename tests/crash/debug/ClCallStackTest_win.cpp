@@ -62,6 +62,7 @@ __attribute__((noinline)) void StackC() {
     g_sink = 3;
 }
 
+constexpr uint32_t kStackBLine = __LINE__ + 1; // the line naming the function
 __attribute__((noinline)) void StackB() {
     g_lineInB = __LINE__ + 1;
     StackC();
@@ -116,7 +117,7 @@ TEST(ClCallStackWin, OwnModuleCarriesItsDebugData) {
     GetDebugInfoByAddr(Address(reinterpret_cast<void*>(&StackB)), 1, d, false, false);
     EXPECT_EQ(d.DebugDetail, ddSourceCode);
     EXPECT_EQ(d.ProcedureName, "StackB");
-    EXPECT_EQ(d.Line, static_cast<uint32_t>(g_lineInB - 2)); // the line naming the function
+    EXPECT_EQ(d.Line, kStackBLine);
     EXPECT_EQ(d.ProcOffsetLine, 0u);
 }
 
@@ -144,7 +145,7 @@ TEST(ClCallStackWin, MapFileBesideTheProgramResolvesItsFunctions) {
     EXPECT_EQ(loc.UnitName, "ClCallStackTest_win");
     EXPECT_EQ(loc.SourceName, "ClCallStackTest_win.cpp");
     EXPECT_EQ(loc.ProcedureName, "ClCallStackTest_win.StackB");
-    EXPECT_EQ(loc.LineNumber, static_cast<uint32_t>(g_lineInB - 2));
+    EXPECT_EQ(loc.LineNumber, kStackBLine);
 }
 
 #ifdef KOLVANE_MODULE_FIXTURE

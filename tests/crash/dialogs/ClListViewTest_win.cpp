@@ -124,10 +124,10 @@ protected:
         return colour;
     }
 
-    // Waits (a few seconds at most) until the window is on the screen with its rows drawn.
+    // Waits (half a minute at most) until the window is on the screen with its rows drawn.
     bool WaitUntilShown() const {
         MSG msg;
-        for (const DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
             if (PixelOf(0, 150, -1) == kParentStripe) return true;
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -343,6 +344,11 @@ public:
             ADD_FAILURE() << "no listening socket: " << winsock::WSAGetLastError();
         port_ = winsock::ntohs(a.sin_port);
         thread_ = std::thread([this, script] {
+            // A client that connected before Join is accepted even when this thread starts
+            // late: closing the listening socket first would drop it from the backlog.
+            while (!Acceptable()) {
+                if (stopping_.load()) return;
+            }
             const SOCKET s = winsock::accept(listen_, nullptr, nullptr);
             if (s == INVALID_SOCKET) return;
             script(s);
@@ -353,8 +359,9 @@ public:
     // Waits until the script has ended.
     void Join() {
         if (!thread_.joinable()) return;
-        winsock::closesocket(listen_); // ends an accept that no client answered
+        stopping_.store(true); // ends the wait of a peer that no client called
         thread_.join();
+        winsock::closesocket(listen_);
     }
     uint16_t Port() const { return port_; }
 
@@ -370,8 +377,18 @@ public:
     }
 
 private:
+    // Whether a connection waits in the backlog (a 100 ms look).
+    bool Acceptable() const {
+        winsock::TFDSet readable;
+        (winsock::FD_ZERO)(readable);
+        (winsock::FD_SET)(listen_, readable);
+        timeval wait{0, 100000};
+        return winsock::select(0, reinterpret_cast<fd_set*>(&readable), nullptr, nullptr, &wait) >
+               0;
+    }
     SOCKET listen_ = INVALID_SOCKET;
     uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
 
@@ -415,6 +432,26 @@ TEST(ClSocketsNet, SendTextGoesOutInChunksOf1024) {
     EXPECT_EQ(client.Log(), "");
     peer.Join(); // the peer has read everything once the client closed
     EXPECT_EQ(received, text);
+}
+
+TEST(ClSocketsNet, CloseRightAfterALargeSendLosesNothing) {
+    // The peer reads slowly and answers before it closes: what was sent before Close still
+    // arrives whole, and the peer's answer is no reason for the close to reset the connection.
+    std::string received;
+    RawPeer peer([&](SOCKET s) {
+        Sleep(500);
+        received = RawPeer::ReadAll(s);
+        RawPeer::Send(s, "221 bye\r\n");
+    });
+    TCrashClientSocket client("127.0.0.1", peer.Port(), true, 20000);
+    client.Open();
+    std::string text(4 << 20, '\0');
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+    EXPECT_EQ(client.SendText(text), static_cast<int32_t>(text.size()));
+    client.Close();
+    peer.Join();
+    EXPECT_EQ(received.size(), text.size());
+    EXPECT_TRUE(received == text);
 }
 
 TEST(ClSocketsNet, FailuresCarryTheirTexts) {

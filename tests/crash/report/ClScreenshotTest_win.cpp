@@ -25,10 +25,10 @@ public:
         window_ = CreateWindowExA(WS_EX_TOPMOST, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE, 40,
                                   30, 120, 90, nullptr, nullptr, cls.hInstance, nullptr);
         UpdateWindow(window_);
-        // Shown once the screen holds its green (a few seconds at most).
+        // Shown once the screen holds its green (half a minute at most).
         HDC screen = GetDC(nullptr);
         MSG msg;
-        for (const DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
             if (GetPixel(screen, 100, 75) == RGB(0, 255, 0)) break;
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../support/CrashTestSupport.h"
+#include "SessionLock_win.h"
 #include "crash/capture/CrashLogMain.h"
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/report/ClReportHalf.h"
@@ -120,9 +121,12 @@ private:
     bool had_ = false;
 };
 
-// A report under way with the test's options and texts; all put back afterwards.
+// A report under way with the test's options and texts; all put back afterwards. The mail
+// client's registry values belong to the session: one e-mail test at a time changes them.
 class EmailTest : public ::testing::Test {
 protected:
+    kvtest::SessionLock mailRegistry_{L"KolvaneTestMailClientRegistry"};
+
     void SetUp() override {
         savedTexts_ = ReportTexts;
         Report = TCrashReport{};
