@@ -244,13 +244,21 @@ int FindExceptionFilter(const TCrashModuleOptions& options, const void* exceptio
     return -1;
 }
 
-std::string MakeBugID(const std::string& head, const TCrashStackList* stack) {
+std::string MakeBugID(const std::string& head, const TCrashStackList* stack,
+                      const std::vector<uint32_t>& chainReturns) {
+    // A frame's address is its call instruction, which ends at most 7 bytes before the return.
+    auto onChain = [&](uintptr_t call) {
+        for (const uint32_t r : chainReturns)
+            if (r > call && r <= call + 7) return true;
+        return false;
+    };
     std::string text = head;
     if (stack && stack->Count() > 0) {
         const uint32_t thread = stack->GetItem(0)->ThreadID;
         for (int i = 0; i < stack->Count(); ++i) {
             const TCrashDebugInfo& f = *stack->GetItem(i);
             if (f.DebugDetail != ddSourceCode || f.ThreadID != thread) continue;
+            if (i > 0 && !chainReturns.empty() && !onChain(f.Addr)) continue;
             text += f.UnitName + f.ClassName + f.ProcedureName + IntToStr(f.Line);
         }
     }
@@ -390,7 +398,7 @@ char* FastMM_LogStackTrace(const uintptr_t* addresses, int count, char* buffer, 
                     if (offsets) line += "[" + IntToStr(info.ProcOffsetLine) + "]";
                     line += ")";
                 }
-                if (line.size() > 255) line.resize(255);
+                line.resize(AnsiPrefixLength(line, 255));
                 out += "\r\n" + line;
                 ++written;
                 last = i;
@@ -405,7 +413,7 @@ char* FastMM_LogStackTrace(const uintptr_t* addresses, int count, char* buffer, 
             start = last + 1;
         }
     }
-    const size_t n = std::min(out.size(), size - 1);
+    const size_t n = AnsiPrefixLength(out, size - 1);
     std::memcpy(buffer, out.data(), n);
     buffer[n] = '\0';
     return buffer + n;

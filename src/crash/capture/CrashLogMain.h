@@ -86,6 +86,23 @@ struct TCrashThreadInfo {
 };
 using PCrashThreadInfo = TCrashThreadInfo*;
 
+// One thread as another module's component hands it over through the exports
+// CrashLog_CallCreateThread and CrashLog_CallResumeThread: plain data only (the modules do not
+// share a C++ runtime), the creator's stack as bytes that the receiving registry copies, the
+// handle the sender's own (the registry duplicates it).
+struct TCrashThreadRecord {
+    uint32_t ID;
+    uintptr_t Handle;
+    uint32_t CallerID;
+    uint32_t TopOfStack;
+    uintptr_t BeginThreadFunction;
+    uintptr_t CreateThreadFunction;
+    uintptr_t Parameter;
+    const void* CallerStack;
+    uint32_t CallerStackSize;
+    uint32_t CallerStackStart;
+};
+
 // The master registry (with its read/write lock) or a snapshot of it (no lock; copies of the
 // entries sharing their stack dumps).
 class TCrashThreadsList {
@@ -272,7 +289,9 @@ struct TCrashReportHalf {
     std::function<void()> ShowReproduceRequest;
     std::function<void(const std::string& text)> ShowWebErrorPage;
     std::function<std::string(const std::string& text, bool okButton)> GenerateHTML;
-    std::function<void()> StartReportSending;
+    // Starts the send; true when it went to a thread of its own, which then does what follows
+    // a report (the auto-crash check, the call stack, the termination), false when it ran here.
+    std::function<bool()> StartReportSending;
     // The texts the exception ID is made of.
     std::function<std::string()> ApplicationModuleText;
     std::function<std::string()> ExceptionModuleText;
@@ -313,8 +332,12 @@ int FindExceptionFilter(const TCrashModuleOptions& options, const void* exceptio
                         bool handled);
 // The exception ID: the 4-digit upper-case hexadecimal CRC-16 of the module and class texts
 // followed by the unit, class, procedure and line of each source-level frame of the first
-// frame's thread.
-std::string MakeBugID(const std::string& head, const TCrashStackList* stack);
+// frame's thread. With the return addresses of the thread's frame-pointer chain given, a frame
+// after the first counts only when one of them returns to it: the stack walk also finds stale
+// return addresses that earlier calls left on the stack, which differ between runs of the
+// same failure, and an ID must be the same for the same failure.
+std::string MakeBugID(const std::string& head, const TCrashStackList* stack,
+                      const std::vector<uint32_t>& chainReturns = {});
 
 // A frame-by-frame text table of a call stack (the shown details only).
 void CallStackToStrings(const TCrashStackList* stack, TStrings& strings);

@@ -6,6 +6,7 @@
 #include <cxxabi.h>
 #include <unwind.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -48,6 +49,12 @@ ThreadCaptureBlock& Capture() {
     ThreadCaptureBlock& b = t_capture;
     b.Touched = true;
     return b;
+}
+
+void ReleaseCapture() {
+    ThreadCaptureBlock& b = t_capture;
+    const std::unique_ptr<EForeignException> owned(b.Substitute);
+    b.Substitute = nullptr;
 }
 
 uint32_t StackTop() {
@@ -146,8 +153,10 @@ const void* ThrownObject(void* thrown, const std::type_info* type) {
         name = demangled;
         std::free(demangled);
     }
-    b.Substitute = std::make_unique<EForeignException>(name);
-    return b.Substitute.get();
+    auto substitute = std::make_unique<EForeignException>(name);
+    const std::unique_ptr<EForeignException> previous(b.Substitute);
+    b.Substitute = substitute.release();
+    return b.Substitute;
 }
 
 // ---- The handled-by-code test ----
@@ -166,10 +175,17 @@ uint32_t FrameChainHash(const std::vector<TCodeFrame>& frames) {
 } // namespace
 
 bool IsHandledByCode(const void* object, const std::type_info* type, uintptr_t address,
-                     TAsynchronousException& kind) {
+                     TAsynchronousException& kind, uint32_t searchFrom) {
     kind = aeNone;
     if (InheritsFromNamedClass(object, "EStackOverflow")) return false;
-    const std::vector<TCodeFrame> frames = CurrentCodeFrames();
+    std::vector<TCodeFrame> frames = CurrentCodeFrames();
+    // The component's own frames (the throw wrapper and what it called) lie below the raiser's
+    // stack position; their catch blocks guard the component, not the program.
+    if (searchFrom) {
+        size_t first = 0;
+        while (first < frames.size() && frames[first].Sp < searchFrom) ++first;
+        frames.erase(frames.begin(), frames.begin() + static_cast<ptrdiff_t>(first));
+    }
     const uint32_t chain = FrameChainHash(frames);
     if (State) {
         TCriticalSectionGuard lock(State->HandledCacheLock);
@@ -224,7 +240,7 @@ bool IsHandledByCode(const void* object, const std::type_info* type, uintptr_t a
 }
 
 void NotifyRaisedException(const void* object, uintptr_t address, bool language,
-                           const std::type_info* type) {
+                           const std::type_info* type, bool copyStack) {
     ThreadCaptureBlock& b = Capture();
     uint8_t expected = 0;
     if (!b.CaptureGuard.compare_exchange_strong(expected, 1)) return;
@@ -237,10 +253,11 @@ void NotifyRaisedException(const void* object, uintptr_t address, bool language,
     if (!IsCrashLogActive() || !IsCrashLogActiveInThread(GetCurrentThreadId()) ||
         !IsReportableObject(object))
         return;
-    CopyRaisingThreadStack(address, language);
+    if (copyStack) CopyRaisingThreadStack(address, language);
     TAsynchronousException kind = aeNone;
-    if (IsHandledByCode(object, type, address, kind)) return;
+    if (IsHandledByCode(object, type, address, kind, language ? b.RaiseStackPosition : 0)) return;
     if (b.StackPoint == 0) b.StackPoint = b.RaiseStackPosition;
+    if (language) b.ReportedThrown = b.RaisedThrown;
     DispatchExceptionReport(object, address, language, 0, 0, 0, 0, rtUnknown, OwnModule(), kind,
                             false, nullptr);
 }
@@ -311,10 +328,18 @@ void MakeRaiseContext(ThreadCaptureBlock& b, const void* object, uintptr_t addre
 } // namespace
 
 void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address,
-                     uint32_t callerEsp, uint32_t callerEbp) {
+                     uint32_t callerEsp, uint32_t callerEbp, bool rethrow) {
     try {
         ThreadCaptureBlock& b = Capture();
         if (b.CaptureGuard.load() || b.DispatchGuard) return; // the component's own throws
+        if (rethrow) b.Rethrown = thrown;
+        if (rethrow && thrown == b.RaisedThrown && thrown != b.ReportedThrown) {
+            // The same exception on its way on: it keeps the place, registers and stack copy of
+            // its raise; only whether code takes it is asked again, from the rethrowing frame.
+            b.RaiseStackPosition = callerEsp;
+            NotifyRaisedException(b.RaisedObject, b.RaisedAddress, true, type, false);
+            return;
+        }
         const void* object = ThrownObject(thrown, type);
         b.RaiseStackPosition = callerEsp;
         b.StackPoint = callerEsp;
@@ -323,6 +348,7 @@ void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address
         b.RaisedObject = object;
         b.RaisedAddress = address;
         b.RaisedType = type;
+        b.ReportedThrown = nullptr;
         NotifyRaisedException(object, address, true, type); // records the raise first
     } catch (...) {
         // Nothing of the component's own work may change where the throw goes.
@@ -339,25 +365,34 @@ namespace {
 
 } // namespace
 
-// The runtime found no handler: report (once) and end the thread or the program.
+// The runtime found no handler: report (once: not when its raise was reported already) and
+// end the thread or the program.
 void UnhandledLanguageException() {
     ThreadCaptureBlock& b = Capture();
-    if (b.RaisedAddress != LastReportedAddress.load())
-        NotifyRaisedException(b.RaisedObject, b.RaisedAddress, true, b.RaisedType);
+    if (!b.RaisedThrown || b.RaisedThrown != b.ReportedThrown)
+        NotifyRaisedException(b.RaisedObject, b.RaisedAddress, true, b.RaisedType, false);
     EndThreadAfterReport();
 }
 
 // The end of a catch block: with boCatchHandledExceptions, the exception it handled is
-// reported as handled (once; not the one this thread reported as unhandled).
+// reported as handled (once; not the one this thread reported as unhandled). Not reported: a
+// catch block left by a rethrow (the exception goes on), and the catches of the component's own
+// threads and of the thread that is reporting (such a report would wait for the report that
+// waits for it).
 void HandleEndCatch() {
-    if (State && IsCrashLogActive()) {
+    ThreadCaptureBlock& b = Capture();
+    std::exception_ptr holder;
+    void* current = CurrentThrownObject(holder);
+    if (current && current == b.Rethrown) {
+        b.Rethrown = nullptr;
+        return;
+    }
+    if (State && IsCrashLogActive() && !b.DispatchGuard && !b.ReportRunning && !InCallback() &&
+        !IsOwnThread(GetCurrentThreadId())) {
         const TCrashModuleOptions* options = CurrentOptionsOrNull();
         if (options && options->BehaviourOptions().Contains(boCatchHandledExceptions) &&
             IsCrashLogActiveInThread(GetCurrentThreadId())) {
-            ThreadCaptureBlock& b = Capture();
-            std::exception_ptr holder;
-            void* current = CurrentThrownObject(holder);
-            if (current && !b.DispatchGuard) {
+            if (current) {
                 const void* object = ThrownObject(current, abi::__cxa_current_exception_type());
                 const uintptr_t address = b.RaisedAddress;
                 const std::string name = GetValidObjectClassName(object);
@@ -389,7 +424,7 @@ void OnTerminate() {
         ThreadCaptureBlock& b = Capture();
         std::exception_ptr holder;
         void* current = CurrentThrownObject(holder);
-        const bool reported = b.RaisedAddress && b.RaisedAddress == LastReportedAddress.load();
+        const bool reported = current && current == b.ReportedThrown;
         if (current && !reported) {
             const std::type_info* type = abi::__cxa_current_exception_type();
             const void* object = ThrownObject(current, type);
@@ -477,11 +512,60 @@ void InstallLastChanceFilter() {
 namespace {
 
 HANDLE g_overflowRequest = nullptr;
+HANDLE g_overflowStarted = nullptr; // the reporter holds the report lock and the heap answers
 HANDLE g_overflowDone = nullptr;
 HANDLE g_overflowThread = nullptr;
 EXCEPTION_POINTERS* g_overflowPointers = nullptr;
 DWORD g_overflowThreadId = 0;
 std::atomic<bool> g_overflowStop{false};
+
+// How long the overflowed thread waits for the reporter to get going. The report itself may
+// take as long as its dialog is read; getting going takes no time unless something the
+// reporter needs is held by a thread that will never let it go (the overflowed thread itself,
+// suspended in a lock, or waiting for the report that overflowed).
+constexpr DWORD kOverflowStartMs = 30000;
+
+void ReportOverflowNow(EXCEPTION_POINTERS* p) {
+    // The overflow happened inside a report (an event handler of it, or the report itself):
+    // that report holds what this one needs and waits for the overflowed thread.
+    if (IsReportingThread(g_overflowThreadId)) return;
+    // The overflowed thread may have stopped holding a lock the report needs: the heap, the
+    // component's own. Each is taken once here, before the overflowed thread is told that the
+    // report is under way; one that is never free keeps that word from coming.
+    TCriticalSectionGuard lock(State->ReportLock);
+    if (void* probe = HeapAlloc(GetProcessHeap(), 0, 64)) HeapFree(GetProcessHeap(), 0, probe);
+    std::free(std::malloc(64));
+    { const TCriticalSectionGuard copyLock(State->StackCopyLock); }
+    { const TCriticalSectionGuard cacheLock(State->HandledCacheLock); }
+    if (TCrashModulesList* modules = ModulesList()) {
+        modules->Lock();
+        modules->Unlock();
+    }
+    uint32_t top = 0;
+    if (const TCrashThreadsList* threads = ThreadsList()) {
+        TCrashThreadInfo info;
+        const int i = threads->FindByThreadID(g_overflowThreadId);
+        if (i >= 0 && threads->GetItem(i, info)) top = info.TopOfStack;
+    }
+    SetEvent(g_overflowStarted);
+    RunInline = true;
+    t_reportForThread = g_overflowThreadId;
+    const std::unique_ptr<kv::Exception> object = ObjectFromRecord(p->ExceptionRecord);
+    const CONTEXT* c = p->ContextRecord;
+    alignas(16) static uint8_t context[kContextCopySize];
+    static TExceptionRecordCopy record;
+    std::memcpy(static_cast<void*>(&record), p->ExceptionRecord, sizeof record);
+    uint32_t esp = 0;
+    if (c) {
+        std::memcpy(context, c, kContextCopySize);
+        reinterpret_cast<CONTEXT*>(context)->ContextFlags = kContextControlInteger;
+        esp = c->Esp;
+    }
+    DispatchExceptionReport(
+        object.get(), reinterpret_cast<uintptr_t>(p->ExceptionRecord->ExceptionAddress), false, top,
+        esp, c ? reinterpret_cast<uintptr_t>(context) : 0, reinterpret_cast<uintptr_t>(&record),
+        rtUnknown, OwnModule(), aeNone, false, nullptr);
+}
 
 DWORD WINAPI OverflowReporter(void*) {
     for (;;) {
@@ -489,29 +573,11 @@ DWORD WINAPI OverflowReporter(void*) {
         if (g_overflowStop.load()) return 0;
         EXCEPTION_POINTERS* p = g_overflowPointers;
         if (p && p->ExceptionRecord) {
-            RunInline = true;
-            t_reportForThread = g_overflowThreadId;
-            const std::unique_ptr<kv::Exception> object = ObjectFromRecord(p->ExceptionRecord);
-            const CONTEXT* c = p->ContextRecord;
-            alignas(16) static uint8_t context[kContextCopySize];
-            static TExceptionRecordCopy record;
-            std::memcpy(static_cast<void*>(&record), p->ExceptionRecord, sizeof record);
-            uint32_t esp = 0, top = 0;
-            if (c) {
-                std::memcpy(context, c, kContextCopySize);
-                reinterpret_cast<CONTEXT*>(context)->ContextFlags = kContextControlInteger;
-                esp = c->Esp;
+            try {
+                ReportOverflowNow(p);
+            } catch (...) {
+                // The overflowed thread ends the process either way.
             }
-            if (const TCrashThreadsList* threads = ThreadsList()) {
-                TCrashThreadInfo info;
-                const int i = threads->FindByThreadID(g_overflowThreadId);
-                if (i >= 0 && threads->GetItem(i, info)) top = info.TopOfStack;
-            }
-            DispatchExceptionReport(
-                object.get(), reinterpret_cast<uintptr_t>(p->ExceptionRecord->ExceptionAddress),
-                false, top, esp, c ? reinterpret_cast<uintptr_t>(context) : 0,
-                reinterpret_cast<uintptr_t>(&record), rtUnknown, OwnModule(), aeNone, false,
-                nullptr);
         }
         SetEvent(g_overflowDone);
     }
@@ -521,6 +587,7 @@ DWORD WINAPI OverflowReporter(void*) {
 
 void StartOverflowReporter() {
     g_overflowRequest = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_overflowStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_overflowDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     DWORD id = 0;
     g_overflowThread = StartOwnThread(&OverflowReporter, nullptr, id);
@@ -533,18 +600,24 @@ void StopOverflowReporter() {
     WaitForSingleObject(g_overflowThread, 5000);
     CloseHandle(g_overflowThread);
     CloseHandle(g_overflowRequest);
+    CloseHandle(g_overflowStarted);
     CloseHandle(g_overflowDone);
-    g_overflowThread = g_overflowRequest = g_overflowDone = nullptr;
+    g_overflowThread = g_overflowRequest = g_overflowStarted = g_overflowDone = nullptr;
 }
 
+// crash-time safe
 bool ReportOverflow(EXCEPTION_POINTERS* pointers) {
     // Lean: no heap, no locks, hardly any stack on this thread.
     if (!g_overflowThread) return false;
     g_overflowPointers = pointers;
     g_overflowThreadId = GetCurrentThreadId();
     SetEvent(g_overflowRequest);
-    WaitForSingleObject(g_overflowDone, INFINITE);
-    return true;
+    const HANDLE started[2] = {g_overflowStarted, g_overflowDone};
+    const DWORD got = WaitForMultipleObjects(2, started, FALSE, kOverflowStartMs);
+    // Not started in time: the reporter waits for something that will not come; the caller
+    // ends the process with the overflow's own code.
+    if (got == WAIT_OBJECT_0) WaitForSingleObject(g_overflowDone, INFINITE);
+    return got == WAIT_OBJECT_0 || got == WAIT_OBJECT_0 + 1;
 }
 
 } // namespace kv::crash::detail

@@ -13,10 +13,11 @@ using namespace kv::crash::detail;
 
 namespace {
 
-// Copies text into a caller's buffer of size bytes (zero-terminated, cut when longer).
+// Copies text into a caller's buffer of size bytes (zero-terminated, cut between characters
+// when longer).
 void CopyOut(const std::string& text, char* buffer, int size) {
     if (!buffer || size <= 0) return;
-    const size_t n = std::min<size_t>(text.size(), static_cast<size_t>(size) - 1);
+    const size_t n = AnsiPrefixLength(text, static_cast<size_t>(size) - 1);
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
 }
@@ -39,6 +40,20 @@ template <class F> void WithForeignRecord(TCrashExceptionRecord* record, F run) 
     Report.CurrentRecord = previous;
     Report.Record = Report.SavedRecord;
     LastExceptionObject.store(nullptr);
+}
+
+// The creator of a thread another module reports, with a copy of its stack bytes.
+void CopyCallerStack(TCrashThreadInfo& entry, const TCrashThreadRecord& record) {
+    entry.CallerID = record.CallerID;
+    entry.CallerStackDump.reset();
+    entry.CallerStackSize = 0;
+    entry.CallerStackStart = record.CallerStackStart;
+    const uint32_t size = std::min<uint32_t>(record.CallerStackSize, kStackCopySize);
+    if (record.CallerStack && size && IsValidBlockAddr(record.CallerStack, size)) {
+        entry.CallerStackDump =
+            std::make_shared<const std::string>(static_cast<const char*>(record.CallerStack), size);
+        entry.CallerStackSize = size;
+    }
 }
 
 void ListEvent(TCrashExceptionRecord* record, const char* in, char* out, int outSize,
@@ -91,23 +106,34 @@ __declspec(dllexport) BOOL __stdcall CrashLog_LastLanguageException() {
 
 // ---- Threads of a deferring module ----
 
-__declspec(dllexport) void __stdcall CrashLog_CallCreateThread(const TCrashThreadInfo* entry) {
+__declspec(dllexport) void __stdcall CrashLog_CallCreateThread(const TCrashThreadRecord* record) {
     TCrashThreadsList* threads = ThreadsList();
-    if (LibraryActive.load() == 0 || !threads || !entry) return;
-    auto copy = std::make_unique<TCrashThreadInfo>(*entry);
-    threads->BeginWrite();
+    if (LibraryActive.load() == 0 || !threads || !record) return;
+    auto entry = std::make_unique<TCrashThreadInfo>();
+    entry->ID = record->ID;
+    HANDLE own = nullptr;
+    if (record->Handle)
+        DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(record->Handle),
+                        GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    entry->Handle = reinterpret_cast<uintptr_t>(own);
+    entry->TopOfStack = record->TopOfStack;
+    entry->BeginThreadFunction = record->BeginThreadFunction;
+    entry->CreateThreadFunction = record->CreateThreadFunction;
+    entry->Parameter = record->Parameter;
+    CopyCallerStack(*entry, *record);
     threads->PurgeList();
-    threads->Add(std::move(copy));
-    threads->EndWrite();
+    threads->Add(std::move(entry));
 }
 
 __declspec(dllexport) void __stdcall CrashLog_CallResumeThread(HANDLE thread,
-                                                               const TCrashThreadInfo* entry) {
+                                                               const TCrashThreadRecord* record) {
     TCrashThreadsList* threads = ThreadsList();
-    if (LibraryActive.load() != 1 || Capture().ReportRunning || !threads || !entry) return;
+    if (LibraryActive.load() != 1 || Capture().ReportRunning || !threads || !record) return;
+    // Only who resumed it and from where: the entry keeps its id and the registry's handle.
+    std::shared_ptr<const std::string> old;
     threads->Update(GetThreadId(thread), [&](TCrashThreadInfo& e) {
-        e = *entry;
-        e.IsACopy = true;
+        old = std::move(e.CallerStackDump);
+        CopyCallerStack(e, *record);
     });
 }
 

@@ -82,8 +82,13 @@ LONG HookedWindowSystemException(EXCEPTION_POINTERS* pointers) {
         own = ExceptionManagerImpl(object.get(),
                                    reinterpret_cast<uintptr_t>(record->ExceptionAddress), rtLocal,
                                    OwnModule());
-        if (own && kv::Application) kv::Application->ShowException(*object);
+        if (own && kv::Application) {
+            // The report left it to the framework: its display is not a second failure.
+            t_passedOn = object.get();
+            kv::Application->ShowException(*object);
+        }
     } catch (...) {}
+    t_passedOn = nullptr;
     // Handled as the framework handles exceptions of event handlers: the window procedure
     // ends, the program goes on (unless the report ended it).
     return EXCEPTION_EXECUTE_HANDLER;

@@ -21,6 +21,7 @@ public:
     TCriticalSection& operator=(const TCriticalSection&) = delete;
     void lock();
     void unlock();
+    bool try_lock();
 
 private:
     alignas(8) unsigned char storage_[64];
@@ -73,6 +74,8 @@ extern TCrashState* State;
 
 // The options of this module while the component is active; null otherwise.
 TCrashModuleOptions* CurrentOptionsOrNull();
+// Waits (bounded) until no report runs and no thread of the component still works on one.
+void WaitForReportsToEnd();
 void StartFreezeWatchdog();
 void StopFreezeWatchdog();
 void CloseThreadHandle(uintptr_t handle);

@@ -4,6 +4,7 @@
 // report half's steps and the decision what happens to the program.
 #include <windows.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "crash/capture/CrashLogMainWin.h"
@@ -82,6 +83,20 @@ void WalkCopy(TCrashStackList& list, uintptr_t firstAddress, uint32_t base, cons
               AllDetails(), env);
 }
 
+// The return addresses of the frame-pointer chain that starts at ebp, within [low, high).
+std::vector<uint32_t> FrameChainReturns(const TMemoryReader& memory, uint32_t ebp, uint32_t low,
+                                        uint32_t high) {
+    std::vector<uint32_t> returns;
+    for (int n = 0; n < 1024 && ebp >= low && ebp + 8 <= high && ebp % 4 == 0; ++n) {
+        uint32_t frame[2];
+        if (!memory.Read(ebp, frame, sizeof frame) || frame[1] == 0) break;
+        returns.push_back(frame[1]);
+        if (frame[0] <= ebp) break; // chains only go up the stack
+        ebp = frame[0];
+    }
+    return returns;
+}
+
 void AppendList(TCrashStackList& to, std::unique_ptr<TCrashStackList> from) {
     if (!from) return;
     // The frames move over with everything they carry.
@@ -147,14 +162,23 @@ std::mutex g_callbackLock;
 const std::function<void()>* g_postedCallback = nullptr;
 bool g_callbackBusy = false;
 std::atomic<bool> g_reportInProgress{false};
+std::atomic<DWORD> g_dispatchingThread{0}; // holds the report lock for the running report
+std::atomic<DWORD> g_reportThread{0};      // builds the running report
 
-void RunPostedCallback() {
+} // namespace
+
+uint32_t ReportStallMs = 300000;
+
+namespace {
+
+// Runs the callback the report thread posted; whether there was one.
+bool RunPostedCallback() {
     const std::function<void()>* callback = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_callbackLock);
         callback = g_postedCallback;
     }
-    if (!callback) return;
+    if (!callback) return false;
     g_callbackBusy = true;
     try {
         (*callback)();
@@ -164,6 +188,7 @@ void RunPostedCallback() {
     g_callbackBusy = false;
     std::lock_guard<std::mutex> lock(g_callbackLock);
     g_postedCallback = nullptr;
+    return true;
 }
 
 // ---- The report thread ----
@@ -256,6 +281,13 @@ bool ShouldRestoreMainWindow(TRaiserType raiser) {
 void RestoreMainWindow() {
     const HWND main = reinterpret_cast<HWND>(FindMainWindowOfProcess(GetCurrentProcessId()));
     if (!main) return;
+    if (GetWindowThreadProcessId(main, nullptr) != GetCurrentThreadId()) {
+        // Another thread's window (a frozen main thread, or one that waits for this report):
+        // asked, not waited for.
+        ShowWindowAsync(main, IsIconic(main) ? SW_RESTORE : SW_SHOWNORMAL);
+        SetForegroundWindow(main);
+        return;
+    }
     if (IsIconic(main)) {
         PostMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0);
         PumpOneMessage();
@@ -325,10 +357,12 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                             TExceptNotifyParams& params, TRaiserType raiser, uintptr_t module,
                             TAsynchronousException asynchronous) {
     bool result = false;
-    bool reported = false;
+    bool logTextOnly = false;  // made for GetCrashLogHTML: the log text and nothing after it
+    bool sentOnThread = false; // the send thread finishes the report
     std::vector<HANDLE> paused;
     ThreadCaptureBlock& own = Capture();
     own.ReportRunning = 1;
+    g_reportThread.store(GetCurrentThreadId());
     g_reportInProgress.store(true);
     TCrashReport& r = Report;
     try {
@@ -346,7 +380,10 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
             modules->Lock();
             for (int i = modules->Count() - 1; i >= 0; --i) {
                 const TCrashModuleInfo* m = modules->GetItem(i);
-                if (GetModifiedDate(m->Name) != m->LastModified) modules->Delete(i);
+                // Within a millisecond: the dates are whole seconds, but one of the two may
+                // come straight from the FPU with more precision than the stored one.
+                if (std::abs(GetModifiedDate(m->Name) - m->LastModified) > 1.0 / 86400000)
+                    modules->Delete(i);
             }
             modules->Unlock();
         }
@@ -358,6 +395,8 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
         r.Record.ExceptionAddress = address;
         r.Record.ExceptionObject = object;
         r.Record.ExceptionThreadID = params.ThreadID;
+        // Known for every handler type: the end of the routine asks for it.
+        r.RaisingThreadID = params.ThreadID;
 
         // The options of the module the exception belongs to.
         TCrashModuleOptionsEx* options = State->ReportOptions.get();
@@ -442,6 +481,9 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
             std::unique_ptr<TCrashStackList> stack(params.CallStack);
             params.CallStack = nullptr;
             r.Params.CallStack = nullptr;
+            std::vector<uint32_t> chain; // for the exception ID
+            const uint32_t ebp =
+                r.Params.Context ? reinterpret_cast<const CONTEXT*>(r.Params.Context)->Ebp : 0;
             if (!stack) {
                 stack = std::make_unique<TCrashStackList>();
                 bool fromCopy = false;
@@ -452,22 +494,30 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                         params.StackPoint >= State->StackCopyStart &&
                         params.StackPoint < State->StackCopyStart + State->StackCopyBytes) {
                         const uint32_t skip = params.StackPoint - State->StackCopyStart;
+                        const uint32_t size = State->StackCopyBytes - skip;
                         WalkCopy(*stack, address, params.StackPoint, State->StackCopy.data() + skip,
-                                 State->StackCopyBytes - skip, params.ThreadID, true);
+                                 size, params.ThreadID, true);
+                        const TCopyMemory copy(params.StackPoint, State->StackCopy.data() + skip,
+                                               size);
+                        chain = FrameChainReturns(copy, ebp, params.StackPoint,
+                                                  params.StackPoint + size);
                         fromCopy = true;
                     }
                 }
-                if (!fromCopy)
+                if (!fromCopy) {
                     AppendList(*stack, GetCallStackByAddresses(address, params.StackPoint,
                                                                params.TopOfStack, params.ThreadID,
                                                                true, false, -1, 0, AllDetails()));
+                    chain = FrameChainReturns(ProcessMemory(), ebp, params.StackPoint,
+                                              params.TopOfStack);
+                }
             }
             r.CallStack = std::move(stack);
             const std::string head =
                 (ReportHalf.ApplicationModuleText ? ReportHalf.ApplicationModuleText() : "") +
                 (ReportHalf.ExceptionModuleText ? ReportHalf.ExceptionModuleText() : "") +
                 (ReportHalf.ExceptionClassText ? ReportHalf.ExceptionClassText(object) : "");
-            r.BugID = MakeBugID(head, r.CallStack.get());
+            r.BugID = MakeBugID(head, r.CallStack.get(), chain);
             const int raisingIndex = r.Threads->FindByThreadID(params.ThreadID);
             if (raisingIndex >= 0) AppendCallerStack(*r.CallStack, *r.Threads->Item(raisingIndex));
             AddOtherThreads(*r.CallStack, *r.Threads, *options, params.ThreadID);
@@ -500,7 +550,8 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
             SetSection(702);
             if (ReportHalf.BuildLogText) ReportHalf.BuildLogText();
 
-            if (CallForGetLogText) {
+            logTextOnly = CallForGetLogText;
+            if (logTextOnly) {
                 CallForGetLogText = false;
             } else {
                 SetSection(703);
@@ -525,7 +576,6 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                     r.NotifyHandled = handled;
                 });
                 SetSection(8);
-                reported = r.NotifyHandled;
                 if (r.NotifyHandled) {
                     if (ReportHalf.CaptureScreenshot) ReportHalf.CaptureScreenshot();
                     if (options->AutoCrashOperation() != tbNone) {
@@ -664,29 +714,31 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                         ReportHalf.SaveReportToLogFile();
                     if (r.CopyToClipboardChosen) CopyTextToClipboard(r.Record.LogText);
                     SetSection(16);
-                    if (sendNow && ReportHalf.StartReportSending) ReportHalf.StartReportSending();
-                    if (!sendNow ||
-                        !options->CommonSendOptions().Contains(sndSendInSeparatedThread))
-                        CheckAutoCrash();
+                    // What follows the report is the send thread's when one took the send.
+                    sentOnThread =
+                        sendNow && ReportHalf.StartReportSending && ReportHalf.StartReportSending();
+                    if (!sentOnThread) CheckAutoCrash();
                 }
                 if (!r.NotifyHandled) result = true;
             }
             for (HANDLE h : paused) Real.ResumeThread(h);
             paused.clear();
-            SetSection(17);
-            if (!sendNow || !options->CommonSendOptions().Contains(sndSendInSeparatedThread))
-                FreeReportCallStack();
-            if (!r.TerminateChosen) {
-                if (action == fatTerminate) ForceApplicationTermination(tbTerminate);
-                if (action == fatRestart) ForceApplicationTermination(tbRestart);
+            // A report that only makes the log text ends with it: its caller reads the record.
+            if (!logTextOnly) {
+                SetSection(17);
+                if (!sentOnThread) FreeReportCallStack();
+                if (!r.TerminateChosen) {
+                    if (action == fatTerminate) ForceApplicationTermination(tbTerminate);
+                    if (action == fatRestart) ForceApplicationTermination(tbRestart);
+                }
+                if (options->BehaviourOptions().Contains(boCallRTLExceptionEvent)) result = true;
             }
-            if (options->BehaviourOptions().Contains(boCallRTLExceptionEvent)) result = true;
         }
         SetSection(18);
-        // Only a report that was made ends a console program: not one a handler stepped aside
-        // from, nor one a filter left to the runtime.
-        if (reported && asynchronous != aeSynchronize &&
-            (!sendNow || !options->CommonSendOptions().Contains(sndSendInSeparatedThread)))
+        // Whatever the handler type and the event handlers chose, a console program's main
+        // thread ends after its report; not after an exception that code catches (the program
+        // goes on with it) and not when the send thread does it.
+        if (!logTextOnly && !params.Handled && asynchronous != aeSynchronize && !sentOnThread)
             TerminateAfterReport();
     } catch (...) {
         HandleInternalError(IntToStr(Report.Section));
@@ -696,6 +748,7 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
     r.CurrentRecord = nullptr;
     own.ReportRunning = 0;
     g_reportInProgress.store(false);
+    g_reportThread.store(0);
     return result;
 }
 
@@ -716,6 +769,18 @@ bool ReportInProgress() {
     return g_reportInProgress.load();
 }
 
+bool IsReportingThread(DWORD id) {
+    return id != 0 && (id == g_dispatchingThread.load() || id == g_reportThread.load());
+}
+
+std::unique_ptr<TCrashStackList> WalkStackCopy(uintptr_t firstAddress, uint32_t base,
+                                               const uint8_t* bytes, uint32_t size,
+                                               uint32_t threadId) {
+    auto list = std::make_unique<TCrashStackList>();
+    WalkCopy(*list, firstAddress, base, bytes, size, threadId, true);
+    return list;
+}
+
 } // namespace detail
 
 using namespace detail;
@@ -728,6 +793,10 @@ bool DispatchExceptionReport(const void* exceptionObject, uintptr_t address, boo
     std::unique_ptr<TCrashStackList> given(callStack);
     if (LibraryActive.load() == 0 || !State) return true;
     if (InheritsFromNamedClass(exceptionObject, "EAbort")) return true;
+    // The threads of the component (report, send, dialogs) are what a running report waits
+    // for: a report asked for on one of them would wait for the lock of the report that waits
+    // for it. The exception is left to the code that raised it.
+    if (ReportInProgress() && IsOwnThread(GetCurrentThreadId())) return true;
     const TCrashModuleOptions* current = CurrentOptionsOrNull();
     const TBehaviourOptions behaviour = current ? current->BehaviourOptions() : TBehaviourOptions{};
     const bool mayPump =
@@ -743,10 +812,15 @@ bool DispatchExceptionReport(const void* exceptionObject, uintptr_t address, boo
     ThreadCaptureBlock& b = Capture();
     if (b.DispatchGuard) return false;
     b.DispatchGuard = 1;
+    const DWORD outerDispatcher = g_dispatchingThread.exchange(GetCurrentThreadId());
     struct Guard {
         ThreadCaptureBlock& block;
-        ~Guard() { block.DispatchGuard = 0; }
-    } guard{b};
+        DWORD outer;
+        ~Guard() {
+            g_dispatchingThread.store(outer);
+            block.DispatchGuard = 0;
+        }
+    } guard{b, outerDispatcher};
 
     if (current && !behaviour.Contains(boHandleSafeCallExceptions)) {
         if (const kv::Exception* e = AsException(exceptionObject))
@@ -819,14 +893,34 @@ bool DispatchExceptionReport(const void* exceptionObject, uintptr_t address, boo
     (Real.ResumeThread ? Real.ResumeThread : &::ResumeThread)(h);
     const bool mainThread = GetCurrentThreadId() == State->MainThreadId;
     bool pumpStopped = false;
+    bool abandoned = false;
+    // The report thread is waited for as long as it gets on: a new step, a dialog on the screen
+    // (the person reads it), an event handler that ran. A thread that does not get on for
+    // ReportStallMs is stuck (on a lock that a broken thread holds) and is given up.
+    int32_t section = Report.Section;
+    DWORD progressAt = GetTickCount();
     try {
         while (thread.FExecuting.load()) {
             if (mainThread && mayPump && Report.DialogShown) PumpReportMessages(pumpStopped);
-            RunPostedCallback();
+            const bool ran = RunPostedCallback();
+            const DWORD now = GetTickCount();
+            if (ran || Report.DialogShown || Report.Section != section) {
+                section = Report.Section;
+                progressAt = now;
+            } else if (now - progressAt > ReportStallMs) {
+                abandoned = true;
+                break;
+            }
             Sleep(10);
         }
     } catch (...) {
+        abandoned = true;
+    }
+    if (abandoned) {
         TerminateThread(h, 1);
+        g_reportInProgress.store(false);
+        g_reportThread.store(0);
+        thread.FResult = true; // the caller's own handling runs
     }
     WaitForSingleObject(h, INFINITE);
     CloseHandle(h);

@@ -26,8 +26,6 @@ namespace {
 void* g_outOfMemoryReserve = nullptr;
 // Made (and so destroyed) around the start-up object: its shut-down still uses the state.
 __attribute__((init_priority(101))) std::unique_ptr<TCrashState> g_state;
-TSharedOptionsBlock* g_sharedBlock = nullptr;
-uint8_t* g_sharedData = nullptr;
 
 std::mutex g_ownThreadsLock;
 // Made before the component starts (see the start-up object below).
@@ -139,6 +137,9 @@ HANDLE StartOwnThread(LPTHREAD_START_ROUTINE routine, void* parameter, DWORD& id
 
 namespace {
 
+// The component's own working threads (a report's send) that have not ended yet.
+std::atomic<int> g_runningComponentThreads{0};
+
 DWORD WINAPI ComponentThreadEntry(void* parameter) {
     const std::unique_ptr<std::function<void()>> routine(
         static_cast<std::function<void()>*>(parameter));
@@ -147,10 +148,21 @@ DWORD WINAPI ComponentThreadEntry(void* parameter) {
     } catch (...) {
         // A thread of the component never takes the process down.
     }
+    --g_runningComponentThreads;
     return 0;
 }
 
 } // namespace
+
+void WaitForReportsToEnd() {
+    // Bounded: a report or send that hangs must not keep the program from ending.
+    constexpr DWORD kWaitMs = 120000;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(10)) {
+        if (!State || !State->ReportLock.try_lock()) continue;
+        State->ReportLock.unlock();
+        if (g_runningComponentThreads.load() == 0) return;
+    }
+}
 
 bool IsOwnThread(DWORD id) {
     std::lock_guard<std::mutex> lock(g_ownThreadsLock);
@@ -192,8 +204,12 @@ void RunUnderReportLock(const std::function<void()>& work) {
 uintptr_t StartComponentThread(std::function<void()> routine, uint32_t& id) {
     auto owned = std::make_unique<std::function<void()>>(std::move(routine));
     DWORD threadId = 0;
+    ++g_runningComponentThreads;
     const HANDLE h = StartOwnThread(&ComponentThreadEntry, owned.get(), threadId, false);
-    if (!h) return 0;
+    if (!h) {
+        --g_runningComponentThreads;
+        return 0;
+    }
     owned.release(); // the thread owns it now
     id = threadId;
     return reinterpret_cast<uintptr_t>(h);
@@ -293,9 +309,7 @@ void CrashLogMainInit() {
     }
     CreateModulesList();
     CreateProcessesList();
-    uint32_t stored = 0;
-    g_sharedBlock = OpenSharedOptionsBlock(OwnModule(), 1, g_sharedData, stored);
-    if (g_sharedData) g_sharedData[0] = 0;
+    OpenOwnSharedOptionsBlock(OwnModule());
     State->ReportOptions = std::make_unique<TCrashModuleOptionsEx>("");
     State->MainStackTop = StackTop();
     Report = TCrashReport{};
@@ -334,10 +348,8 @@ void CrashLogMainInit() {
 
 void CrashLogMainDone() {
     if (State && LibraryActive.load() != 0) {
-        {
-            // A running report finishes first.
-            TCriticalSectionGuard lock(State->ReportLock);
-        }
+        // A running report finishes first, then what its send thread still does.
+        WaitForReportsToEnd();
         FreeReportCallStack();
         StopFreezeWatchdog();
         StopOverflowReporter();
@@ -350,7 +362,6 @@ void CrashLogMainDone() {
         State->Threads.reset();
         if (State->MainThreadHandle) CloseHandle(reinterpret_cast<HANDLE>(State->MainThreadHandle));
         State->MainThreadHandle = 0;
-        CloseSharedOptionsBlock(g_sharedBlock, g_sharedData);
         CloseOwnSharedOptionsBlock();
         SetMetadataFilePath("");
         LibraryActive.store(0);
@@ -377,6 +388,9 @@ void TCriticalSection::lock() {
 }
 void TCriticalSection::unlock() {
     LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
+bool TCriticalSection::try_lock() {
+    return TryEnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)) != FALSE;
 }
 
 } // namespace kv::crash::detail

@@ -103,8 +103,17 @@ void* BeginThreadWrapper(void* p) {
         threads->Add(std::move(entry));
     }
     // The routine runs also when the registry could not take the thread.
-    ThreadSehFrame frame;
-    return boot->routine(boot->parameter);
+    void* result = nullptr;
+    {
+        ThreadSehFrame frame;
+        result = boot->routine(boot->parameter);
+    }
+    // Its entry (a handle and a copy of the creator's stack) goes with it; threads that end
+    // otherwise are purged when the next one starts.
+    if (TCrashThreadsList* threads = ThreadsList(); threads && LibraryActive.load() != 0)
+        threads->RemoveCurrentThread();
+    ReleaseCapture();
+    return result;
 }
 
 } // namespace
@@ -134,8 +143,15 @@ DWORD WINAPI CreateThreadWrapper(void* parameter) {
         });
     }
     if (!routine) return static_cast<DWORD>(-1);
-    ThreadSehFrame frame;
-    return routine(routineParameter);
+    DWORD result = 0;
+    {
+        ThreadSehFrame frame;
+        result = routine(routineParameter);
+    }
+    if (TCrashThreadsList* threads = ThreadsList(); threads && LibraryActive.load() != 0)
+        threads->RemoveCurrentThread();
+    ReleaseCapture();
+    return result;
 }
 
 } // namespace
@@ -206,6 +222,7 @@ void WINAPI HookedExitThread(DWORD code) {
 // thread is not to be wrapped.
 void* PrepareThreadStart(void* (*routine)(void*), void* parameter, void* (*&start)(void*)) {
     if (!Active() || !routine) return nullptr;
+    ThreadsList()->PurgeList();
     auto boot = std::make_unique<TBootRecord>();
     boot->routine = routine;
     boot->parameter = parameter;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <type_traits>
 #include <typeinfo>
 
 #include "crash/capture/CrashLogMainInternal.h"
@@ -31,13 +32,21 @@ struct ThreadCaptureBlock {
     const std::type_info* RaisedType = nullptr;
     void* RaisedThrown = nullptr; // what the C++ runtime threw
     const void* LastExceptionPointers = nullptr;
-    // The object that stands in for a thrown value of no polymorphic class.
-    std::unique_ptr<EForeignException> Substitute;
+    void* Rethrown = nullptr;       // what a catch block being left by a rethrow handles
+    void* ReportedThrown = nullptr; // the thrown object a report was made for at its raise
+    // The object that stands in for a thrown value of no polymorphic class. Owned: replaced by
+    // the next one, freed when the thread's routine ends (ReleaseCapture). The block itself must
+    // stay trivially destructible: the runtime frees a thread's thread-local storage before it
+    // runs the destructors of its thread-local objects.
+    EForeignException* Substitute = nullptr;
     bool Touched = false;
 };
+static_assert(std::is_trivially_destructible_v<ThreadCaptureBlock>);
 // The calling thread's block (made at its first use; the start-up and the thread wrappers touch
 // it early so that crash time finds it made).
 ThreadCaptureBlock& Capture();
+// Frees what the calling thread's block owns (its routine has ended).
+void ReleaseCapture();
 
 inline CONTEXT& ContextOf(ThreadCaptureBlock& b) {
     return *reinterpret_cast<CONTEXT*>(b.Context);
@@ -62,17 +71,23 @@ void RecordUnhandledInThread(const void* object, uintptr_t address);
 void CopyRaisingThreadStack(uintptr_t address, bool language);
 // The object a C++ throw carries, or its stand-in; type receives the thrown type.
 const void* ThrownObject(void* thrown, const std::type_info* type);
+// Whether a catch block of the program will take the exception. Only frames whose stack pointer
+// is at searchFrom or above are looked at (those below it are the component's own); 0 = every
+// frame.
 bool IsHandledByCode(const void* object, const std::type_info* type, uintptr_t address,
-                     TAsynchronousException& kind);
+                     TAsynchronousException& kind, uint32_t searchFrom = 0);
+// copyStack: the raising thread's stack is copied for the report (false when the copy of an
+// earlier raise of the same exception is still the one to report).
 void NotifyRaisedException(const void* object, uintptr_t address, bool language,
-                           const std::type_info* type);
+                           const std::type_info* type, bool copyStack = true);
 bool ExceptionManagerImpl(const void* object, uintptr_t address, TRaiserType raiser,
                           uintptr_t module);
 // The object of a system exception record; made and freed by the caller.
 std::unique_ptr<kv::Exception> ObjectFromRecord(const EXCEPTION_RECORD* record);
 bool Hooking();
+// A C++ throw (rethrow: a catch block raises what it handles again).
 void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address,
-                     uint32_t callerEsp, uint32_t callerEbp);
+                     uint32_t callerEsp, uint32_t callerEbp, bool rethrow);
 void UnhandledLanguageException();
 void HandleEndCatch();
 void* PrepareThreadStart(void* (*routine)(void*), void* parameter, void* (*&start)(void*));
@@ -89,6 +104,15 @@ void CopyRecordAndContext(const EXCEPTION_RECORD* record, const CONTEXT* context
 // The report routine's clean-up for the calling thread; whether a report is being built.
 void ClearAfterReport();
 bool ReportInProgress();
+// How long the raising thread waits for a report thread that makes no progress (no new step,
+// no dialog on the screen, no event handler run) before it gives the report up.
+extern uint32_t ReportStallMs;
+// Whether the thread is the one that dispatches the running report or the one that builds it.
+bool IsReportingThread(DWORD id);
+// The frames of a copy of a thread's stack (size bytes that lay at base), firstAddress first.
+std::unique_ptr<TCrashStackList> WalkStackCopy(uintptr_t firstAddress, uint32_t base,
+                                               const uint8_t* bytes, uint32_t size,
+                                               uint32_t threadId);
 // The address-space reserve that a report made after running out of memory works in.
 void ReserveOutOfMemoryBlock();
 void ReleaseOutOfMemoryBlock();

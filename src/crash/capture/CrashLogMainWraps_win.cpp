@@ -16,6 +16,7 @@ _Unwind_Reason_Code __real__Unwind_RaiseException(_Unwind_Exception* exception);
 void __real___cxa_end_catch();
 int __real_pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*routine)(void*),
                           void* parameter);
+[[noreturn]] void __real_exit(int code);
 }
 
 using namespace kv::crash;
@@ -30,7 +31,7 @@ extern "C" {
         void* const* frame = static_cast<void* const*>(__builtin_frame_address(0));
         const auto callerEsp = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(frame)) + 8;
         const auto callerEbp = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(frame[0]));
-        OnLanguageRaise(thrown, type, address, callerEsp, callerEbp);
+        OnLanguageRaise(thrown, type, address, callerEsp, callerEbp, false);
     }
     __real___cxa_throw(thrown, type, dest);
 }
@@ -45,7 +46,7 @@ extern "C" {
             const auto callerEsp = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(frame)) + 8;
             const auto callerEbp = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(frame[0]));
             OnLanguageRaise(current, abi::__cxa_current_exception_type(), address, callerEsp,
-                            callerEbp);
+                            callerEbp, true);
         }
     }
     __real___cxa_rethrow();
@@ -73,4 +74,12 @@ extern "C" int __wrap_pthread_create(pthread_t* thread, const pthread_attr_t* at
     const int result = __real_pthread_create(thread, attr, start, boot);
     if (result != 0) DiscardThreadStart(boot); // else the new thread owns it
     return result;
+}
+
+// The program ends: a report that still runs, and the send of one on the component's own thread,
+// finish first. Here, before the runtime's exit takes its lock and runs the destructors: the
+// send uses what they destroy, and may need that lock itself.
+extern "C" [[noreturn]] void __wrap_exit(int code) {
+    if (LibraryActive.load() != 0) WaitForReportsToEnd();
+    __real_exit(code);
 }

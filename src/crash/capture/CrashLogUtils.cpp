@@ -431,6 +431,13 @@ uint8_t* g_ownData = nullptr;
 
 } // namespace
 
+void OpenOwnSharedOptionsBlock(uintptr_t module) {
+    CloseOwnSharedOptionsBlock();
+    uint32_t stored = 0;
+    g_ownBlock = OpenSharedOptionsBlock(module, 1, g_ownData, stored);
+    if (g_ownData && stored > 0) g_ownData[0] = 0;
+}
+
 void CloseOwnSharedOptionsBlock() {
     CloseSharedOptionsBlock(g_ownBlock, g_ownData);
 }

@@ -159,6 +159,9 @@ void CloseSharedOptionsBlock(TSharedOptionsBlock*& block, uint8_t*& data);
 void WriteSharedOptions(const TCrashModuleOptions& options);
 // Reads the options back from their module's block; false when there is none or it is empty.
 bool ReadSharedOptions(TCrashModuleOptions& options);
+// Opens the module's block at start-up, 1 byte with its flag 0 (no options yet), as the block
+// the component keeps open: the first options written replace it with one of their size.
+void OpenOwnSharedOptionsBlock(uintptr_t module);
 // Closes the block the component keeps open.
 void CloseOwnSharedOptionsBlock();
 

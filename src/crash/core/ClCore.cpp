@@ -178,6 +178,17 @@ size_t AnsiCharSize(std::string_view s, size_t i) {
                : 1;
 }
 
+size_t AnsiPrefixLength(std::string_view s, size_t maxBytes) {
+    if (maxBytes >= s.size()) return s.size();
+    size_t n = 0;
+    while (n < maxBytes) {
+        const size_t next = n + AnsiCharSize(s, n);
+        if (next > maxBytes) break;
+        n = next;
+    }
+    return n;
+}
+
 std::string ExtractFileDrive(std::string_view fileName) {
 #ifdef _WIN32
     if (fileName.size() >= 2 && fileName[1] == ':') return std::string(fileName.substr(0, 2));

@@ -69,6 +69,9 @@ bool IsTrailByte(std::string_view s, size_t i);
 // Bytes of the ANSI character at s[i]: 2 for a lead byte followed by a possible trail byte
 // (0x40 and up, so a stray lead byte never swallows a line break), else 1.
 size_t AnsiCharSize(std::string_view s, size_t i);
+// The length of the longest start of s that is at most maxBytes long and ends between two ANSI
+// characters: a text cut there never ends in half a double-byte character.
+size_t AnsiPrefixLength(std::string_view s, size_t maxBytes);
 
 // File name parts; the delimiters are kPathDelim and, on Windows, the drive colon.
 std::string ExtractFileDrive(std::string_view fileName); // "C:" or "\\server\share"

@@ -290,6 +290,9 @@ _Unwind_Reason_Code CollectFrame(_Unwind_Context* context, void* param) {
     if (!beforeInstruction) --ip;
     TCodeFrame f;
     f.Ip = ip;
+    // While a backtrace reports a frame, the unwinder's frame address is still that of the
+    // frame it called: the stack pointer of this frame at the call.
+    f.Sp = _Unwind_GetCFA(context);
     f.Lsda = static_cast<const uint8_t*>(_Unwind_GetLanguageSpecificData(context));
     f.RegionStart = _Unwind_GetRegionStart(context);
 #if defined(__i386__)

@@ -20,6 +20,7 @@ enum THandlerKind : uint8_t {
 // One frame as the unwinder sees it.
 struct TCodeFrame {
     uintptr_t Ip = 0; // the call's address inside the frame's function
+    uintptr_t Sp = 0; // the frame's stack pointer at that call
     const uint8_t* Lsda = nullptr;
     uintptr_t RegionStart = 0; // start of the function's code
     uintptr_t TextBase = 0;    // bases of text- and data-relative pointers, when the target

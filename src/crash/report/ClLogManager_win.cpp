@@ -199,6 +199,9 @@ void SaveReportToLogFile() {
     do {
         ClearLastCrashLogError();
         try {
+            // Each attempt appends to the log as the file holds it: an attempt that was not
+            // saved (a handler refused it) must not leave its report in the next one's text.
+            CloseLogFile();
             OpenLogFile();
             if (!r.Duplicate) {
                 g_logFile->Append(r.Record.LogText, o->ErrorsNumberToSave());
@@ -209,8 +212,6 @@ void SaveReportToLogFile() {
         } catch (...) {
             SetLastCrashLogErrorFromException(eeLogError, "Log");
             r.ActionFlag = false;
-            // A log that could not be opened is dropped, so that the retry reads it afresh.
-            CloseLogFile();
         }
         retry = false;
         if (save && !r.ActionFlag) {

@@ -19,8 +19,8 @@ namespace kv::crash {
 // ---- Entry points (Win32) ----
 
 // Sends the current report: on a thread of its own when the options ask for it and the report
-// does not run inline (the thread then finishes the report), else on this thread.
-void StartReportSending();
+// does not run inline (the thread then finishes the report: true), else on this thread (false).
+bool StartReportSending();
 // One complete send; the outcome shows in the message box, the last error and the events.
 void SendErrorReport();
 

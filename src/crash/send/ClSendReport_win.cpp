@@ -423,10 +423,11 @@ void SendErrorReport() {
     ForceDeleteFile(logCopy);
 }
 
-void StartReportSending() {
+bool StartReportSending() {
     if (!RunInline && DialogOptions().CommonSendOptions().Contains(sndSendInSeparatedThread)) {
         // The raising thread goes on and may free its exception object: the thread keeps a copy.
-        Report.Record.ExceptionObject = CopyObjectInstance(Report.Record.ExceptionObject).release();
+        const void* const original = Report.Record.ExceptionObject;
+        Report.Record.ExceptionObject = CopyObjectInstance(original).release();
         uint32_t id = 0;
         const uintptr_t thread = StartComponentThread(
             [] {
@@ -444,11 +445,14 @@ void StartReportSending() {
             id);
         if (thread) {
             CloseHandle(reinterpret_cast<HANDLE>(thread));
-            return;
+            return true;
         }
+        // No thread: sent here, with the object the raising thread still holds.
         FreeExceptionObjectCopy(Report.Record);
+        Report.Record.ExceptionObject = original;
     }
     SendErrorReport();
+    return false;
 }
 
 } // namespace kv::crash

@@ -7,6 +7,7 @@
 
 #include "base/Exception.h"
 #include "crash/debug/ClDebugInfo.h"
+#include "crash/capture/CrashLogMain.h"
 #include "crash/capture/CrashLogUtils.h"
 
 namespace modulea {
@@ -239,3 +240,36 @@ TEST(CrashLogUtils, StackRoutinesOrderTheStack) {
 }
 
 } // namespace
+
+namespace {
+
+std::unique_ptr<kv::crash::TCrashDebugInfo> SourceFrame(uintptr_t address, const char* procedure,
+                                                        uint32_t line) {
+    auto f = std::make_unique<kv::crash::TCrashDebugInfo>();
+    f->DebugDetail = kv::crash::ddSourceCode;
+    f->ThreadID = 7;
+    f->Addr = address;
+    f->UnitName = "Unit";
+    f->ProcedureName = procedure;
+    f->Line = line;
+    return f;
+}
+
+} // namespace
+
+// The same failure twice: once with a stale return address on the stack between its frames.
+// With the frame-pointer chain, both get one ID; the stale frame is what set them apart.
+TEST(CrashLogMain, TheExceptionIdComesFromTheFramesOnTheFrameChain) {
+    using kv::crash::MakeBugID;
+    kv::crash::TCrashStackList clean, stale;
+    for (kv::crash::TCrashStackList* s : {&clean, &stale}) {
+        s->Add(SourceFrame(0x1000, "Raise", 10));
+        if (s == &stale) s->Add(SourceFrame(0x1800, "LeftOver", 30));
+        s->Add(SourceFrame(0x2000, "Caller", 20));
+    }
+    const std::vector<uint32_t> chain{0x2005, 0x3002}; // returns after the calls of the chain
+    EXPECT_EQ(MakeBugID("head", &stale, chain), MakeBugID("head", &clean, chain));
+    EXPECT_EQ(MakeBugID("head", &clean, chain), MakeBugID("head", &clean));
+    EXPECT_NE(MakeBugID("head", &stale), MakeBugID("head", &clean));
+    EXPECT_EQ(MakeBugID("head", &clean).size(), 4u);
+}

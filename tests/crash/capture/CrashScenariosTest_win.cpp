@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,7 +21,8 @@ struct ScenarioRun {
     std::string out;
     std::vector<std::string> reports; // the text between REPORT BEGIN and REPORT END
     std::string folder;
-    std::string logFile; // the program's log file, when it wrote one
+    std::string logFile;                      // the program's log file, when it wrote one
+    std::map<std::string, std::string> files; // every file the run left, by its path in folder
 };
 
 std::string ReadFileText(const std::string& path) {
@@ -50,14 +53,21 @@ bool WaitForText(const std::string& path, const std::string& text, DWORD timeout
     return false;
 }
 
-ScenarioRun RunScenario(const std::string& name, DWORD timeoutMs = 240000) {
+// How long a scenario may take before it counts as hung: far beyond what any of them needs, also
+// on an emulated machine under load; a hang fails the test with its own message.
+constexpr DWORD kScenarioBoundMs = 240000;
+
+const char* const kConsole = KOLVANE_CRASH_SCENARIOS_CONSOLE;
+
+ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_CRASH_SCENARIOS) {
+    const DWORD timeoutMs = kScenarioBoundMs;
     ScenarioRun run;
     kvtest::TempDir dir("scenario_" + name);
     run.folder = dir.Ansi();
     const std::string out = dir.Ansi("out.txt");
     SetEnvironmentVariableA("KOLVANE_CRASH_OUT", out.c_str());
     SetEnvironmentVariableA("KOLVANE_CRASH_RESTARTED", nullptr);
-    std::string command = std::string("\"") + KOLVANE_CRASH_SCENARIOS + "\" " + name;
+    std::string command = std::string("\"") + program + "\" " + name;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -67,7 +77,10 @@ ScenarioRun RunScenario(const std::string& name, DWORD timeoutMs = 240000) {
         return run;
     }
     run.finished = WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    if (!run.finished) TerminateProcess(pi.hProcess, 99);
+    if (!run.finished) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 10000);
+    }
     GetExitCodeProcess(pi.hProcess, &run.exitCode);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -75,8 +88,24 @@ ScenarioRun RunScenario(const std::string& name, DWORD timeoutMs = 240000) {
     SetEnvironmentVariableA("KOLVANE_CRASH_OUT", nullptr);
     run.out = ReadFileText(out);
     run.reports = SplitReports(run.out);
-    run.logFile = ReadFileText(dir.Ansi("crash_scenarios.elf"));
+    run.logFile = ReadFileText(dir.Ansi(std::filesystem::path(program).stem().string() + ".elf"));
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.FsPath()))
+        if (e.is_regular_file())
+            run.files[std::filesystem::relative(e.path(), dir.FsPath()).generic_string()] =
+                ReadFileText(e.path().string());
     return run;
+}
+
+// The scenario ended by itself (a hang is a failure of its own).
+#define ASSERT_ENDED(run, name)                                                                    \
+    ASSERT_TRUE((run).finished) << (name) << " hung: killed after " << kScenarioBoundMs / 1000     \
+                                << " s\n"                                                          \
+                                << (run).out
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
 }
 
 bool Has(const std::string& text, const std::string& part) {
@@ -272,6 +301,204 @@ TEST(CrashScenarios, TheProgramsReportsLandInItsLogFileWithDuplicatesCounted) {
     for (const char* section :
          {"Modules Information:", "Processes Information:", "Assembler Information:", "Registers:"})
         EXPECT_TRUE(Has(fatal, section)) << section;
+}
+
+// ---- Where a crash reporter is needed most: it must never hang the program ----
+
+TEST(CrashEngine, ACatchInsideTheSenderOnTheReportThreadIsNoReport) {
+    const ScenarioRun run = RunScenario("catch-on-report-thread");
+    ASSERT_ENDED(run, "catch-on-report-thread");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Has(run.out, "SEND ERROR")) << run.out; // the sender did fail and catch
+    EXPECT_EQ(Count(run.out, "NOTIFY "), 1) << run.out;
+    EXPECT_EQ(Count(run.out, "HANDLED "), 0) << run.out;
+    EXPECT_TRUE(Has(run.out, "RETURNED\nEND\n")) << run.out;
+}
+
+TEST(CrashEngine, ARethrowIsNoHandledExceptionAndTheReportNamesTheFirstThrow) {
+    const ScenarioRun run = RunScenario("rethrow");
+    ASSERT_ENDED(run, "rethrow");
+    EXPECT_TRUE(Has(run.out, "RETHROW\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "CAUGHT OUTSIDE")) << run.out;
+    ASSERT_EQ(Count(run.out, "HANDLED searched"), 1) << run.out;
+    EXPECT_EQ(Count(run.out, "NOTIFY "), 0) << run.out;
+    ASSERT_EQ(run.reports.size(), 1u) << run.out;
+    const std::string row = RowOf(run.reports[0], "ThrowForTheSearch");
+    EXPECT_TRUE(Has(row, "|" + std::to_string(SourceLine("// the searched throw")) + "["))
+        << run.reports[0];
+}
+
+TEST(CrashEngine, TheHandlerSearchTellsWhoTakesTheException) {
+    const ScenarioRun run = RunScenario("handler-search");
+    ASSERT_ENDED(run, "handler-search");
+    for (const char* decision :
+         {"SEARCH typed handled 2\n", "SEARCH catch-all handled 1\n",
+          "SEARCH other-type not-handled 0\n", "SEARCH noexcept not-handled 0\n"})
+        EXPECT_TRUE(Has(run.out, decision)) << decision << run.out;
+    // The two that nothing takes are reported from their throw, before anything unwinds.
+    ASSERT_EQ(run.reports.size(), 2u) << run.out;
+    const size_t report = run.out.rfind("REPORT BEGIN");
+    const size_t destructor = run.out.find("DESTRUCTOR");
+    ASSERT_NE(destructor, std::string::npos) << run.out;
+    EXPECT_LT(report, destructor) << run.out;
+    for (const std::string& r : run.reports)
+        EXPECT_FALSE(RowOf(r, "ThrowForTheSearch").empty()) << r;
+}
+
+TEST(CrashEngine, TheFreezeWatchdogKeepsStillWhileAReportRuns) {
+    const ScenarioRun run = RunScenario("freeze-during-report");
+    ASSERT_ENDED(run, "freeze-during-report");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Has(run.out, "HANDLER START\nHANDLER END\n")) << run.out;
+    ASSERT_EQ(run.reports.size(), 1u) << run.out;
+    EXPECT_TRUE(Has(run.reports[0], "CLASS ECrashLogGeneralError")) << run.reports[0];
+    EXPECT_TRUE(Has(run.out, "\nEND\n"));
+}
+
+TEST(CrashEngine, AWatchdogStoppedByItsOwnReportStartsAgain) {
+    const ScenarioRun run = RunScenario("freeze-restart");
+    ASSERT_ENDED(run, "freeze-restart");
+    EXPECT_EQ(Count(run.out, "FROZEN\n"), 2) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nEND\n"));
+}
+
+TEST(CrashEngine, NoFreezeReportWithoutAMainWindowOrWhileItAnswers) {
+    for (const char* scenario : {"freeze-without-window", "freeze-answering-window"}) {
+        const ScenarioRun run = RunScenario(scenario);
+        ASSERT_ENDED(run, scenario);
+        EXPECT_TRUE(run.reports.empty()) << scenario << "\n" << run.out;
+        EXPECT_TRUE(Has(run.out, "WATCHED\nEND\n")) << scenario << "\n" << run.out;
+    }
+}
+
+TEST(CrashEngine, AStackOverflowThatCannotBeReportedStillEndsTheProgramWithItsCode) {
+    for (const char* scenario : {"overflow-heap-locked", "overflow-in-handler"}) {
+        const ScenarioRun run = RunScenario(scenario);
+        ASSERT_ENDED(run, scenario);
+        EXPECT_EQ(run.exitCode, 0xC00000FDu) << scenario << "\n" << run.out;
+        EXPECT_FALSE(Has(run.out, "\nEND\n")) << scenario;
+    }
+}
+
+TEST(CrashEngine, OptionsAHandlerChangesApplyToTheReportInProgress) {
+    const ScenarioRun run = RunScenario("option-in-handler");
+    ASSERT_ENDED(run, "option-in-handler");
+    EXPECT_TRUE(run.logFile.empty()) << "the log stayed in the old folder";
+    const auto moved = run.files.find("moved/crash_scenarios.elf");
+    ASSERT_NE(moved, run.files.end()) << run.out;
+    EXPECT_TRUE(Has(moved->second, "moved log")) << run.out;
+}
+
+TEST(CrashEngine, ASystemExceptionOfAWindowProcedureIsReportedOnceAlsoWhenTheFrameworkShowsIt) {
+    const ScenarioRun run = RunScenario("setwindowpos-rtl");
+    ASSERT_ENDED(run, "setwindowpos-rtl");
+    EXPECT_EQ(run.reports.size(), 1u) << run.out;
+    EXPECT_EQ(Count(run.out, "NOTIFY "), 1) << run.out;
+    EXPECT_EQ(Count(run.out, "MESSAGEBOX "), 1) << run.out; // the framework's own display
+    EXPECT_TRUE(Has(run.out, "\nEND\n"));
+}
+
+// A console program's main thread ends after its report, whatever the report's handlers and
+// filters chose; not after an exception that code catches, which the program goes on with.
+TEST(CrashEngine, AConsoleProgramEndsAfterTheReportOfItsMainThread) {
+    static const struct {
+        const char* scenario;
+        DWORD exitCode;
+        bool reachesEnd;
+        const char* seen; // what the run must show besides
+    } kCases[] = {
+        {"filter-rtl", 1, false, "START"},
+        {"filter-none", 1, false, "START"},
+        {"handler-cleared", 1, false, "START"},
+        // The send of an inline report runs on the raising thread, which then does the rest.
+        {"inline-separate-send", 1, false, "SEND ERROR"},
+        {"handled-exception", 0, true, "CAUGHT\nHANDLED searched\n"},
+    };
+    for (const auto& c : kCases) {
+        const ScenarioRun run = RunScenario(c.scenario, kConsole);
+        ASSERT_ENDED(run, c.scenario);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.scenario << "\n" << run.out;
+        EXPECT_EQ(Has(run.out, "\nEND\n"), c.reachesEnd) << c.scenario << "\n" << run.out;
+        EXPECT_TRUE(Has(run.out, c.seen)) << c.scenario << "\n" << run.out;
+    }
+}
+
+TEST(CrashEngine, AProgramThatEndsWhileItsReportIsSentWaitsForTheSend) {
+    const ScenarioRun run = RunScenario("separate-send-no-thread");
+    ASSERT_ENDED(run, "separate-send-no-thread");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Has(run.out, "RETURNED\nEND\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "SEND DONE")) << run.out;
+}
+
+TEST(CrashEngine, TwoFailuresFromOneSiteAreTwoReportsOfOneFailure) {
+    const ScenarioRun run = RunScenario("one-site-twice");
+    ASSERT_ENDED(run, "one-site-twice");
+    std::vector<std::string> ids;
+    for (size_t at = run.out.find("REPORT "); at != std::string::npos;
+         at = run.out.find("REPORT ", at + 1))
+        ids.push_back(run.out.substr(at + 7, run.out.find('\n', at) - at - 7));
+    ASSERT_EQ(ids.size(), 2u) << run.out;
+    EXPECT_EQ(ids[0], ids[1]);
+    kv::crash::TLogFile log("", true);
+    log.ParseBuffer(run.logFile);
+    ASSERT_EQ(log.Count(), 1) << log.GetText();
+    EXPECT_EQ(log.GetItemValue("2.7", 0), ids[0]);
+    EXPECT_EQ(log.GetItemValue("2.8", 0), "2");
+}
+
+TEST(CrashEngine, ThreadsThatComeAndGoLeaveTheRegistryAsItWas) {
+    const ScenarioRun run = RunScenario("thread-churn");
+    ASSERT_ENDED(run, "thread-churn");
+    const size_t at = run.out.find("THREADS ");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    int before = -1, after = -1;
+    ASSERT_EQ(std::sscanf(run.out.c_str() + at, "THREADS %d %d", &before, &after), 2);
+    EXPECT_EQ(after, before);
+}
+
+TEST(CrashEngine, ALogSaveRetriedAfterAHandlerRefusedItStoresTheReportOnce) {
+    const ScenarioRun run = RunScenario("log-retry");
+    ASSERT_ENDED(run, "log-retry");
+    EXPECT_TRUE(Has(run.out, "ERROR ")) << run.out;
+    kv::crash::TLogFile log("", true);
+    log.ParseBuffer(run.logFile);
+    EXPECT_EQ(log.Count(), 1) << log.GetText();
+}
+
+TEST(CrashEngine, ThreeReportsSpreadOverMoreThanTheAutoCrashTimeAreNoSeries) {
+    const ScenarioRun run = RunScenario("auto-crash-spread");
+    ASSERT_ENDED(run, "auto-crash-spread");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.reports.size(), 3u) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nEND\n"));
+}
+
+TEST(CrashEngine, AReportIsMadeWhenTheAddressSpaceIsUsedUp) {
+    const ScenarioRun run = RunScenario("out-of-memory");
+    ASSERT_ENDED(run, "out-of-memory");
+    ASSERT_EQ(run.reports.size(), 1u) << run.out;
+    EXPECT_TRUE(Has(run.reports[0], "out of addresses")) << run.reports[0];
+    EXPECT_FALSE(RowOf(run.reports[0], "RunCaptureScenario").empty()) << run.reports[0];
+}
+
+TEST(CrashEngine, AReportThreadThatGetsStuckIsGivenUp) {
+    const ScenarioRun run = RunScenario("stalled-report");
+    ASSERT_ENDED(run, "stalled-report");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Has(run.out, "STUCK\nRESULT true\nEND\n")) << run.out;
+}
+
+TEST(CrashEngine, TheComponentsShutDownWaitsForAReportInProgress) {
+    const ScenarioRun run = RunScenario("report-at-exit");
+    ASSERT_ENDED(run, "report-at-exit");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Has(run.out, "HANDLER START\n")) << run.out;
+    const size_t end = run.out.find("\nEND\n");
+    const size_t handlerEnd = run.out.find("HANDLER END");
+    ASSERT_NE(end, std::string::npos) << run.out;
+    ASSERT_NE(handlerEnd, std::string::npos) << run.out;
+    EXPECT_EQ(Count(run.out, "REPORT END"), 1) << run.out;
 }
 
 } // namespace

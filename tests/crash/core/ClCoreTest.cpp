@@ -104,6 +104,17 @@ TEST(ClCore, TrailBytesAreNoDelimiters) {
     EXPECT_FALSE(IsTrailByte("a\\", 1));
 }
 
+TEST(ClCore, TextIsCutBetweenCharacters) {
+    const std::string text = "a\x95\x5C\x8E\xA6"; // "a表示"
+    static const struct {
+        size_t maxBytes;
+        size_t cut;
+    } kCases[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3}, {4, 3}, {5, 5}, {99, 5}};
+    for (const auto& c : kCases)
+        EXPECT_EQ(AnsiPrefixLength(text, c.maxBytes), c.cut) << "at most " << c.maxBytes;
+    EXPECT_EQ(AnsiPrefixLength("\x95", 1), 1u); // a lone lead byte is a character of its own
+}
+
 TEST(ClCore, LinesOfAStream) {
     static const struct {
         const char* name;

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -148,6 +150,352 @@ void ClickThroughWindow(std::function<void()> onClick) {
     form.Show();
     SendMessageW(button->Handle(), BM_CLICK, 0, 0);
     form.Hide();
+}
+
+// ---- The engine under the conditions where a reporter is needed most ----
+
+void Include(TCrashModuleOptions& o, TBehaviourOption option) {
+    TBehaviourOptions b = o.BehaviourOptions();
+    b.Include(option);
+    o.SetBehaviourOptions(b);
+}
+
+// Every report written down by its event: "NOTIFY <message>" and "HANDLED <message>".
+void CountNotifications() {
+    ExceptionNotify = [](TCrashExceptionRecord* record, bool&) {
+        Out("NOTIFY " + ExceptionMessageOf(record->ExceptionObject));
+    };
+    HandledExceptionNotify = [](TCrashExceptionRecord* record, bool&) {
+        Out("HANDLED " + ExceptionMessageOf(record->ExceptionObject));
+    };
+}
+
+// A report that goes out by mail and fails inside the sender (a host that resolves to nothing:
+// no packet leaves the machine), on the report thread or, with inSeparateThread, on a thread of
+// the sender's own.
+void SendThatFailsInTheSender(TCrashModuleOptions& o, bool inSeparateThread) {
+    ResetReportHalf();
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    o.SetOutputPath(cwd);
+    o.SetEMailSendMode(esmSMTPClient);
+    o.SetSMTPHost("");
+    o.SetSMTPFrom("crash@example.test");
+    o.SetEMailAddresses("dev@example.test");
+    TCommonSendOptions send;
+    if (inSeparateThread) send.Include(sndSendInSeparatedThread);
+    o.SetCommonSendOptions(send);
+    TBehaviourOptions b = o.BehaviourOptions();
+    b.Exclude(boCopyLogInCaseOfError);
+    o.SetBehaviourOptions(b);
+    ExceptionErrorNotify = [](TCrashExceptionRecord*, TCrashLogErrorCode code, bool&) {
+        Out("SEND ERROR " + std::to_string(code));
+    };
+    CountNotifications();
+}
+
+__attribute__((noinline)) void ThrowForTheSearch() {
+    throw std::runtime_error("searched"); // the searched throw
+}
+
+struct Guard {
+    ~Guard() { Out("DESTRUCTOR"); }
+};
+
+__attribute__((noinline)) void ThrowPastAGuard() {
+    Guard guard;
+    ThrowForTheSearch();
+}
+
+__attribute__((noinline)) void NoexceptBoundary() noexcept {
+    ThrowPastAGuard();
+}
+
+// The newest decision of the handler search: whether code takes the exception, and the kind of
+// the frame that does (1 catch (...), 2 a typed catch).
+void OutSearch(const char* label) {
+    using detail::State;
+    const int n = State->HandledCacheCount;
+    const detail::THandledCacheEntry& e = State->HandledCache[n > 0 ? n - 1 : 0];
+    Out(std::string("SEARCH ") + label + " " + (e.Handled ? "handled" : "not-handled") + " " +
+        std::to_string(e.FirstKind));
+}
+
+__attribute__((noinline)) void RethrowFromACatch() {
+    try {
+        ThrowForTheSearch();
+    } catch (...) {
+        Out("RETHROW");
+        throw;
+    }
+}
+
+__attribute__((noinline)) void ThrowAtOneSite() {
+    throw std::runtime_error("one site"); // the one site
+}
+
+// A main thread overflowing its stack while another thread holds the process heap's lock and
+// never gives it back.
+[[noreturn]] void OverflowWhileTheHeapIsLocked() {
+    const HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread([locked] {
+        HeapLock(GetProcessHeap());
+        SetEvent(locked);
+        for (;;) Sleep(INFINITE);
+    }).detach();
+    WaitForSingleObject(locked, INFINITE);
+    Recurse(0); // nothing in between may use the heap
+    ExitProcess(3);
+}
+
+// Every address of the process taken, but for what the component keeps for its report.
+std::vector<void*> TakeTheAddressSpace() {
+    std::vector<void*> taken;
+    taken.reserve(65536);
+    for (SIZE_T size = 256u << 20; size >= 64u << 10; size /= 2)
+        while (void* p = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS)) {
+            if (taken.size() == taken.capacity()) break;
+            taken.push_back(p);
+        }
+    return taken;
+}
+
+// Runs the scenario when it is one of this group; false when it is not.
+bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& options) {
+    if (scenario == "catch-on-report-thread") {
+        // The sender catches its own failure on the report thread.
+        Include(options, boCatchHandledExceptions);
+        SendThatFailsInTheSender(options, false);
+        StandardCrashError("handled on the report thread");
+        Out("RETURNED");
+    } else if (scenario == "rethrow") {
+        Include(options, boCatchHandledExceptions);
+        CountNotifications();
+        try {
+            RethrowFromACatch();
+        } catch (const std::exception&) {
+            Out("CAUGHT OUTSIDE");
+        }
+    } else if (scenario == "handler-search") {
+        try {
+            ThrowForTheSearch();
+        } catch (const std::runtime_error&) {}
+        OutSearch("typed");
+        try {
+            ThrowForTheSearch();
+        } catch (...) {}
+        OutSearch("catch-all");
+        std::thread([] {
+            try {
+                ThrowForTheSearch();
+            } catch (const std::bad_alloc&) {}
+        }).join();
+        OutSearch("other-type");
+        std::thread([] { NoexceptBoundary(); }).join();
+        OutSearch("noexcept");
+    } else if (scenario == "freeze-during-report") {
+        kv::TForm form(nullptr);
+        form.SetBounds(30, 30, 240, 140);
+        form.Show();
+        PumpFor(200);
+        options.SetFreezeTimeout(1);
+        options.SetFreezeActivate(true);
+        ExceptionNotify = [](TCrashExceptionRecord*, bool&) {
+            Out("HANDLER START");
+            Sleep(3000);
+            Out("HANDLER END");
+        };
+        StandardCrashError("slow handler");
+        ExceptionNotify = nullptr;
+        options.SetFreezeActivate(false);
+        form.Hide();
+    } else if (scenario == "freeze-restart") {
+        // The freeze report's handler switches the watchdog off (on the watchdog's own thread);
+        // switched on again, it reports the next freeze.
+        kv::TForm form(nullptr);
+        form.SetBounds(30, 30, 240, 140);
+        form.Show();
+        PumpFor(200);
+        options.SetFreezeTimeout(1);
+        static HANDLE frozen = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        ExceptionNotify = [](TCrashExceptionRecord*, bool&) {
+            Out("FROZEN");
+            CurrentCrashLogOptions()->SetFreezeActivate(false);
+            SetEvent(frozen);
+        };
+        for (int i = 0; i < 2; ++i) {
+            options.SetFreezeActivate(true);
+            FreezeSleeper();
+            // The next round starts once this one's report is over.
+            if (WaitForSingleObject(frozen, 60000) != WAIT_OBJECT_0) break;
+            while (detail::ReportInProgress()) Sleep(10);
+            PumpFor(200);
+        }
+        ExceptionNotify = nullptr;
+        options.SetFreezeActivate(false);
+        form.Hide();
+    } else if (scenario == "freeze-without-window" || scenario == "freeze-answering-window") {
+        std::unique_ptr<kv::TForm> form;
+        if (scenario == "freeze-answering-window") {
+            form = std::make_unique<kv::TForm>(nullptr);
+            form->SetBounds(30, 30, 240, 140);
+            form->Show();
+        }
+        options.SetFreezeTimeout(1);
+        options.SetFreezeActivate(true);
+        if (form)
+            PumpFor(3000);
+        else
+            Sleep(3000);
+        options.SetFreezeActivate(false);
+        Out("WATCHED");
+    } else if (scenario == "overflow-heap-locked") {
+        OverflowWhileTheHeapIsLocked();
+    } else if (scenario == "overflow-in-handler") {
+        ExceptionNotify = [](TCrashExceptionRecord*, bool&) {
+            Out("HANDLER START");
+            Recurse(0);
+        };
+        StandardCrashError("overflowing handler");
+    } else if (scenario == "option-in-handler") {
+        // A handler moves the log file: the report in progress goes there.
+        ResetReportHalf();
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, cwd);
+        options.SetOutputPath(cwd);
+        const std::string moved = std::string(cwd) + "\\moved";
+        CreateDirectoryA(moved.c_str(), nullptr);
+        static std::string target;
+        target = moved;
+        ExceptionNotify = [](TCrashExceptionRecord*, bool&) {
+            CurrentCrashLogOptions()->SetOutputPath(target);
+        };
+        StandardCrashError("moved log");
+        ExceptionNotify = nullptr;
+    } else if (scenario == "setwindowpos-rtl") {
+        Include(options, boCallRTLExceptionEvent);
+        CountNotifications();
+        FaultingForm form;
+        form.SetBounds(20, 20, 200, 120);
+        form.Show();
+        form.armed = true;
+        SetWindowPos(form.Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        form.Hide();
+    } else if (scenario == "inline-separate-send") {
+        // The report runs on the raising thread: the separate-thread option cannot apply.
+        UseExceptionThread = false;
+        SendThatFailsInTheSender(options, true);
+        StandardCrashError("inline with a send thread asked for");
+    } else if (scenario == "separate-send-no-thread") {
+        // The program ends while its report is still being sent.
+        SendThatFailsInTheSender(options, true);
+        ExceptionErrorNotify = [](TCrashExceptionRecord*, TCrashLogErrorCode code, bool&) {
+            Out("SEND ERROR " + std::to_string(code));
+            Sleep(2000);
+            Out("SEND DONE");
+        };
+        StandardCrashError("sent on a thread of its own");
+        Out("RETURNED");
+    } else if (scenario == "filter-rtl" || scenario == "filter-none") {
+        TCrashExceptionFilter f;
+        f.Active = true;
+        f.ExceptionClassName = "ECrashLogGeneralError";
+        f.HandlerType = scenario == "filter-rtl" ? fhtRTL : fhtNone;
+        options.ExceptionsFilters().Add(f);
+        options.SetActivateHandle(true);
+        Out(std::string("RESULT ") + (StandardCrashError("filtered") ? "true" : "false"));
+    } else if (scenario == "handler-cleared") {
+        ExceptionNotify = [](TCrashExceptionRecord*, bool& handled) { handled = false; };
+        StandardCrashError("cleared");
+        ExceptionNotify = nullptr;
+    } else if (scenario == "handled-exception") {
+        Include(options, boCatchHandledExceptions);
+        CountNotifications();
+        try {
+            ThrowForTheSearch();
+        } catch (const std::exception&) {
+            Out("CAUGHT");
+        }
+    } else if (scenario == "one-site-twice") {
+        // Two separate failures from one place, one after the other, each its own report; the
+        // second is the same failure as the first, so the log counts it.
+        ResetReportHalf();
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, cwd);
+        options.SetOutputPath(cwd);
+        TLogOptions log = options.LogOptions();
+        log.Include(loNoDuplicateErrors);
+        options.SetLogOptions(log);
+        ExceptionNotify = [](TCrashExceptionRecord*, bool&) { Out("REPORT " + Report.BugID); };
+        for (int i = 0; i < 2; ++i) std::thread([] { ThrowAtOneSite(); }).join();
+        ExceptionNotify = nullptr;
+    } else if (scenario == "thread-churn") {
+        // Threads that come and go all day leave the registry as it was.
+        const int before = ThreadsList()->Count();
+        for (int round = 0; round < 125; ++round) {
+            std::vector<std::thread> batch;
+            for (int i = 0; i < 16; ++i) batch.emplace_back([] {});
+            for (std::thread& t : batch) t.join();
+        }
+        Out("THREADS " + std::to_string(before) + " " + std::to_string(ThreadsList()->Count()));
+    } else if (scenario == "log-retry") {
+        // A handler keeps the first save from happening and asks for a retry: one report in the
+        // file.
+        ResetReportHalf();
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, cwd);
+        options.SetOutputPath(cwd);
+        static int refusals = 1;
+        ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool& go) {
+            if (action == atSavingLogFile && refusals-- > 0) go = false;
+        };
+        ExceptionErrorNotify = [](TCrashExceptionRecord*, TCrashLogErrorCode code, bool& retry) {
+            Out("ERROR " + std::to_string(code));
+            retry = code == eeLogError;
+        };
+        StandardCrashError("saved once");
+        ExceptionActionNotify = nullptr;
+        ExceptionErrorNotify = nullptr;
+    } else if (scenario == "auto-crash-spread") {
+        // Three reports, but the first two minutes before the third: no series.
+        options.SetAutoCrashOperation(tbTerminate);
+        options.SetAutoCrashNumber(3);
+        options.SetAutoCrashMinutes(1);
+        StandardCrashError("series 1");
+        StandardCrashError("series 2");
+        TStrings& times = AutoCrashList();
+        for (std::string& t : times) t = DateTimeToStrFixed(Now() - 2.0 / 1440);
+        StandardCrashError("series 3");
+    } else if (scenario == "out-of-memory") {
+        // No address left but the component's reserve: the report is still made.
+        std::vector<void*> taken = TakeTheAddressSpace();
+        Out("TAKEN " + std::to_string(taken.size()));
+        StandardCrashError("out of addresses");
+        for (void* p : taken) VirtualFree(p, 0, MEM_RELEASE);
+    } else if (scenario == "stalled-report") {
+        // The report thread gets stuck: the raising thread gives it up and goes on.
+        detail::ReportStallMs = 3000;
+        ReportHalf.BuildLogText = [] {
+            Out("STUCK");
+            for (;;) Sleep(1000);
+        };
+        Out(std::string("RESULT ") + (StandardCrashError("stuck") ? "true" : "false"));
+    } else if (scenario == "report-at-exit") {
+        // The program ends while another thread's report is in its handler: the component's
+        // shut-down waits for that report.
+        static HANDLE inHandler = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ExceptionNotify = [](TCrashExceptionRecord*, bool&) {
+            Out("HANDLER START");
+            SetEvent(inHandler);
+            Sleep(2000);
+            Out("HANDLER END");
+        };
+        std::thread([] { StandardCrashError("at exit"); }).detach();
+        WaitForSingleObject(inHandler, INFINITE);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 int Run(const std::string& scenario) {
@@ -333,7 +681,7 @@ int Run(const std::string& scenario) {
                                       : std::string();
         Out(std::string("STACK TEXT ") +
             (stack.find("Run") != std::string::npos ? "names Run" : stack));
-    } else {
+    } else if (!RunCaptureScenario(scenario, options)) {
         Out("UNKNOWN " + scenario);
         return 2;
     }
@@ -342,7 +690,9 @@ int Run(const std::string& scenario) {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The same scenarios as a GUI program (crash_scenarios.exe) and as a console program
+// (crash_scenarios_console.exe, built with KOLVANE_CONSOLE_SCENARIOS).
+int ScenarioMain() {
     kv::TApplication application(nullptr);
     RecordingServices services;
     kv::TServices* previous = kv::SetServices(&services);
@@ -357,3 +707,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kv::SetServices(previous);
     return result;
 }
+
+#ifdef KOLVANE_CONSOLE_SCENARIOS
+int main() {
+    return ScenarioMain();
+}
+#else
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return ScenarioMain();
+}
+#endif
