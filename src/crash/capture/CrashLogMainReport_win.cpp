@@ -164,10 +164,11 @@ bool g_callbackBusy = false;
 std::atomic<bool> g_reportInProgress{false};
 std::atomic<DWORD> g_dispatchingThread{0}; // holds the report lock for the running report
 std::atomic<DWORD> g_reportThread{0};      // builds the running report
+std::atomic<bool> g_reportGivenUp{false};
 
 } // namespace
 
-uint32_t ReportStallMs = 300000;
+std::atomic<uint32_t> ReportStallMs{300000};
 
 namespace {
 
@@ -357,6 +358,7 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                             TExceptNotifyParams& params, TRaiserType raiser, uintptr_t module,
                             TAsynchronousException asynchronous) {
     bool result = false;
+    bool reported = false;     // the report was made (no filter or handler stepped aside)
     bool logTextOnly = false;  // made for GetCrashLogHTML: the log text and nothing after it
     bool sentOnThread = false; // the send thread finishes the report
     std::vector<HANDLE> paused;
@@ -576,6 +578,7 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                     r.NotifyHandled = handled;
                 });
                 SetSection(8);
+                reported = r.NotifyHandled;
                 if (r.NotifyHandled) {
                     if (ReportHalf.CaptureScreenshot) ReportHalf.CaptureScreenshot();
                     if (options->AutoCrashOperation() != tbNone) {
@@ -735,10 +738,11 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
             }
         }
         SetSection(18);
-        // Whatever the handler type and the event handlers chose, a console program's main
-        // thread ends after its report; not after an exception that code catches (the program
-        // goes on with it) and not when the send thread does it.
-        if (!logTextOnly && !params.Handled && asynchronous != aeSynchronize && !sentOnThread)
+        // A console program's main thread ends after a report that was made. Not when a filter
+        // or an event handler left the exception to the program's own handling (the program
+        // goes on with it), not after an exception that code catches, and not here when the
+        // send thread does it.
+        if (reported && !params.Handled && asynchronous != aeSynchronize && !sentOnThread)
             TerminateAfterReport();
     } catch (...) {
         HandleInternalError(IntToStr(Report.Section));
@@ -767,6 +771,10 @@ void ClearAfterReport() {
 
 bool ReportInProgress() {
     return g_reportInProgress.load();
+}
+
+bool ReportGivenUp() {
+    return g_reportGivenUp.load();
 }
 
 bool IsReportingThread(DWORD id) {
@@ -907,7 +915,7 @@ bool DispatchExceptionReport(const void* exceptionObject, uintptr_t address, boo
             if (ran || Report.DialogShown || Report.Section != section) {
                 section = Report.Section;
                 progressAt = now;
-            } else if (now - progressAt > ReportStallMs) {
+            } else if (now - progressAt > ReportStallMs.load()) {
                 abandoned = true;
                 break;
             }
@@ -917,6 +925,7 @@ bool DispatchExceptionReport(const void* exceptionObject, uintptr_t address, boo
         abandoned = true;
     }
     if (abandoned) {
+        g_reportGivenUp.store(true);
         TerminateThread(h, 1);
         g_reportInProgress.store(false);
         g_reportThread.store(0);

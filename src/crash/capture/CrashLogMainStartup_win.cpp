@@ -347,6 +347,18 @@ void CrashLogMainInit() {
 }
 
 void CrashLogMainDone() {
+    if (State && LibraryActive.load() != 0 && ReportGivenUp()) {
+        // A report thread was given up: it may have ended holding any of the component's locks,
+        // so nothing here waits for one. The component only switches off; the process ends.
+        if (!IntoIDE() && InstallRuntimeHooks) {
+            UnhookFrameworkHandlers();
+            RemoveCaptureHooks();
+        }
+        LibraryActive.store(0);
+        State = nullptr;
+        g_state.release(); // left to the process's end
+        return;
+    }
     if (State && LibraryActive.load() != 0) {
         // A running report finishes first, then what its send thread still does.
         WaitForReportsToEnd();

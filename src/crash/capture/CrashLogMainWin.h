@@ -106,7 +106,9 @@ void ClearAfterReport();
 bool ReportInProgress();
 // How long the raising thread waits for a report thread that makes no progress (no new step,
 // no dialog on the screen, no event handler run) before it gives the report up.
-extern uint32_t ReportStallMs;
+extern std::atomic<uint32_t> ReportStallMs;
+// Whether a report thread was given up (it may have ended holding locks of the component).
+bool ReportGivenUp();
 // Whether the thread is the one that dispatches the running report or the one that builds it.
 bool IsReportingThread(DWORD id);
 // The frames of a copy of a thread's stack (size bytes that lay at base), firstAddress first.

@@ -66,6 +66,15 @@ void Configure(TCrashModuleOptions& o) {
     };
 }
 
+// The program's own report half, with its log file in the working folder.
+std::string LogIntoWorkingFolder(TCrashModuleOptions& o) {
+    ResetReportHalf();
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    o.SetOutputPath(cwd);
+    return cwd;
+}
+
 // ---- The scenarios ----
 
 __attribute__((noinline)) void CrashNullDereference() {
@@ -174,10 +183,7 @@ void CountNotifications() {
 // no packet leaves the machine), on the report thread or, with inSeparateThread, on a thread of
 // the sender's own.
 void SendThatFailsInTheSender(TCrashModuleOptions& o, bool inSeparateThread) {
-    ResetReportHalf();
-    char cwd[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, cwd);
-    o.SetOutputPath(cwd);
+    LogIntoWorkingFolder(o);
     o.SetEMailSendMode(esmSMTPClient);
     o.SetSMTPHost("");
     o.SetSMTPFrom("crash@example.test");
@@ -359,11 +365,7 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
         StandardCrashError("overflowing handler");
     } else if (scenario == "option-in-handler") {
         // A handler moves the log file: the report in progress goes there.
-        ResetReportHalf();
-        char cwd[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, cwd);
-        options.SetOutputPath(cwd);
-        const std::string moved = std::string(cwd) + "\\moved";
+        const std::string moved = LogIntoWorkingFolder(options) + "\\moved";
         CreateDirectoryA(moved.c_str(), nullptr);
         static std::string target;
         target = moved;
@@ -404,6 +406,9 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
         options.ExceptionsFilters().Add(f);
         options.SetActivateHandle(true);
         Out(std::string("RESULT ") + (StandardCrashError("filtered") ? "true" : "false"));
+    } else if (scenario == "report") {
+        CountNotifications();
+        StandardCrashError("reported");
     } else if (scenario == "handler-cleared") {
         ExceptionNotify = [](TCrashExceptionRecord*, bool& handled) { handled = false; };
         StandardCrashError("cleared");
@@ -419,10 +424,7 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
     } else if (scenario == "one-site-twice") {
         // Two separate failures from one place, one after the other, each its own report; the
         // second is the same failure as the first, so the log counts it.
-        ResetReportHalf();
-        char cwd[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, cwd);
-        options.SetOutputPath(cwd);
+        LogIntoWorkingFolder(options);
         TLogOptions log = options.LogOptions();
         log.Include(loNoDuplicateErrors);
         options.SetLogOptions(log);
@@ -441,10 +443,7 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
     } else if (scenario == "log-retry") {
         // A handler keeps the first save from happening and asks for a retry: one report in the
         // file.
-        ResetReportHalf();
-        char cwd[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, cwd);
-        options.SetOutputPath(cwd);
+        LogIntoWorkingFolder(options);
         static int refusals = 1;
         ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool& go) {
             if (action == atSavingLogFile && refusals-- > 0) go = false;
@@ -473,10 +472,12 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
         StandardCrashError("out of addresses");
         for (void* p : taken) VirtualFree(p, 0, MEM_RELEASE);
     } else if (scenario == "stalled-report") {
-        // The report thread gets stuck: the raising thread gives it up and goes on.
-        detail::ReportStallMs = 3000;
+        // The report thread gets stuck: the raising thread gives it up and goes on. The bound
+        // is made short only once it is stuck, so that a slow machine's slow steps before it
+        // are not taken for being stuck.
         ReportHalf.BuildLogText = [] {
             Out("STUCK");
+            detail::ReportStallMs = 3000;
             for (;;) Sleep(1000);
         };
         Out(std::string("RESULT ") + (StandardCrashError("stuck") ? "true" : "false"));
@@ -514,10 +515,7 @@ int Run(const std::string& scenario) {
         // The report goes out by mail to the test's SMTP peer (scripts/net-run.sh); "send-fail"
         // finds no server and keeps a compressed copy in the working folder, "send-retry" has a
         // handler that asks for one more attempt after a failure.
-        ResetReportHalf();
-        char cwd[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, cwd);
-        options.SetOutputPath(cwd);
+        LogIntoWorkingFolder(options);
         options.SetSaveLogFile(false);
         options.SetEMailSendMode(esmSMTPClient);
         options.SetSMTPHost("127.0.0.1");
@@ -569,12 +567,9 @@ int Run(const std::string& scenario) {
         ExceptionErrorNotify = nullptr;
     } else if (scenario == "log-file") {
         // The program's own report half writes the log file into the working folder: two
-        // threads' failures twice each from the same places (each stored once and counted;
-        // they alternate, as the same raise site in a row is one report), then the fatal one.
-        ResetReportHalf();
-        char cwd[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, cwd);
-        options.SetOutputPath(cwd);
+        // threads' failures twice each from the same places (each stored once and counted), then
+        // the fatal one.
+        LogIntoWorkingFolder(options);
         TLogOptions log = options.LogOptions();
         log.Include(loNoDuplicateErrors);
         options.SetLogOptions(log);
