@@ -17,6 +17,32 @@ wine_env_start() {
   # A crashing test program must end, not wait for a debugger.
   wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
     >/dev/null 2>&1 </dev/null || true
+  wine_env_desktop
+}
+
+# Wine starts its desktop process (which loads the display driver) with a program's first
+# window and waits for it only a few seconds: on a loaded or emulated machine a program that
+# opens its first window then is left without a display driver for its whole life. Started here
+# first, with as long as it takes, and kept up by the keeper until the server ends.
+wine_env_desktop() {
+  local keeper
+  keeper="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/win32/tests/wine_desktop.exe"
+  [ -f "$keeper" ] || return 0
+  local out try
+  out=$(mktemp "${TMPDIR:-/tmp}/kolvane-desktop.XXXXXX")
+  for try in 1 2 3; do
+    wine "$keeper" >"$out" 2>/dev/null </dev/null &
+    local pid=$!
+    while kill -0 "$pid" 2>/dev/null && ! grep -q ready "$out"; do sleep 0.5; done
+    if grep -q ready "$out"; then
+      rm -f "$out"
+      return 0
+    fi
+    wait "$pid" || true
+  done
+  rm -f "$out"
+  echo "wine-env: Wine's desktop did not start (no display driver)" >&2
+  return 1
 }
 
 wine_env_stop() {
