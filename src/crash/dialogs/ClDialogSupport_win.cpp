@@ -340,23 +340,6 @@ bool IsNewWindow(HWND Window) {
            g_windowSnapshot.end();
 }
 
-RECT GetProcessWindowsRect(DWORD ProcessID) {
-    RECT result{-1, -1, -1, -1};
-    bool any = false;
-    ForEachTopLevelWindow([&](HWND w) {
-        if (ProcessOf(w) != ProcessID || !IsWindowVisible(w)) return;
-        RECT r{};
-        if (!GetWindowRect(w, &r) || r.right - r.left <= 0) return;
-        if (any) {
-            UnionRect(&result, &result, &r);
-        } else {
-            result = r;
-            any = true;
-        }
-    });
-    return result;
-}
-
 // ---- Measuring and texts ----
 
 TTextExtent MeasureText(HWND Window, HFONT Font, const std::string& Text) {
@@ -434,7 +417,6 @@ void CentreOnForegroundMonitor(HWND Window, int Width, int Height) {
 namespace {
 
 using TMonitorFromWindow = HMONITOR(WINAPI*)(HWND, DWORD);
-using TMonitorFromPoint = HMONITOR(WINAPI*)(POINT, DWORD);
 using TGetMonitorInfo = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
 
 template <class F> F User32Function(const char* name) {
@@ -463,20 +445,6 @@ RECT WorkAreaOfWindowMonitor(HWND Window) {
     mi.cbSize = sizeof mi;
     if (!info(fromWindow(Window, MONITOR_DEFAULTTONEAREST), &mi)) return PrimaryWorkArea();
     return mi.rcWork;
-}
-
-bool GetMonitorsSpanRect(RECT& Rect) {
-    const auto fromPoint = User32Function<TMonitorFromPoint>("MonitorFromPoint");
-    const auto info = User32Function<TGetMonitorInfo>("GetMonitorInfoA");
-    if (!fromPoint || !info) return false;
-    MONITORINFO first{}, last{};
-    first.cbSize = last.cbSize = sizeof(MONITORINFO);
-    if (!info(fromPoint(POINT{Rect.left, Rect.top}, MONITOR_DEFAULTTONEAREST), &first) ||
-        !info(fromPoint(POINT{Rect.right, Rect.bottom}, MONITOR_DEFAULTTONEAREST), &last))
-        return false;
-    Rect = RECT{first.rcMonitor.left, first.rcMonitor.top, last.rcMonitor.right,
-                last.rcMonitor.bottom};
-    return true;
 }
 
 void MoveWindowBottomEdge(HWND Window, int Delta) {

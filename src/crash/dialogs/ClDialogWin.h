@@ -11,6 +11,7 @@
 
 #include "crash/core/TCrashModuleOptions.h"
 #include "crash/dialogs/ClDialogSupport.h"
+#include "crash/report/ClScreenshotWin.h"
 #include "ui/Graphics.h"
 
 namespace kv::crash {
@@ -87,9 +88,7 @@ void SnapshotProcessWindows();
 bool IsOwnProcessWindow(HWND Window);
 // Not in the last snapshot.
 bool IsNewWindow(HWND Window);
-// The union of the process's visible top-level windows of positive width; (-1,-1,-1,-1) when
-// there is none.
-RECT GetProcessWindowsRect(DWORD ProcessID);
+// GetProcessWindowsRect: crash/report/ClScreenshotWin.h (the screenshot uses it too).
 
 // ---- Measuring and texts ----
 
@@ -107,9 +106,7 @@ void CenterInRect(HWND Window, const RECT& Rect);
 void CentreOnForegroundMonitor(HWND Window, int Width, int Height);
 RECT GetForegroundMonitorWorkArea();
 RECT WorkAreaOfWindowMonitor(HWND Window);
-// From the top-left of the monitor nearest Rect's top-left to the bottom-right of the one
-// nearest its bottom-right; false without the monitor functions.
-bool GetMonitorsSpanRect(RECT& Rect);
+// GetMonitorsSpanRect: crash/report/ClScreenshotWin.h.
 void MoveWindowBottomEdge(HWND Window, int Delta);
 // The work area the report stored (Report.WorkArea); the foreground monitor's when none was.
 RECT ReportWorkArea();

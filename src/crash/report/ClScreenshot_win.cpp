@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "crash/report/ClScreenshot.h"
+#include "crash/report/ClScreenshotWin.h"
 
 namespace kv::crash {
 
@@ -52,48 +53,26 @@ std::recursive_mutex& ScreenshotLock() {
 }
 __attribute__((init_priority(101))) std::unique_ptr<TScreenshot> Screenshot; // outlives reports
 
+struct TProcessWindowsSearch {
+    DWORD ProcessID;
+    RECT Area{-1, -1, -1, -1};
+    bool Any = false;
+};
+
 BOOL CALLBACK AddProcessWindow(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<TProcessWindowsSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    RECT r;
-    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && GetWindowRect(window, &r)) {
-        auto* area = reinterpret_cast<std::pair<bool, RECT>*>(param);
-        if (!area->first)
-            area->second = r;
-        else
-            UnionRect(&area->second, &area->second, &r);
-        area->first = true;
-    }
+    RECT r{};
+    if (pid != search.ProcessID || !IsWindowVisible(window) || !GetWindowRect(window, &r) ||
+        r.right - r.left <= 0)
+        return TRUE;
+    if (search.Any)
+        UnionRect(&search.Area, &search.Area, &r);
+    else
+        search.Area = r;
+    search.Any = true;
     return TRUE;
-}
-
-// The bounding rectangle of the process's visible top-level windows; false when there is none.
-bool GetProcessWindowsRect(RECT& rect) {
-    std::pair<bool, RECT> area{false, {}};
-    EnumWindows(AddProcessWindow, reinterpret_cast<LPARAM>(&area));
-    rect = area.second;
-    return area.first;
-}
-
-// The process's windows widened to the monitors they lie on; false when that is not known.
-bool ProcessMonitorsRect(RECT& rect) {
-    using TMonitorFromPoint = HMONITOR(WINAPI*)(POINT, DWORD);
-    using TGetMonitorInfoA = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (!user32) return false;
-    const auto monitorFromPoint =
-        reinterpret_cast<TMonitorFromPoint>(GetProcAddress(user32, "MonitorFromPoint"));
-    const auto getMonitorInfo =
-        reinterpret_cast<TGetMonitorInfoA>(GetProcAddress(user32, "GetMonitorInfoA"));
-    RECT windows;
-    if (!monitorFromPoint || !getMonitorInfo || !GetProcessWindowsRect(windows)) return false;
-    MONITORINFO first{}, last{};
-    first.cbSize = last.cbSize = sizeof(MONITORINFO);
-    const HMONITOR m1 = monitorFromPoint({windows.left, windows.top}, MONITOR_DEFAULTTONEAREST);
-    const HMONITOR m2 = monitorFromPoint({windows.right, windows.bottom}, MONITOR_DEFAULTTONEAREST);
-    if (!m1 || !m2 || !getMonitorInfo(m1, &first) || !getMonitorInfo(m2, &last)) return false;
-    rect = {first.rcMonitor.left, first.rcMonitor.top, last.rcMonitor.right, last.rcMonitor.bottom};
-    return true;
 }
 
 const TCrashModuleOptions* CaptureOptions() {
@@ -139,6 +118,32 @@ void DrawCursor(HDC dc, const RECT& area) {
 
 } // namespace
 
+RECT GetProcessWindowsRect(DWORD ProcessID) {
+    TProcessWindowsSearch search{ProcessID};
+    EnumWindows(&AddProcessWindow, reinterpret_cast<LPARAM>(&search));
+    return search.Area;
+}
+
+bool GetMonitorsSpanRect(RECT& Rect) {
+    // Looked up by name: systems before the monitor functions lack them.
+    using TMonitorFromPoint = HMONITOR(WINAPI*)(POINT, DWORD);
+    using TGetMonitorInfoA = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (!user32) return false;
+    const auto fromPoint =
+        reinterpret_cast<TMonitorFromPoint>(GetProcAddress(user32, "MonitorFromPoint"));
+    const auto info = reinterpret_cast<TGetMonitorInfoA>(GetProcAddress(user32, "GetMonitorInfoA"));
+    if (!fromPoint || !info) return false;
+    MONITORINFO first{}, last{};
+    first.cbSize = last.cbSize = sizeof(MONITORINFO);
+    if (!info(fromPoint(POINT{Rect.left, Rect.top}, MONITOR_DEFAULTTONEAREST), &first) ||
+        !info(fromPoint(POINT{Rect.right, Rect.bottom}, MONITOR_DEFAULTTONEAREST), &last))
+        return false;
+    Rect = RECT{first.rcMonitor.left, first.rcMonitor.top, last.rcMonitor.right,
+                last.rcMonitor.bottom};
+    return true;
+}
+
 bool CaptureScreenshot() {
     const std::lock_guard<std::recursive_mutex> guard(ScreenshotLock());
     Screenshot.reset();
@@ -153,7 +158,9 @@ bool CaptureScreenshot() {
         GetWindowRect(window, &area);
     } else {
         shot->windowDC.window = GetDesktopWindow();
-        if (!ProcessMonitorsRect(area)) GetWindowRect(shot->windowDC.window, &area);
+        area = GetProcessWindowsRect(GetCurrentProcessId());
+        if (area.right <= area.left || !GetMonitorsSpanRect(area))
+            GetWindowRect(shot->windowDC.window, &area);
         start = {area.left, area.top};
     }
     shot->windowDC.handle = GetWindowDC(shot->windowDC.window);

@@ -9,6 +9,7 @@
 #include "crash/capture/CrashLogMain.h"
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/report/ClReportHalf.h"
+#include "crash/report/ClScreenshot.h"
 
 namespace kv::crash {
 
@@ -69,7 +70,7 @@ private:
 constexpr const char* kMailClientsKey = "SOFTWARE\\Clients\\Mail";
 
 bool FailMAPI(const char* message) {
-    SetLastCrashLogError(eeEmailMAPIError, message);
+    ReportMAPIError(message);
     return false;
 }
 
