@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unordered_map>
+#include <memory>
+#include <vector>
 
 #include "base/Exception.h"
 #include "crash/core/ClCore.h"
@@ -17,128 +18,186 @@ TScreenshotHooks ScreenshotHooks;
 
 // ---- Octree ----
 
-struct TColorOctree::Node {
-    bool Leaf = false;
-    uint32_t PixelCount = 0;
-    uint32_t Red = 0, Green = 0, Blue = 0;
-    Node* Next = nullptr; // next reducible node of the same level
-    std::array<Node*, 8> Children{};
-    ~Node() {
-        for (Node* child : Children) delete child;
+TColorOctree::TColorOctree() {
+    reducible_.fill(kNoNode);
+    for (int i = kNodeCapacity - 1; i >= 0; --i) {
+        nodes_[i].Next = free_;
+        free_ = static_cast<TNodeIndex>(i);
     }
-};
+}
 
-TColorOctree::TColorOctree() = default;
+TColorOctree::TNodeIndex TColorOctree::NewNode() {
+    const TNodeIndex index = free_;
+    if (index == kNoNode) return kNoNode; // cannot happen: the capacity covers the worst case
+    Node& node = nodes_[index];
+    free_ = node.Next;
+    node = Node{};
+    node.Children.fill(kNoNode);
+    ++nodeCount_;
+    return index;
+}
 
-TColorOctree::~TColorOctree() {
-    delete root_;
+void TColorOctree::FreeNode(TNodeIndex index) {
+    nodes_[index].Next = free_;
+    free_ = index;
+    --nodeCount_;
 }
 
 void TColorOctree::AddColor(uint8_t r, uint8_t g, uint8_t b) {
-    Node** slot = &root_;
+    TNodeIndex* slot = &root_;
     for (int depth = 0;; ++depth) {
-        if (!*slot) {
-            *slot = new Node;
+        if (*slot == kNoNode) {
+            const TNodeIndex created = NewNode();
+            if (created == kNoNode) return;
+            *slot = created;
+            Node& node = nodes_[created];
             if (depth == 8) {
-                (*slot)->Leaf = true;
+                node.Leaf = true;
                 ++leafCount_;
             } else {
-                (*slot)->Next = reducible_[depth];
-                reducible_[depth] = *slot;
+                node.Next = reducible_[depth];
+                reducible_[depth] = created;
             }
         }
-        Node* node = *slot;
-        if (node->Leaf) {
-            ++node->PixelCount;
-            node->Red += r;
-            node->Green += g;
-            node->Blue += b;
+        Node& node = nodes_[*slot];
+        if (node.Leaf) {
+            ++node.PixelCount;
+            node.Red += r;
+            node.Green += g;
+            node.Blue += b;
             break;
         }
         const unsigned mask = 0x80u >> depth;
         const int index = ((r & mask) ? 4 : 0) + ((g & mask) ? 2 : 0) + ((b & mask) ? 1 : 0);
-        slot = &node->Children[index];
+        slot = &node.Children[index];
     }
-    while (leafCount_ > 256) Reduce();
+    while (leafCount_ > kMaxLeaves) Reduce();
 }
 
 void TColorOctree::Reduce() {
     int level = 7;
-    while (level > 0 && !reducible_[level]) --level;
-    Node* node = reducible_[level];
-    if (!node) return;
-    reducible_[level] = node->Next;
+    while (level > 0 && reducible_[level] == kNoNode) --level;
+    const TNodeIndex index = reducible_[level];
+    if (index == kNoNode) return;
+    Node& node = nodes_[index];
+    reducible_[level] = node.Next;
+    node.Next = kNoNode;
     int children = 0;
-    for (Node*& child : node->Children) {
-        if (!child) continue;
-        node->PixelCount += child->PixelCount;
-        node->Red += child->Red;
-        node->Green += child->Green;
-        node->Blue += child->Blue;
-        delete child;
-        child = nullptr;
+    for (TNodeIndex& child : node.Children) {
+        if (child == kNoNode) continue;
+        const Node& c = nodes_[child];
+        node.PixelCount += c.PixelCount;
+        node.Red += c.Red;
+        node.Green += c.Green;
+        node.Blue += c.Blue;
+        FreeNode(child);
+        child = kNoNode;
         ++children;
     }
-    node->Leaf = true;
+    node.Leaf = true;
     leafCount_ -= children - 1;
 }
 
 TPngPalette TColorOctree::Palette() const {
     TPngPalette palette{};
     size_t count = 0;
-    auto walk = [&](auto&& self, const Node* node) -> void {
-        if (!node || count >= palette.size()) return;
-        if (node->Leaf) {
-            const uint32_t n = node->PixelCount ? node->PixelCount : 1;
-            palette[count++] = {static_cast<uint8_t>(node->Red / n),
-                                static_cast<uint8_t>(node->Green / n),
-                                static_cast<uint8_t>(node->Blue / n)};
+    auto walk = [&](auto&& self, TNodeIndex index) -> void {
+        if (index == kNoNode || count >= palette.size()) return;
+        const Node& node = nodes_[index];
+        if (node.Leaf) {
+            const uint32_t n = node.PixelCount ? node.PixelCount : 1;
+            palette[count++] = {static_cast<uint8_t>(node.Red / n),
+                                static_cast<uint8_t>(node.Green / n),
+                                static_cast<uint8_t>(node.Blue / n)};
             return;
         }
-        for (const Node* child : node->Children) self(self, child);
+        for (const TNodeIndex child : node.Children) self(self, child);
     };
     walk(walk, root_);
     return palette;
 }
 
-TPngPalette BuildOctreePalette(const TRgbImage& image) {
-    TColorOctree tree;
-    for (int y = 0; y < image.Height; ++y) {
-        const uint8_t* p = image.Bits + image.RowBytes * static_cast<size_t>(y);
-        for (int x = 0; x < image.Width; ++x, p += 3) tree.AddColor(p[2], p[1], p[0]);
-    }
-    return tree.Palette();
+// ---- Nearest palette entry ----
+
+namespace {
+
+constexpr uint32_t kCached = 0x1000000; // marks a used slot (colours have 24 bits)
+
+} // namespace
+
+TNearestColor::TNearestColor(const TPngPalette& palette) {
+    for (size_t i = 0; i < palette.size(); ++i)
+        byGreen_[i] = {palette[i].Green, palette[i].Red, palette[i].Blue, static_cast<uint8_t>(i)};
+    std::sort(byGreen_.begin(), byGreen_.end(), [](const Entry& x, const Entry& y) {
+        return x.Green != y.Green ? x.Green < y.Green : x.Index < y.Index;
+    });
 }
 
-std::vector<uint8_t> MapToPalette(const TRgbImage& image, const TPngPalette& palette) {
-    std::vector<uint8_t> indices(static_cast<size_t>(image.Width) * image.Height);
-    // Screens hold few distinct colours, so each is searched once.
-    std::unordered_map<uint32_t, uint8_t> nearest;
-    size_t out = 0;
-    for (int y = 0; y < image.Height; ++y) {
-        const uint8_t* p = image.Bits + image.RowBytes * static_cast<size_t>(y);
-        for (int x = 0; x < image.Width; ++x, p += 3) {
-            const uint32_t key = p[0] | p[1] << 8 | p[2] << 16;
-            auto it = nearest.find(key);
-            if (it == nearest.end()) {
-                int best = 0;
-                long bestDistance = -1;
-                for (size_t i = 0; i < palette.size(); ++i) {
-                    const long dr = long{p[2]} - palette[i].Red;
-                    const long dg = long{p[1]} - palette[i].Green;
-                    const long db = long{p[0]} - palette[i].Blue;
-                    const long d = dr * dr + dg * dg + db * db;
-                    if (bestDistance < 0 || d < bestDistance) {
-                        bestDistance = d;
-                        best = static_cast<int>(i);
-                    }
-                }
-                it = nearest.emplace(key, static_cast<uint8_t>(best)).first;
-            }
-            indices[out++] = it->second;
+uint8_t TNearestColor::Search(uint8_t r, uint8_t g, uint8_t b) const {
+    long best = -1;
+    uint8_t bestIndex = 0;
+    auto consider = [&](const Entry& e) {
+        const long dr = long{r} - e.Red, dg = long{g} - e.Green, db = long{b} - e.Blue;
+        const long d = dr * dr + dg * dg + db * db;
+        if (best < 0 || d < best || (d == best && e.Index < bestIndex)) {
+            best = d;
+            bestIndex = e.Index;
         }
+    };
+    // Outwards from the colour's green in both directions; a side ends where the green
+    // difference alone exceeds the best distance found.
+    const auto start = std::lower_bound(byGreen_.begin(), byGreen_.end(), g,
+                                        [](const Entry& e, uint8_t v) { return e.Green < v; });
+    for (auto it = start; it != byGreen_.end(); ++it) {
+        const long dg = long{it->Green} - g;
+        if (best >= 0 && dg * dg > best) break;
+        consider(*it);
     }
-    return indices;
+    for (auto it = start; it != byGreen_.begin();) {
+        --it;
+        const long dg = long{g} - it->Green;
+        if (best >= 0 && dg * dg > best) break;
+        consider(*it);
+    }
+    return bestIndex;
+}
+
+uint8_t TNearestColor::Index(uint8_t r, uint8_t g, uint8_t b) {
+    const uint32_t key = (uint32_t{r} << 16 | uint32_t{g} << 8 | b) | kCached;
+    const size_t slot = (key * 2654435761u) >> 20 & (kCacheSize - 1);
+    if (cacheKeys_[slot] != key) {
+        cacheIndices_[slot] = Search(r, g, b);
+        cacheKeys_[slot] = key;
+    }
+    return cacheIndices_[slot];
+}
+
+namespace {
+
+TRowSource ImageRows(const TRgbImage& image) {
+    return [&image](int y) { return image.Bits + image.RowBytes * static_cast<size_t>(y); };
+}
+
+const uint8_t* RequireRow(const TRowSource& rows, int y) {
+    const uint8_t* row = rows(y);
+    if (!row) throw kv::EFileError(u"A row of the picture cannot be read.");
+    return row;
+}
+
+TPngPalette PaletteOfRows(int width, int height, const TRowSource& rows) {
+    // The tree is too big for a thread's stack at crash time.
+    const auto tree = std::make_unique<TColorOctree>();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* p = RequireRow(rows, y);
+        for (int x = 0; x < width; ++x, p += 3) tree->AddColor(p[2], p[1], p[0]);
+    }
+    return tree->Palette();
+}
+
+} // namespace
+
+TPngPalette BuildOctreePalette(const TRgbImage& image) {
+    return PaletteOfRows(image.Width, image.Height, ImageRows(image));
 }
 
 // ---- PNG writer ----
@@ -194,8 +253,8 @@ public:
 
 } // namespace
 
-void WritePalettePng(kv::TStream& stream, int width, int height, const uint8_t* indices,
-                     size_t rowBytes, const TPngPalette& palette) {
+void WritePalettePng(kv::TStream& stream, int width, int height, const TRowSource& indexRows,
+                     const TPngPalette& palette) {
     static const uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
     stream.WriteBuffer(kSignature, sizeof kSignature);
 
@@ -225,7 +284,7 @@ void WritePalettePng(kv::TStream& stream, int width, int height, const uint8_t* 
     std::vector<uint8_t> row(static_cast<size_t>(width) + 1);
     for (int y = 0; y < height; ++y) {
         row[0] = 0; // no filter
-        std::copy_n(indices + rowBytes * static_cast<size_t>(y), width, row.begin() + 1);
+        std::copy_n(RequireRow(indexRows, y), width, row.begin() + 1);
         z.next_in = row.data();
         z.avail_in = static_cast<uInt>(row.size());
         do {
@@ -252,26 +311,46 @@ void WritePalettePng(kv::TStream& stream, int width, int height, const uint8_t* 
     WriteChunk(stream, "IEND", nullptr, 0);
 }
 
+void WritePalettePng(kv::TStream& stream, int width, int height, const uint8_t* indices,
+                     size_t rowBytes, const TPngPalette& palette) {
+    WritePalettePng(
+        stream, width, height, [&](int y) { return indices + rowBytes * static_cast<size_t>(y); },
+        palette);
+}
+
+void WriteRgbRowsPng(kv::TStream& stream, int width, int height, const TRowSource& rgbRows) {
+    const TPngPalette palette = PaletteOfRows(width, height, rgbRows);
+    const auto nearest = std::make_unique<TNearestColor>(palette);
+    std::vector<uint8_t> indices(static_cast<size_t>(width));
+    WritePalettePng(
+        stream, width, height,
+        [&](int y) {
+            const uint8_t* p = RequireRow(rgbRows, y);
+            for (uint8_t& index : indices) {
+                index = nearest->Index(p[2], p[1], p[0]);
+                p += 3;
+            }
+            return static_cast<const uint8_t*>(indices.data());
+        },
+        palette);
+}
+
 void WriteRgbImagePng(kv::TStream& stream, const TRgbImage& image) {
-    const TPngPalette palette = BuildOctreePalette(image);
-    const std::vector<uint8_t> indices = MapToPalette(image, palette);
-    WritePalettePng(stream, image.Width, image.Height, indices.data(),
-                    static_cast<size_t>(image.Width), palette);
+    WriteRgbRowsPng(stream, image.Width, image.Height, ImageRows(image));
 }
 
 // ---- Saving the captured screenshot ----
 
-void SaveCapturedScreenshot(const std::string& fileName) {
-    if (fileName.empty()) return;
+bool SaveCapturedScreenshot(const std::string& fileName) {
+    if (fileName.empty()) return false;
     const std::u16string path = AnsiToUtf16(fileName);
     try {
         kv::TMemoryStream png;
-        WritePNGImage(png);
-        if (png.GetSize() == 0) return; // nothing captured
+        if (!WritePNGImage(png)) return false;
         bool written = false;
         {
             const kv::FileHandle file(kv::FileCreate(path));
-            if (!file.valid()) return;
+            if (!file.valid()) return false;
             const std::string& data = png.Data();
             written = kv::FileWrite(file.get(), data.data(), data.size()) ==
                       static_cast<long long>(data.size());
@@ -281,7 +360,10 @@ void SaveCapturedScreenshot(const std::string& fileName) {
             std::error_code ec;
             std::filesystem::remove(std::filesystem::path(path), ec);
         }
-    } catch (...) {}
+        return written;
+    } catch (...) {
+        return false;
+    }
 }
 
 namespace {
@@ -292,14 +374,19 @@ struct TScreenshotRelease {
 
 } // namespace
 
-void SaveScreenshot(const std::string& fileName) {
-    TScreenshotRelease release;
-    if (CaptureScreenshot()) SaveCapturedScreenshot(fileName);
+bool SaveScreenshot(const std::string& fileName) {
+    const TScreenshotRelease release;
+    return CaptureScreenshot() && SaveCapturedScreenshot(fileName);
 }
 
-void SaveScreenshotToStream(kv::TStream& stream) {
-    TScreenshotRelease release;
-    if (CaptureScreenshot()) WritePNGImage(stream);
+bool SaveScreenshotToStream(kv::TStream& stream) {
+    const TScreenshotRelease release;
+    try {
+        return CaptureScreenshot() && WritePNGImage(stream);
+    } catch (...) {
+        // Out of memory or a stream that cannot be written: the caller learns it from the result.
+        return false;
+    }
 }
 
 void ReportMAPIError(const std::string& message) {

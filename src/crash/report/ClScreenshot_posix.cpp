@@ -7,7 +7,9 @@ bool CaptureScreenshot() {
     return false;
 }
 
-void WritePNGImage(kv::TStream&) {}
+bool WritePNGImage(kv::TStream&) {
+    return false;
+}
 
 void ReleaseScreenshot() {}
 

@@ -196,27 +196,52 @@ bool CaptureScreenshot() {
     return true;
 }
 
-void WritePNGImage(kv::TStream& stream) {
+bool WritePNGImage(kv::TStream& stream) {
     const std::lock_guard<std::recursive_mutex> guard(ScreenshotLock());
-    if (!Screenshot) return;
+    if (!Screenshot) return false;
     TScreenshot& shot = *Screenshot;
+    // The picture is read in bands of rows, never whole: on a large desktop a full 24-bit copy
+    // would take tens of megabytes at the moment memory may be short.
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = shot.stride;
-    info.bmiHeader.biHeight = -shot.height; // top row first
+    info.bmiHeader.biHeight = shot.height; // bottom-up: scan line 0 is the bottom row
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     const size_t rowBytes = (static_cast<size_t>(shot.stride) * 3 + 3) & ~size_t{3};
-    std::vector<uint8_t> bits(rowBytes * static_cast<size_t>(shot.height));
+    constexpr size_t kBandBytes = 256 * 1024;
+    const int bandRows =
+        std::clamp(static_cast<int>(kBandBytes / rowBytes), 1, std::max(shot.height, 1));
+    std::vector<uint8_t> band(rowBytes * static_cast<size_t>(bandRows));
+    int bandTop = -1; // the top row of the band held, -1 for none
+    int bandCount = 0;
     // The bitmap is read while not selected, as the system asks.
-    SelectObject(shot.memoryDC.handle, shot.oldBitmap);
-    const int rows = GetDIBits(shot.memoryDC.handle, static_cast<HBITMAP>(shot.bitmap.handle), 0,
-                               static_cast<UINT>(shot.height), bits.data(), &info, DIB_RGB_COLORS);
-    SelectObject(shot.memoryDC.handle, shot.bitmap.handle);
-    if (rows != shot.height) return;
-    const TRgbImage image{shot.width, shot.height, rowBytes, bits.data()};
-    WriteRgbImagePng(stream, image);
+    struct TDeselected {
+        TScreenshot& shot;
+        explicit TDeselected(TScreenshot& s) : shot(s) {
+            SelectObject(shot.memoryDC.handle, shot.oldBitmap);
+        }
+        ~TDeselected() { SelectObject(shot.memoryDC.handle, shot.bitmap.handle); }
+    } deselected(shot);
+    const TRowSource rows = [&](int y) -> const uint8_t* {
+        if (bandTop < 0 || y < bandTop || y >= bandTop + bandCount) {
+            bandTop = y;
+            bandCount = std::min(bandRows, shot.height - y);
+            const int firstScan = shot.height - (y + bandCount);
+            if (GetDIBits(shot.memoryDC.handle, static_cast<HBITMAP>(shot.bitmap.handle),
+                          static_cast<UINT>(firstScan), static_cast<UINT>(bandCount), band.data(),
+                          &info, DIB_RGB_COLORS) != bandCount) {
+                bandTop = -1;
+                return nullptr;
+            }
+        }
+        // Bottom-up in the band: its last row is the band's top.
+        return band.data() + rowBytes * static_cast<size_t>(bandCount - 1 - (y - bandTop));
+    };
+    if (!rows(0)) return false;
+    WriteRgbRowsPng(stream, shot.width, shot.height, rows);
+    return true;
 }
 
 void ReleaseScreenshot() {

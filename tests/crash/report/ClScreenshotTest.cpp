@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's allocator statistics (its header does not come with every compiler).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include "../support/CrashTestSupport.h"
 #include "PngReader.h"
@@ -77,6 +83,7 @@ TEST(ClScreenshot, ManyColoursKeepAtMost256LeavesAndMapNearby) {
     for (int i = 0; i < 20000; ++i) {
         tree.AddColor(uint8_t(random()), uint8_t(random()), uint8_t(random()));
         ASSERT_LE(tree.LeafCount(), 256);
+        ASSERT_LE(tree.NodeCount(), TColorOctree::kNodeCapacity);
     }
     EXPECT_GT(tree.LeafCount(), 1);
 
@@ -85,14 +92,86 @@ TEST(ClScreenshot, ManyColoursKeepAtMost256LeavesAndMapNearby) {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 256; ++x) picture.Set(x, y, {uint8_t(x), uint8_t(y * 4), 128});
     const TPngPalette palette = BuildOctreePalette(picture.image);
-    const std::vector<uint8_t> indices = MapToPalette(picture.image, palette);
-    ASSERT_EQ(indices.size(), 256u * 64);
+    TNearestColor nearest(palette);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 256; ++x) {
-            const TPngColor c = palette[indices[y * 256 + x]];
+            const TPngColor c = palette[nearest.Index(uint8_t(x), uint8_t(y * 4), 128)];
             EXPECT_LE(std::abs(c.Red - x) + std::abs(c.Green - y * 4) + std::abs(c.Blue - 128), 48)
                 << x << "," << y;
         }
+}
+
+TEST(ClScreenshot, TheNearestEntryIsTheClosestAndTheFirstOfEquals) {
+    TPngPalette palette{}; // entries 3 to 255 black
+    palette[0] = {200, 10, 10};
+    palette[1] = {10, 200, 10};
+    palette[2] = {10, 200, 10}; // equal to entry 1
+    static constexpr struct {
+        const char* name;
+        TPngColor colour;
+        uint8_t index;
+    } kCases[] = {
+        {"exact", {200, 10, 10}, 0},
+        {"near the first", {150, 40, 0}, 0},
+        {"equal entries: the first", {0, 255, 0}, 1},
+        {"black: the first black", {5, 5, 5}, 3},
+    };
+    TNearestColor nearest(palette);
+    for (int round = 0; round < 2; ++round) // the second round from the remembered answers
+        for (const auto& c : kCases)
+            EXPECT_EQ(nearest.Index(c.colour.Red, c.colour.Green, c.colour.Blue), c.index)
+                << c.name;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+size_t HeapInUse() {
+    return __sanitizer_get_current_allocated_bytes();
+}
+#else
+size_t HeapInUse() {
+    return 0; // not measured without the sanitizer's allocator
+}
+#endif
+
+// A stream that remembers the most heap in use while the writer wrote to it.
+class HeapWatchingStream : public kv::TStream {
+public:
+    explicit HeapWatchingStream(size_t room) { data_.reserve(room); }
+    int64_t GetSize() const override { return static_cast<int64_t>(data_.size()); }
+    int64_t GetPosition() const override { return GetSize(); }
+    void SetPosition(int64_t) override {}
+    size_t Read(void*, size_t) override { return 0; }
+    size_t Write(const void* buffer, size_t count) override {
+        peak_ = std::max(peak_, HeapInUse());
+        data_.append(static_cast<const char*>(buffer), count);
+        return count;
+    }
+    const std::string& Data() const { return data_; }
+    size_t Peak() const { return peak_; }
+
+private:
+    std::string data_;
+    size_t peak_ = 0;
+};
+
+TEST(ClScreenshot, AManyColouredPictureIsReducedInFixedMemoryAndStillDecodes) {
+    // Nearly every pixel another colour, as on a photo-like desktop.
+    const int width = 1536, height = 1024;
+    RgbPicture picture(width, height, size_t{width} * 3);
+    std::mt19937 random(5);
+    for (auto& b : picture.bits) b = uint8_t(random());
+    HeapWatchingStream out(8u << 20);
+    const size_t before = HeapInUse();
+    WriteRgbImagePng(out, picture.image);
+    // Beyond the picture and the stream: the tree, the colour table, the deflater and a row, not
+    // a copy of the picture or an index per pixel (1.5 MB here).
+    EXPECT_LT(out.Peak() - std::min(out.Peak(), before), size_t{1} << 20)
+        << "heap grew by " << out.Peak() - std::min(out.Peak(), before);
+
+    const kvtest::PngImage png = kvtest::ReadPng(out.Data());
+    EXPECT_EQ(png.Width, uint32_t(width));
+    EXPECT_EQ(png.Height, uint32_t(height));
+    EXPECT_EQ(png.Pixels.size(), size_t{width + 1} * height);
 }
 
 TEST(ClScreenshot, LargeImageDataIsSplitIntoFullIdatChunks) {

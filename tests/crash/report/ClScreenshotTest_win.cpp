@@ -6,6 +6,7 @@
 
 #include "../support/CrashTestSupport.h"
 #include "PngReader.h"
+#include "base/Exception.h"
 #include "crash/report/ClScreenshot.h"
 
 namespace {
@@ -93,6 +94,26 @@ TEST(ClScreenshotWin, SavesTheFileAndReleases) {
     std::filesystem::remove(dir.FsPath() / "Screenshot.png");
     SaveCapturedScreenshot(name);
     EXPECT_FALSE(std::filesystem::exists(dir.FsPath() / "Screenshot.png"));
+}
+
+// A stream on a full disk: every write raises.
+class FullStream : public kv::TStream {
+public:
+    int64_t GetSize() const override { return 0; }
+    int64_t GetPosition() const override { return 0; }
+    void SetPosition(int64_t) override {}
+    size_t Read(void*, size_t) override { return 0; }
+    size_t Write(const void*, size_t) override { throw kv::EFileError(u"The disk is full."); }
+};
+
+TEST(ClScreenshotWin, AStreamThatCannotBeWrittenIsAFailureNotAnException) {
+    FullStream full;
+    bool saved = true;
+    EXPECT_NO_THROW(saved = SaveScreenshotToStream(full));
+    EXPECT_FALSE(saved);
+    kv::TMemoryStream out;
+    EXPECT_TRUE(SaveScreenshotToStream(out));
+    EXPECT_GT(out.GetSize(), 0);
 }
 
 TEST(ClScreenshotWin, ActiveWindowOnlyCapturesTheForegroundWindowOrTheDesktop) {
