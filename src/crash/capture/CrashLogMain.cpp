@@ -444,9 +444,10 @@ TStrings& AutoCrashList() {
 }
 
 void CheckAutoCrash() {
-    if (ReportHalf.ScreenshotFileName) {
-        const std::string shot = ReportHalf.ScreenshotFileName();
-        if (!shot.empty()) ForceDeleteFile(shot);
+    // Only the file this report wrote: one of that name may belong to another program.
+    if (!Report.ScreenshotFile.empty()) {
+        ForceDeleteFile(Report.ScreenshotFile);
+        Report.ScreenshotFile.clear();
     }
     const TCrashModuleOptions* o = Report.Options;
     if (!o || IntoIDE() || o->AutoCrashOperation() == tbNone) return;

@@ -245,6 +245,7 @@ struct TCrashReport {
     bool Duplicate = false;
     bool DialogShown = false;     // a report dialog is on screen (the raising thread pumps then)
     bool DialogsDisabled = false; // a dialog failed to show: no reproduce request or send window
+    std::string ScreenshotFile;   // the screenshot file this report wrote; empty when none
 
     // Where the report came from on screen.
     int WorkArea[4] = {0, 0, 0, 0}; // left, top, right, bottom of the foreground's monitor
@@ -280,6 +281,9 @@ struct TCrashReportHalf {
     std::function<void()> SaveReportToLogFile;
     // An item of the last report stored in the log file ("1.3" is the program version).
     std::function<std::string(const std::string& item)> LastLogItemValue;
+    // The screenshot: taken after the decision to report, written to its file (which sets
+    // Report.ScreenshotFile) when the report will be sent, released afterwards; the file goes
+    // once the report is over.
     std::function<void()> CaptureScreenshot;
     std::function<void(const std::string& fileName)> SaveCapturedScreenshot;
     std::function<void()> ReleaseScreenshot;

@@ -289,8 +289,12 @@ void GetAttachedFilesList(bool ForEmail, TStrings& List) {
     ExtractList(o->AttachedFiles(), List, CharSetOf(";"), false, false);
     const std::string log = GetLogCopyFileName();
     if (!(ForEmail && o->AppendLogs()) && !log.empty()) List.push_back(log);
+    // The screenshot only when this report wrote it: a file of that name in the temporary
+    // folder may be another program's.
+    std::string screenshot = GetScreenshotFileNameIfAttached();
+    if (screenshot != Report.ScreenshotFile) screenshot.clear();
     for (const std::string& name :
-         {GetScreenshotFileNameIfAttached(), GetLastHTMLPageFileNameIfAny(), GetXMLCopyFileName()})
+         {screenshot, GetLastHTMLPageFileNameIfAny(), GetXMLCopyFileName()})
         if (!name.empty()) List.push_back(name);
     for (std::string& entry : List) entry = ExpandEnvVars(entry);
 }

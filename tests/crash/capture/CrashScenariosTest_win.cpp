@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "../report/PngReader.h"
 #include "../support/CrashTestSupport.h"
+#include "crash/core/ClZlib2.h"
 #include "crash/report/ClLogManager.h"
 
 namespace {
@@ -59,7 +61,9 @@ constexpr DWORD kScenarioBoundMs = 240000;
 
 const char* const kConsole = KOLVANE_CRASH_SCENARIOS_CONSOLE;
 
-ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_CRASH_SCENARIOS) {
+// The program's temporary folder: the test's unless one is given.
+ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_CRASH_SCENARIOS,
+                        const std::string& tempFolder = std::string()) {
     const DWORD timeoutMs = kScenarioBoundMs;
     ScenarioRun run;
     kvtest::TempDir dir("scenario_" + name);
@@ -71,8 +75,13 @@ ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_C
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        run.folder.c_str(), &si, &pi)) {
+    char ownTemp[MAX_PATH] = {};
+    GetEnvironmentVariableA("TMP", ownTemp, MAX_PATH);
+    if (!tempFolder.empty()) SetEnvironmentVariableA("TMP", tempFolder.c_str());
+    const bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, run.folder.c_str(), &si, &pi);
+    if (!tempFolder.empty()) SetEnvironmentVariableA("TMP", ownTemp[0] ? ownTemp : nullptr);
+    if (!started) {
         ADD_FAILURE() << "cannot start " << command;
         return run;
     }
@@ -301,6 +310,66 @@ TEST(CrashScenarios, TheProgramsReportsLandInItsLogFileWithDuplicatesCounted) {
     for (const char* section :
          {"Modules Information:", "Processes Information:", "Assembler Information:", "Registers:"})
         EXPECT_TRUE(Has(fatal, section)) << section;
+}
+
+// A file the run left; empty when there is none.
+std::string FileOf(const ScenarioRun& run, const std::string& name) {
+    const auto it = run.files.find(name);
+    return it == run.files.end() ? std::string() : it->second;
+}
+
+// The entries of a zip's bytes by name; empty when it cannot be read.
+std::map<std::string, std::string> ZipEntries(const std::string& zip) {
+    std::map<std::string, std::string> entries;
+    kvtest::TempDir dir("zip_entries");
+    const std::string archive = kvtest::WriteFile(dir, "archive.zip", zip);
+    const std::string out = dir.Ansi("entries");
+    std::filesystem::create_directories(out);
+    if (!kv::crash::ExtractZipFiles(archive, out, "")) return entries;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        entries[e.path().filename().string()] = ReadFileText(e.path().string());
+    return entries;
+}
+
+TEST(CrashScenarios, TheReportsZipHoldsAPictureOfTheWindowOnScreenAndNoOneElsesFile) {
+    kvtest::TempDir temp("screenshot_temp");
+    const std::string shot = temp.Ansi("Screenshot.png");
+    const ScenarioRun run = RunScenario("screenshot-zip", KOLVANE_CRASH_SCENARIOS, temp.Ansi());
+    ASSERT_ENDED(run, "screenshot-zip");
+    std::map<std::string, std::string> entries = ZipEntries(FileOf(run, "BugReport.zip"));
+    ASSERT_EQ(entries.count("Screenshot.png"), 1u) << run.out;
+    const kvtest::PngImage png = kvtest::ReadPng(entries["Screenshot.png"]);
+    // The screen from its top-left corner: the middle of the window (200,150)-(360,270) is
+    // magenta, its outer rings the red frame of the window that had the focus.
+    ASSERT_GE(png.Width, 360u);
+    ASSERT_GE(png.Height, 270u);
+    auto colourAt = [&](int x, int y) {
+        const auto index = static_cast<uint8_t>(png.Pixels[y * (png.Width + 1) + 1 + x]);
+        return std::to_string(uint8_t(png.Palette[index * 3])) + "," +
+               std::to_string(uint8_t(png.Palette[index * 3 + 1])) + "," +
+               std::to_string(uint8_t(png.Palette[index * 3 + 2]));
+    };
+    EXPECT_EQ(colourAt(280, 210), "255,0,255");
+    EXPECT_EQ(colourAt(200, 210), "255,0,0");
+    EXPECT_EQ(colourAt(201, 210), "255,0,0");
+    // The report's own file goes with the report.
+    EXPECT_FALSE(std::filesystem::exists(shot));
+
+    // A file of that name that another program left and holds open, so that the report cannot
+    // replace it: neither zipped nor removed.
+    const std::string stale = "another program's picture";
+    kvtest::WriteFile(temp, "Screenshot.png", stale);
+    const HANDLE held = CreateFileA(shot.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const ScenarioRun again = RunScenario("screenshot-zip", KOLVANE_CRASH_SCENARIOS, temp.Ansi());
+    const std::string left = ReadFileText(shot);
+    CloseHandle(held);
+    ASSERT_ENDED(again, "screenshot-zip");
+    entries = ZipEntries(FileOf(again, "BugReport.zip"));
+    EXPECT_EQ(entries.count("crash_scenarios.elf"), 1u) << again.out;
+    EXPECT_EQ(entries.count("Screenshot.png"), 0u);
+    EXPECT_EQ(left, stale);
 }
 
 // ---- Where a crash reporter is needed most: it must never hang the program ----

@@ -266,6 +266,65 @@ std::vector<void*> TakeTheAddressSpace() {
     return taken;
 }
 
+// A visible top-most window of one colour at a place of the screen, shown once the screen holds
+// its colour (half a minute at most).
+class ColouredWindow {
+public:
+    ColouredWindow(const RECT& place, COLORREF colour) : brush_(CreateSolidBrush(colour)) {
+        WNDCLASSA cls{};
+        cls.lpfnWndProc = DefWindowProcA;
+        cls.hInstance = GetModuleHandleA(nullptr);
+        cls.hbrBackground = brush_;
+        cls.lpszClassName = "KvColouredWindow";
+        RegisterClassA(&cls);
+        window_ =
+            CreateWindowExA(WS_EX_TOPMOST, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE, place.left,
+                            place.top, place.right - place.left, place.bottom - place.top, nullptr,
+                            nullptr, cls.hInstance, nullptr);
+        UpdateWindow(window_);
+        SetForegroundWindow(window_);
+        SetFocus(window_);
+        const HDC screen = GetDC(nullptr);
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
+            PumpFor(10);
+            if (GetPixel(screen, (place.left + place.right) / 2, (place.top + place.bottom) / 2) ==
+                colour)
+                break;
+        }
+        ReleaseDC(nullptr, screen);
+    }
+    ~ColouredWindow() {
+        DestroyWindow(window_);
+        DeleteObject(brush_);
+    }
+    ColouredWindow(const ColouredWindow&) = delete;
+    ColouredWindow& operator=(const ColouredWindow&) = delete;
+
+private:
+    HBRUSH brush_;
+    HWND window_ = nullptr;
+};
+
+// A report with a screenshot that goes nowhere: a handler cancels the mail step, so the report
+// keeps its compressed copy (the zip it would have sent) in the working folder and no socket is
+// opened.
+void KeepTheZipInsteadOfSending(TCrashModuleOptions& o) {
+    LogIntoWorkingFolder(o);
+    o.SetEMailSendMode(esmSMTPClient);
+    o.SetSMTPHost("127.0.0.1");
+    o.SetEMailAddresses("dev@example.test");
+    TCommonSendOptions send;
+    send.Include(sndSendScreenshot);
+    o.SetCommonSendOptions(send);
+    TBehaviourOptions b = o.BehaviourOptions();
+    b.Include(boSaveCompressedCopyInCaseOfError);
+    b.Exclude(boCopyLogInCaseOfError);
+    o.SetBehaviourOptions(b);
+    ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool& go) {
+        if (action == atSendingEmail) go = false;
+    };
+}
+
 // Runs the scenario when it is one of this group; false when it is not.
 bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& options) {
     if (scenario == "catch-on-report-thread") {
@@ -565,6 +624,13 @@ int Run(const std::string& scenario) {
         }
         StandardCrashError("send me");
         ExceptionErrorNotify = nullptr;
+    } else if (scenario == "screenshot-zip") {
+        // The program fails while a magenta window is open (the cursor kept away from it).
+        KeepTheZipInsteadOfSending(options);
+        SetCursorPos(0, 0);
+        const ColouredWindow window(RECT{200, 150, 360, 270}, RGB(255, 0, 255));
+        StandardCrashError("with a window open");
+        ExceptionActionNotify = nullptr;
     } else if (scenario == "log-file") {
         // The program's own report half writes the log file into the working folder: two
         // threads' failures twice each from the same places (each stored once and counted), then
