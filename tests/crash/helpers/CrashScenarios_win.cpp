@@ -118,8 +118,13 @@ __attribute__((noinline)) void ThrowAndCatch() {
     } catch (const kv::Exception&) {}
 }
 
-__attribute__((noinline)) void FreezeSleeper() {
-    Sleep(3000);
+// Stands frozen (pumps no messages) until the freeze has been reported and that report is over,
+// a minute at most. A fixed sleep would give a second freeze report whenever the first one is
+// over before the sleep, which depends on the machine's speed.
+__attribute__((noinline)) bool FreezeSleeper(HANDLE reported) {
+    if (WaitForSingleObject(reported, 60000) != WAIT_OBJECT_0) return false;
+    while (detail::ReportInProgress()) Sleep(10);
+    return true;
 }
 
 // A form whose window procedure fails while SetWindowPos moves it.
@@ -331,10 +336,8 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
         };
         for (int i = 0; i < 2; ++i) {
             options.SetFreezeActivate(true);
-            FreezeSleeper();
             // The next round starts once this one's report is over.
-            if (WaitForSingleObject(frozen, 60000) != WAIT_OBJECT_0) break;
-            while (detail::ReportInProgress()) Sleep(10);
+            if (!FreezeSleeper(frozen)) break;
             PumpFor(200);
         }
         ExceptionNotify = nullptr;
@@ -616,9 +619,12 @@ int Run(const std::string& scenario) {
         form.Show();
         PumpFor(200);
         options.SetFreezeTimeout(1);
+        static HANDLE reported = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ExceptionNotify = [](TCrashExceptionRecord*, bool&) { SetEvent(reported); };
         options.SetFreezeActivate(true);
-        FreezeSleeper();
+        FreezeSleeper(reported);
         options.SetFreezeActivate(false);
+        ExceptionNotify = nullptr;
         form.Hide();
     } else if (scenario == "events") {
         kv::crash::TCrashLog first(nullptr), second(nullptr);
