@@ -178,16 +178,18 @@ TEST(ExceptionDialog, DetailedModeShowsThePagesTheSectionsAllow) {
     report.Options().SetForegroundTab(ftCPU);
     ReportTexts.CPUText = "EAX: 00000001";
     int tabs = 0, selected = -1, third = -1;
-    std::string firstTitle, thirdTitle, message, details;
+    std::string firstTitle, firstText, thirdTitle, message, details;
     WithDialog(ShowCrashLogDialog, [&](HWND d) {
         const HWND tab = GetDlgItem(d, kTab);
         tabs = TabCtrl_GetItemCount(tab);
         selected = TabCtrl_GetCurSel(tab);
-        auto pageTitle = [&] {
+        auto pageItem = [&](int id) {
             const HWND page = FindWindowExA(tab, nullptr, "#32770", nullptr);
-            return page ? ItemText(page, 102) : std::string();
+            return page ? ItemText(page, id) : std::string();
         };
+        auto pageTitle = [&] { return pageItem(102); };
         firstTitle = pageTitle();
+        firstText = pageItem(103);
         message = ItemText(d, kMessage);
         details = ItemText(d, kDetails);
         // The third tab shows the assembler page when modules and processes are off.
@@ -202,6 +204,7 @@ TEST(ExceptionDialog, DetailedModeShowsThePagesTheSectionsAllow) {
     EXPECT_EQ(tabs, 4);
     EXPECT_EQ(selected, 3); // the CPU page is the fourth tab
     EXPECT_EQ(firstTitle, "CPU Information");
+    EXPECT_EQ(firstText.substr(0, firstText.find_first_of("\r\n")), "EAX: 00000001");
     EXPECT_EQ(third, 2);
     EXPECT_EQ(thirdTitle, "Assembler Information");
     EXPECT_EQ(message, "An error has occurred during program execution.\r\n"
@@ -224,7 +227,7 @@ TEST(ExceptionDialog, AForegroundPageWhoseSectionIsOffOpensTheGeneralPage) {
     EXPECT_EQ(selected, 0);
 }
 
-TEST(ExceptionDialog, GeometryOffTheWorkAreaIsCentredAndTheStateIsStored) {
+TEST(ExceptionDialog, GeometryOffTheWorkAreaIsCentredAndTheMovedPlaceIsStored) {
     TDialogReport report;
     SetDialogOptions(report.Options(), {edoShowInDetailedMode});
     const std::string ini = TDialogReport::IniFile();
@@ -234,9 +237,17 @@ TEST(ExceptionDialog, GeometryOffTheWorkAreaIsCentredAndTheStateIsStored) {
     WriteInteger(ini, "Coordinates", "Top", 10);
     RECT area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    RECT window{};
+    RECT window{}, moved{};
+    const POINT target{area.left + 20, area.top + 30};
     WithDialog(ShowCrashLogDialog, [&](HWND d) {
         GetWindowRect(d, &window);
+        // Where the user moves the window is what the next dialog starts from.
+        SetWindowPos(d, nullptr, target.x, target.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        WaitUntil([&] {
+            GetWindowRect(d, &moved);
+            return moved.left == target.x && moved.top == target.y;
+        });
         Click(d, kOK);
     });
     // Centred: Left = L + (R - L - 600) div 2, Top = T + (B - T - 400) div 2; the window is the
@@ -248,7 +259,10 @@ TEST(ExceptionDialog, GeometryOffTheWorkAreaIsCentredAndTheStateIsStored) {
     EXPECT_EQ(ReadInteger(ini, "Coordinates", "WindowsState", 0), 1);
     EXPECT_EQ(ReadInteger(ini, "Coordinates", "Width", 0), 600);
     EXPECT_EQ(ReadInteger(ini, "Coordinates", "Height", 0), 400);
-    EXPECT_EQ(ReadInteger(ini, "Coordinates", "Left", 0), window.left);
+    EXPECT_EQ(moved.left, target.x);
+    EXPECT_EQ(moved.top, target.y);
+    EXPECT_EQ(ReadInteger(ini, "Coordinates", "Left", 0), target.x);
+    EXPECT_EQ(ReadInteger(ini, "Coordinates", "Top", 0), target.y);
 }
 
 TEST(ExceptionDialog, ARepeatedDialogOpensDetailedWithoutADetailsButton) {
