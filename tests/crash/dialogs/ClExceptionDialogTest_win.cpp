@@ -6,7 +6,10 @@
 
 #include "DialogTestSupport_win.h"
 #include "crash/dialogs/ClExceptionDialog.h"
+#include "crash/capture/CrashLogUtils.h"
 #include "crash/report/ClReportHalf.h"
+#include "crash/debug/ClDebugProcesses.h"
+#include "crash/dialogs/ClListView.h"
 
 namespace {
 
@@ -299,6 +302,67 @@ TEST(ExceptionDialog, TheMessageBoxTypeShowsTheSystemsBox) {
     EXPECT_EQ(Report.DialogType, edtNone);
 }
 
+// Refuses the creation of the next dialog window of the thread that installs it (as a system
+// short of window resources would), once; later dialogs are created as usual.
+class RefuseNextDialog {
+public:
+    RefuseNextDialog() {
+        refused_ = false;
+        hook_ = SetWindowsHookExW(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
+    }
+    ~RefuseNextDialog() { UnhookWindowsHookEx(hook_); }
+    RefuseNextDialog(const RefuseNextDialog&) = delete;
+    RefuseNextDialog& operator=(const RefuseNextDialog&) = delete;
+    bool Installed() const { return hook_ != nullptr; }
+    static bool Refused() { return refused_; }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND && !refused_ &&
+            ClassOf(reinterpret_cast<HWND>(wParam)) == "#32770") {
+            refused_ = true;
+            return 1;
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline bool refused_ = false;
+    HHOOK hook_ = nullptr;
+};
+
+TEST(ExceptionDialog, ADialogThatCannotBeShownFallsBackToTheSystemsBoxAndSwitchesTheDialogsOff) {
+    for (const TExceptionDialogType type : {edtCrashLog, edtMSClassic}) {
+        const int label = static_cast<int>(type);
+        TDialogReport report;
+        SetCustomErrorMessage("Not shown.");
+        ClearLastCrashLogError();
+        std::string caption, text;
+        {
+            const RefuseNextDialog refuse;
+            ASSERT_TRUE(refuse.Installed());
+            WithDialog(
+                [type] {
+                    Report.DialogType = type;
+                    ShowExceptionDialog(false);
+                },
+                [&](HWND d) {
+                    caption = WindowText(d);
+                    const HWND label = GetDlgItem(d, 0xFFFF);
+                    text = label ? WindowText(label) : std::string();
+                    PostMessageW(d, WM_COMMAND, IDOK, 0);
+                });
+            EXPECT_TRUE(RefuseNextDialog::Refused()) << label;
+        }
+        SetCustomErrorMessage("");
+        EXPECT_EQ(caption, "Error occurred") << label;
+        EXPECT_EQ(text, "Not shown.") << label;
+        EXPECT_EQ(GetLastCrashLogErrorCode(), eeShowError) << label;
+        EXPECT_EQ(GetLastCrashLogErrorMsg(), "Cannot show the DialogBox window.") << label;
+        EXPECT_TRUE(Report.DialogsDisabled) << label;
+        EXPECT_EQ(Report.DialogType, edtNone) << label;
+        ClearLastCrashLogError();
+    }
+}
+
 } // namespace
 
 namespace {
@@ -399,6 +463,124 @@ TEST(ExceptionDialog, TheCallStackPageFoldsThreadBlocksAndSendsALineToTheDevelop
     EXPECT_EQ(*reinterpret_cast<const int32_t*>(record + 364), 3);
     // The columns' widths are kept for the next dialog.
     EXPECT_EQ(ReadInteger(TDialogReport::IniFile(), "Coordinates", "Col4", 0), 200);
+}
+
+// The icon of each row of a list: the bitmap index its record carries.
+std::vector<int> RowIcons(HWND list) {
+    std::vector<int> icons;
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        LVITEMA item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        const auto* row = reinterpret_cast<const TListViewItemRec*>(item.lParam);
+        icons.push_back(row ? row->Bmp : -2);
+    }
+    return icons;
+}
+
+// Every cell of a list, row by row.
+std::vector<std::vector<std::string>> Rows(HWND list, int columns) {
+    std::vector<std::vector<std::string>> rows;
+    for (int c = 0; c < columns; ++c) {
+        const std::vector<std::string> texts = ColumnTexts(list, c);
+        rows.resize(texts.size());
+        for (size_t r = 0; r < texts.size(); ++r) rows[r].push_back(texts[r]);
+    }
+    return rows;
+}
+
+TEST(ExceptionDialog, TheModulesAndProcessesPagesShowEachRecordsCellsAndIcon) {
+    TDialogReport report;
+    SetDialogOptions(report.Options(), {edoShowInDetailedMode});
+    TLogOptions log = report.Options().LogOptions();
+    log.Include(loSaveModulesAndProcessesSections);
+    report.Options().SetLogOptions(log);
+    report.Options().SetForegroundTab(ftModules);
+
+    TCrashModulesList modules;
+    auto module = [&](uintptr_t handle, const char* name, const char* description,
+                      const char* version, uint32_t size, TDateTime modified) {
+        auto m = std::make_unique<TCrashModuleInfo>();
+        m->Handle = handle;
+        m->Name = name;
+        m->Description = description;
+        m->Version = version;
+        m->Size = size;
+        m->LastModified = modified;
+        modules.Add(std::move(m));
+    };
+    module(0x10000000, "C:\\Program Files\\Kolvane\\Fixture.dll", "Fixture library", "1.2.3.4",
+           3000, EncodeDateTime(2026, 12, 11, 9, 12, 3, 0));
+    module(0x00400000, "D:\\kolvane.exe", "Kolvane", "2.0.1.77", 1048576, 0);
+    module(0x20000000, "C:\\Packages\\rtl.bpl", "", "7", 0, 0);
+    Report.Record.ModulesList = &modules;
+
+    // The machine's processes as the report took them.
+    const bool created = ProcessesList() == nullptr;
+    if (created) CreateProcessesList();
+    TCrashProcessesList& processes = *ProcessesList();
+    processes.Clear();
+    auto process = [&](uint32_t id, const char* name, const char* description, const char* version,
+                       uint32_t priority, uint32_t memory, uint32_t threads) {
+        auto p = std::make_unique<TCrashProcessInfo>();
+        p->ProcessID = id;
+        p->Name = name;
+        p->Description = description;
+        p->Version = version;
+        p->Priority = priority;
+        p->Memory = memory;
+        p->Threads = threads;
+        processes.Add(std::move(p));
+    };
+    process(1234, "C:\\Windows\\notepad.exe", "Notepad", "6.1.7600.16385", 32, 5242880, 3);
+    process(8, "System", "", "", 0x8000, 0, 0);
+
+    std::vector<std::vector<std::string>> moduleRows, processRows;
+    std::vector<int> moduleIcons, processIcons;
+    WithDialog(ShowCrashLogDialog, [&](HWND d) {
+        const HWND tab = GetDlgItem(d, kTab);
+        auto list = [&] {
+            const HWND page = FindWindowExA(tab, nullptr, "#32770", nullptr);
+            return page ? GetDlgItem(page, 103) : nullptr;
+        };
+        if (const HWND l = list()) {
+            moduleRows = Rows(l, 7);
+            moduleIcons = RowIcons(l);
+        }
+        TabCtrl_SetCurSel(tab, 3);
+        NMHDR change{tab, static_cast<UINT_PTR>(kTab), static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageW(d, WM_NOTIFY, kTab, reinterpret_cast<LPARAM>(&change));
+        if (const HWND l = list()) {
+            processRows = Rows(l, 8);
+            processIcons = RowIcons(l);
+        }
+        Click(d, kOK);
+    });
+    Report.Record.ModulesList = nullptr;
+    processes.Clear();
+    if (created) FreeProcessesList();
+
+    // Handle, name, description, version to its second number, size in rounded kilobytes,
+    // date, folder.
+    using Cells = std::vector<std::string>;
+    EXPECT_EQ(moduleRows,
+              (std::vector<Cells>{
+                  {"10000000", "Fixture.dll", "Fixture library", "1.2.x", "3 Kb",
+                   "2026-12-11 09:12:03", "C:\\Program Files\\Kolvane"},
+                  {"00400000", "kolvane.exe", "Kolvane", "2.0.x", "1024 Kb", "", "D:\\"},
+                  {"20000000", "rtl.bpl", "", "7", "", "", "C:\\Packages"},
+              }));
+    // A library, the program, a package.
+    EXPECT_EQ(moduleIcons, (std::vector<int>{0, 2, 1}));
+    // ID, name, description, version, working set, priority, threads ("??" unknown), folder.
+    EXPECT_EQ(processRows, (std::vector<Cells>{
+                               {"1234", "notepad.exe", "Notepad", "6.1.x", "5120 Kb", "Normal", "3",
+                                "C:\\Windows"},
+                               {"8", "System", "", "", "", "Above-Normal", "??", ""},
+                           }));
+    EXPECT_EQ(processIcons, (std::vector<int>{2, 2}));
 }
 
 TEST(ExceptionDialog, TheCheckBoxRowsAndTheSupportLinkSetTheWindowsHeight) {
