@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "DialogTestSupport_win.h"
 #include "crash/dialogs/ClExceptionDialog.h"
 #include "crash/report/ClReportHalf.h"
@@ -98,6 +100,120 @@ TEST(ClassicDialog, AnInvalidAddressKeepsTheDialogAndAValidOneGoesIntoTheReport)
     EXPECT_EQ(ReadString(TDialogReport::IniFile(), "User", "Email", ""), "first.last@host");
     ReportTexts = TReportTexts{};
     ReportUserEmail.clear();
+}
+
+TEST(ClassicDialog, TheRowsFollowEachOtherAndTheStoredAddressIsFilledIn) {
+    TDialogReport report;
+    report.Options().SetEMailSendMode(esmSMTPClient);
+    Report.SendChosen = true;
+    WriteString(TDialogReport::IniFile(), "User", "Email", "saved@host.jp");
+    SetCustomErrorMessage("The file cannot be opened.");
+    RECT banner{}, message{}, please{}, description{}, details{}, label{}, email{}, send{},
+        noSend{}, window{};
+    std::string address;
+    bool restartShown = true, howToShown = true;
+    WithDialog(ShowClassic, [&](HWND d) {
+        address = ItemText(d, kEmail);
+        banner = ItemRect(d, kBanner);
+        message = ItemRect(d, kMessage);
+        please = ItemRect(d, 105);
+        description = ItemRect(d, 106);
+        details = ItemRect(d, kSeeDetails);
+        label = ItemRect(d, 110);
+        email = ItemRect(d, kEmail);
+        send = ItemRect(d, kSend);
+        noSend = ItemRect(d, kNoSend);
+        GetWindowRect(d, &window);
+        restartShown = Visible(d, kRestart);
+        howToShown = Visible(d, 108);
+        PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    SetCustomErrorMessage("");
+    EXPECT_EQ(address, "saved@host.jp");
+    const int border = GetSystemMetrics(SM_CYBORDER);
+    // The banner centred in the white band of 51 pixels; the rows in the column from x 8,
+    // 397 wide, each text as high as its wrapped text and one pixel more, the next one after
+    // its gap (10 before the request to send, 2 inside it, 12 before the details line, the
+    // address and the buttons).
+    EXPECT_EQ(banner.left, 8);
+    EXPECT_EQ(banner.right - banner.left, 356);
+    EXPECT_EQ(banner.top, (51 - (banner.bottom - banner.top - 1)) / 2);
+    EXPECT_EQ(message.left, 8);
+    EXPECT_EQ(message.top, 59);
+    EXPECT_EQ(message.right - message.left, 397);
+    EXPECT_FALSE(restartShown);
+    EXPECT_EQ(please.top, message.bottom - 1 + 10);
+    EXPECT_EQ(description.top, please.bottom - 1 + 2);
+    EXPECT_EQ(details.left, 8);
+    EXPECT_EQ(details.top, description.bottom - 1 + 12);
+    EXPECT_FALSE(howToShown);
+    // The address field after its label, to the column's right edge, the label four borders
+    // lower.
+    EXPECT_EQ(email.top, details.bottom + 12);
+    EXPECT_EQ(label.left, 8);
+    EXPECT_EQ(email.left, label.right);
+    EXPECT_EQ(email.right, 405);
+    EXPECT_EQ(label.top, email.top + 4 * border);
+    // The buttons on one row, Don't Send ending at 405 and Send 8 pixels before it.
+    EXPECT_EQ(send.top, label.bottom - 1 + 12);
+    EXPECT_EQ(noSend.top, send.top);
+    EXPECT_EQ(noSend.right, 405);
+    EXPECT_EQ(send.right, noSend.left - 8);
+    EXPECT_GE(send.right - send.left, 75);
+    EXPECT_EQ(window.right - window.left, 419);
+    // 10 pixels under the buttons, then the frame and the (classic, full-height) caption.
+    EXPECT_EQ(window.bottom - window.top, send.bottom + 10 + GetSystemMetrics(SM_CYFIXEDFRAME) +
+                                              GetSystemMetrics(SM_CYCAPTION));
+}
+
+// A window of the program from before the report: it brings itself to the front when asked
+// (on its own thread, as a click on it would) and counts its activations.
+constexpr UINT kComeToFront = WM_APP + 7;
+std::atomic<int> g_olderActivated{0}, g_olderDeactivated{0};
+
+LRESULT CALLBACK OlderWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kComeToFront) {
+        SetForegroundWindow(w);
+        return 0;
+    }
+    if (message == WM_ACTIVATE) {
+        if (LOWORD(wParam) != WA_INACTIVE)
+            ++g_olderActivated;
+        else if (g_olderActivated > 0)
+            ++g_olderDeactivated;
+    }
+    return DefWindowProcW(w, message, wParam, lParam);
+}
+
+TEST(ClassicDialog, AnOlderWindowOfTheProgramDoesNotStayInFrontOfTheDialog) {
+    TDialogReport report;
+    TExceptionDialogOptions options = report.Options().ExceptionDialogOptions();
+    options.Exclude(edoShowInTopMostMode);
+    report.Options().SetExceptionDialogOptions(options);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = OlderWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KvOlderWindow";
+    RegisterClassW(&wc);
+    const HWND older = CreateWindowExW(0, wc.lpszClassName, L"older", WS_POPUP | WS_VISIBLE, 20, 20,
+                                       200, 150, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(older, nullptr);
+    g_olderActivated = 0;
+    g_olderDeactivated = 0;
+    bool backInFront = false;
+    WithDialog(ShowClassic, [&](HWND d) {
+        PostMessageW(older, kComeToFront, 0, 0);
+        // The older window came to the front, and the dialog took it back.
+        backInFront = WaitUntil(
+            [&] {
+                return g_olderActivated > 0 && g_olderDeactivated > 0 && GetForegroundWindow() == d;
+            },
+            20000);
+        Click(d, kNoSend);
+    });
+    DestroyWindow(older);
+    EXPECT_GT(g_olderActivated, 0) << "the older window never came to the front";
+    EXPECT_TRUE(backInFront);
 }
 
 TEST(ClassicDialog, TheRestartBoxAppliesUnlessEscapeCancelsIt) {
