@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "../support/CrashTestSupport.h"
+#include "../support/TestOverrides_win.h"
+#include "SessionLock_win.h"
 #include "crash/report/ClLogManager.h"
 
 namespace {
@@ -59,7 +62,12 @@ constexpr DWORD kScenarioBoundMs = 240000;
 
 const char* const kConsole = KOLVANE_CRASH_SCENARIOS_CONSOLE;
 
-ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_CRASH_SCENARIOS) {
+// The scenario program's standard output goes to the file "stdout.txt" of its folder when
+// captured; otherwise it shares the test's.
+enum class StdOut { Shared, Captured };
+
+ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_CRASH_SCENARIOS,
+                        StdOut stdOut = StdOut::Shared) {
     const DWORD timeoutMs = kScenarioBoundMs;
     ScenarioRun run;
     kvtest::TempDir dir("scenario_" + name);
@@ -70,9 +78,21 @@ ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_C
     std::string command = std::string("\"") + program + "\" " + name;
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    HANDLE captured = INVALID_HANDLE_VALUE;
+    if (stdOut == StdOut::Captured) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        captured = CreateFileA(dir.Ansi("stdout.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                               &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = captured;
+        si.hStdError = captured;
+    }
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        run.folder.c_str(), &si, &pi)) {
+    const bool started =
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, captured != INVALID_HANDLE_VALUE,
+                       0, nullptr, run.folder.c_str(), &si, &pi) != FALSE;
+    if (captured != INVALID_HANDLE_VALUE) CloseHandle(captured);
+    if (!started) {
         ADD_FAILURE() << "cannot start " << command;
         return run;
     }
@@ -423,6 +443,55 @@ TEST(CrashEngine, AConsoleProgramEndsAfterTheReportOfItsMainThread) {
         EXPECT_EQ(Has(run.out, "\nEND\n"), c.reachesEnd) << c.scenario << "\n" << run.out;
         EXPECT_TRUE(Has(run.out, c.seen)) << c.scenario << "\n" << run.out;
     }
+}
+
+TEST(CrashScenarios, ACGIProgramAnswersItsRequestWithTheErrorPage) {
+    SetEnvironmentVariableA("REQUEST_METHOD", "GET");
+    const ScenarioRun run = RunScenario("web-error-page", kConsole, StdOut::Captured);
+    SetEnvironmentVariableA("REQUEST_METHOD", nullptr);
+    ASSERT_ENDED(run, "web-error-page");
+    EXPECT_TRUE(Has(run.out, "SHOWED true")) << run.out;
+    const std::string response = run.files.count("stdout.txt") ? run.files.at("stdout.txt") : "";
+    // The header with the page's length, then the page: the report's text, escaped, and the
+    // Ok button that leads back.
+    const std::string start = "Status: 200 Error\r\nContent-Type: text/html\r\nContent-Length: ";
+    ASSERT_EQ(response.substr(0, start.size()), start) << response;
+    const std::string end = "\r\nContent:\r\n\r\n";
+    const size_t body = response.find(end);
+    ASSERT_NE(body, std::string::npos) << response;
+    const std::string page = response.substr(body + end.size());
+    EXPECT_EQ(std::to_string(page.size()), response.substr(start.size(), body - start.size()));
+    EXPECT_TRUE(Has(page, "web &lt;failure&gt;")) << page;
+    EXPECT_FALSE(Has(page, "web <failure>")) << page;
+    EXPECT_EQ(Count(page, "<input type=button value=\"Ok\" OnClick=\"history.go(-1)\""), 1) << page;
+    EXPECT_TRUE(Has(page, "<!-- CrashLog ID: ")) << page;
+}
+
+TEST(CrashScenarios, AReportGoesToTheMailClientWithItsZip) {
+    // The mail client's registry values belong to the session: one test at a time.
+    const kvtest::SessionLock mailRegistry(L"KolvaneTestMailClientRegistry");
+    const kvtest::TempDir records("mapi_scenario");
+    const std::string record = records.Ansi("mapi.txt");
+    const kvtest::EnvOverride recordTo("KOLVANE_MAPI_RECORD", record.c_str());
+    std::string fixture = KOLVANE_MAPI_FIXTURE;
+    std::replace(fixture.begin(), fixture.end(), '/', '\\');
+    const kvtest::RegValueOverride client(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "",
+                                          "KolvaneMapiFixture");
+    const kvtest::RegValueOverride library(
+        HKEY_CURRENT_USER, "Software\\Clients\\Mail\\KolvaneMapiFixture", "DLLPath", fixture);
+    const ScenarioRun run = RunScenario("send-mapi");
+    ASSERT_ENDED(run, "send-mapi");
+    EXPECT_TRUE(Has(run.out, "SENT true")) << run.out;
+    const std::string got = ReadFileText(record);
+    EXPECT_TRUE(Has(got, "subject=Crash report send-mapi\n")) << got;
+    EXPECT_TRUE(Has(got, "note=The zip holds the log.")) << got;
+    EXPECT_TRUE(Has(got, "to class=1 name=dev@example.test address=SMTP:dev@example.test\n"))
+        << got;
+    EXPECT_TRUE(Has(got, "files=1\n")) << got;
+    const size_t name = got.find(" name=BugReport");
+    ASSERT_NE(name, std::string::npos) << got;
+    EXPECT_EQ(got.substr(got.find('\n', name) - 4, 5), ".zip\n") << got;
+    EXPECT_TRUE(Has(got, "logoff session=")) << got;
 }
 
 TEST(CrashEngine, AProgramThatEndsWhileItsReportIsSentWaitsForTheSend) {

@@ -18,6 +18,7 @@
 #include "crash/capture/CrashLogMainWin.h"
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/capture/TCrashLog.h"
+#include "crash/report/ClReportHalf.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Services.h"
@@ -409,6 +410,16 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
         options.ExceptionsFilters().Add(f);
         options.SetActivateHandle(true);
         Out(std::string("RESULT ") + (StandardCrashError("filtered") ? "true" : "false"));
+    } else if (scenario == "web-error-page") {
+        // Started as a CGI program (the test sets REQUEST_METHOD): the report answers the
+        // request on standard output.
+        options.SetExceptionDialogType(edtCrashLog);
+        ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool& flag) {
+            if (action == atShowedExceptionInfo)
+                Out(std::string("SHOWED ") + (flag ? "true" : "false"));
+        };
+        StandardCrashError("web <failure>");
+        ExceptionActionNotify = nullptr;
     } else if (scenario == "report") {
         CountNotifications();
         StandardCrashError("reported");
@@ -514,6 +525,20 @@ int Run(const std::string& scenario) {
         d.Include(edoShowInDetailedMode);
         options.SetExceptionDialogOptions(d);
         CrashNullDereference();
+    } else if (scenario == "send-mapi") {
+        // The report goes to the mail client the test registered (a fixture that writes down
+        // what it gets).
+        LogIntoWorkingFolder(options);
+        options.SetSaveLogFile(false);
+        options.SetEMailSendMode(esmEmailClient);
+        options.SetEMailAddresses("dev@example.test");
+        options.SetEMailSubject("Crash report send-mapi");
+        options.SetEMailMessage("The zip holds the log.");
+        ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool& go) {
+            if (action == atSentEmail) Out(std::string("SENT ") + (go ? "true" : "false"));
+        };
+        StandardCrashError("send me");
+        ExceptionActionNotify = nullptr;
     } else if (scenario.rfind("send-", 0) == 0) {
         // The report goes out by mail to the test's SMTP peer (scripts/net-run.sh); "send-fail"
         // finds no server and keeps a compressed copy in the working folder, "send-retry" has a
@@ -530,13 +555,30 @@ int Run(const std::string& scenario) {
         b.Include(boSaveCompressedCopyInCaseOfError);
         b.Exclude(boCopyLogInCaseOfError);
         options.SetBehaviourOptions(b);
-        if (scenario == "send-http" || scenario == "send-ftp" || scenario == "send-mantis") {
-            // The web step alone, to the HTTP, FTP or Mantis peer.
+        if (scenario == "send-http" || scenario == "send-https" || scenario == "send-ftp" ||
+            scenario == "send-mantis" || scenario == "send-bugzilla" ||
+            scenario == "send-fogbugz") {
+            // The web step alone, to the HTTP, HTTPS, FTP or a tracker's peer.
             options.SetEMailSendMode(esmNoSend);
             if (scenario == "send-http") {
                 options.SetWebSendMode(wsmHTTP);
                 options.SetWebURL("http://127.0.0.1/upload-" + scenario);
                 options.SetWebPort(8080);
+            } else if (scenario == "send-https") {
+                options.SetWebSendMode(wsmHTTPS);
+                options.SetWebURL("https://127.0.0.1/upload-" + scenario);
+                options.SetWebPort(8443);
+            } else if (scenario == "send-bugzilla" || scenario == "send-fogbugz") {
+                const bool bugzilla = scenario == "send-bugzilla";
+                options.SetWebSendMode(bugzilla ? wsmBugZilla : wsmFogBugz);
+                options.SetWebURL(bugzilla ? "http://127.0.0.1/bugzilla/"
+                                           : "http://127.0.0.1/fogbugz/");
+                options.SetWebPort(bugzilla ? 8182 : 8183);
+                options.SetTrakerUserID("kolvane");
+                options.SetTrakerPassword("secret");
+                options.SetTrakerProject("Kolvane");
+                options.SetTrakerCategory("Crash");
+                options.SetTrakerAssignTo("Dev One");
             } else if (scenario == "send-ftp") {
                 options.SetWebSendMode(wsmFTP);
                 options.SetWebURL("ftp://127.0.0.1/incoming");
@@ -552,6 +594,50 @@ int Run(const std::string& scenario) {
                 options.SetTrakerProject("Kolvane");
                 options.SetTrakerCategory("General");
             }
+        }
+        if (scenario == "send-zips") {
+            // Mail and upload of one report, the log in the mail's text: each step's zip is
+            // kept as it was sent ("sent-<step>.zip" in the working folder).
+            options.SetEMailSubject("Crash report send-zips");
+            options.SetAppendLogs(true);
+            options.SetWebSendMode(wsmHTTP);
+            options.SetWebURL("http://127.0.0.1/upload-send-zips");
+            options.SetWebPort(8080);
+            char cwd[MAX_PATH] = {};
+            GetCurrentDirectoryA(MAX_PATH, cwd);
+            const std::string folder = std::string(cwd) + "\\";
+            Out("ASKED " + folder + "asked.txt");
+            const HANDLE asked =
+                CreateFileA((folder + "asked.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD written = 0;
+            WriteFile(asked, "asked for", 9, &written, nullptr);
+            CloseHandle(asked);
+            options.SetAttachedFiles(folder + "asked.txt;" + folder + "missing.txt");
+            ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool&) {
+                if (action != atSendingEmail && action != atSendingWebMessage) return;
+                const std::string kept =
+                    action == atSendingEmail ? "sent-email.zip" : "sent-web.zip";
+                CopyFileA(GetBugReportZipFileName().c_str(), kept.c_str(), FALSE);
+            };
+        } else if (scenario == "send-thread") {
+            // Sent on the component's own thread: the failing thread goes on meanwhile, and the
+            // step waits (bounded) until it has.
+            TCommonSendOptions send = options.CommonSendOptions();
+            send.Include(sndSendInSeparatedThread);
+            options.SetCommonSendOptions(send);
+            static HANDLE returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            static const DWORD failing = GetCurrentThreadId();
+            ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool&) {
+                if (action != atSendingEmail) return;
+                const bool after = WaitForSingleObject(returned, 120000) == WAIT_OBJECT_0;
+                Out(std::string("SENDING ") + (after ? "after" : "before") + " the return, " +
+                    (GetCurrentThreadId() == failing ? "on the failing thread" : "elsewhere"));
+            };
+            StandardCrashError("send me");
+            Out("RETURNED");
+            SetEvent(returned);
+            return 0;
         }
         if (scenario == "send-retry") {
             static int retries = 1;
