@@ -302,63 +302,97 @@ TEST(ExceptionDialog, TheMessageBoxTypeShowsTheSystemsBox) {
     EXPECT_EQ(Report.DialogType, edtNone);
 }
 
-// Refuses the creation of the next dialog window of the thread that installs it (as a system
-// short of window resources would), once; later dialogs are created as usual.
-class RefuseNextDialog {
+// Trouble for the next dialog window of the thread that installs it, once; later dialogs are
+// shown as usual. Refuse: its creation fails (as on a system short of window resources).
+// NeverShow: it is made but never painted nor activated (as on a desktop nobody sees): its
+// procedure never gets those messages.
+class FirstDialogTrouble {
 public:
-    RefuseNextDialog() {
-        refused_ = false;
+    enum Kind { Refuse, NeverShow };
+    explicit FirstDialogTrouble(Kind kind) {
+        kind_ = kind;
+        window_ = nullptr;
+        hit_ = false;
         hook_ = SetWindowsHookExW(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
     }
-    ~RefuseNextDialog() { UnhookWindowsHookEx(hook_); }
-    RefuseNextDialog(const RefuseNextDialog&) = delete;
-    RefuseNextDialog& operator=(const RefuseNextDialog&) = delete;
+    ~FirstDialogTrouble() { UnhookWindowsHookEx(hook_); }
+    FirstDialogTrouble(const FirstDialogTrouble&) = delete;
+    FirstDialogTrouble& operator=(const FirstDialogTrouble&) = delete;
     bool Installed() const { return hook_ != nullptr; }
-    static bool Refused() { return refused_; }
+    static bool Hit() { return hit_; }
+    static HWND Window() { return window_; } // the unseen dialog; null for Refuse
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-        if (code == HCBT_CREATEWND && !refused_ &&
-            ClassOf(reinterpret_cast<HWND>(wParam)) == "#32770") {
-            refused_ = true;
-            return 1;
+        const HWND w = reinterpret_cast<HWND>(wParam);
+        if (code == HCBT_CREATEWND && !hit_ && ClassOf(w) == "#32770") {
+            hit_ = true;
+            if (kind_ == Refuse) return 1;
+            window_ = w;
+            original_ = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Unseen)));
         }
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
-    static inline bool refused_ = false;
+    static LRESULT CALLBACK Unseen(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_PAINT:
+        case WM_ACTIVATE:
+        case WM_NCACTIVATE:
+            return DefWindowProcW(w, message, wParam, lParam);
+        default:
+            return CallWindowProcW(original_, w, message, wParam, lParam);
+        }
+    }
+    static inline Kind kind_ = Refuse;
+    static inline HWND window_ = nullptr;
+    static inline WNDPROC original_ = nullptr;
+    static inline bool hit_ = false;
     HHOOK hook_ = nullptr;
 };
 
-TEST(ExceptionDialog, ADialogThatCannotBeShownFallsBackToTheSystemsBoxAndSwitchesTheDialogsOff) {
-    for (const TExceptionDialogType type : {edtCrashLog, edtMSClassic}) {
-        const int label = static_cast<int>(type);
+TEST(ExceptionDialog, ADialogThatIsNotShownFallsBackToTheSystemsBoxAndSwitchesTheDialogsOff) {
+    const struct {
+        const char* label;
+        TExceptionDialogType type;
+        FirstDialogTrouble::Kind trouble;
+    } cases[] = {
+        {"detailed dialog not created", edtCrashLog, FirstDialogTrouble::Refuse},
+        {"classic dialog not created", edtMSClassic, FirstDialogTrouble::Refuse},
+        {"detailed dialog never seen", edtCrashLog, FirstDialogTrouble::NeverShow},
+        {"classic dialog never seen", edtMSClassic, FirstDialogTrouble::NeverShow},
+    };
+    for (const auto& c : cases) {
         TDialogReport report;
         SetCustomErrorMessage("Not shown.");
         ClearLastCrashLogError();
         std::string caption, text;
         {
-            const RefuseNextDialog refuse;
-            ASSERT_TRUE(refuse.Installed());
+            const FirstDialogTrouble trouble(c.trouble);
+            ASSERT_TRUE(trouble.Installed());
             WithDialog(
-                [type] {
-                    Report.DialogType = type;
+                [&c] {
+                    Report.DialogType = c.type;
                     ShowExceptionDialog(false);
                 },
                 [&](HWND d) {
-                    caption = WindowText(d);
-                    const HWND label = GetDlgItem(d, 0xFFFF);
+                    // Past the unseen dialog (it may still be up) to the box.
+                    const HWND box = d == FirstDialogTrouble::Window() ? WaitForDialog({d}) : d;
+                    if (!box) return;
+                    caption = WindowText(box);
+                    const HWND label = GetDlgItem(box, 0xFFFF);
                     text = label ? WindowText(label) : std::string();
-                    PostMessageW(d, WM_COMMAND, IDOK, 0);
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
                 });
-            EXPECT_TRUE(RefuseNextDialog::Refused()) << label;
+            EXPECT_TRUE(FirstDialogTrouble::Hit()) << c.label;
         }
         SetCustomErrorMessage("");
-        EXPECT_EQ(caption, "Error occurred") << label;
-        EXPECT_EQ(text, "Not shown.") << label;
-        EXPECT_EQ(GetLastCrashLogErrorCode(), eeShowError) << label;
-        EXPECT_EQ(GetLastCrashLogErrorMsg(), "Cannot show the DialogBox window.") << label;
-        EXPECT_TRUE(Report.DialogsDisabled) << label;
-        EXPECT_EQ(Report.DialogType, edtNone) << label;
+        EXPECT_EQ(caption, "Error occurred") << c.label;
+        EXPECT_EQ(text, "Not shown.") << c.label;
+        EXPECT_EQ(GetLastCrashLogErrorCode(), eeShowError) << c.label;
+        EXPECT_EQ(GetLastCrashLogErrorMsg(), "Cannot show the DialogBox window.") << c.label;
+        EXPECT_TRUE(Report.DialogsDisabled) << c.label;
+        EXPECT_EQ(Report.DialogType, edtNone) << c.label;
         ClearLastCrashLogError();
     }
 }
