@@ -66,8 +66,9 @@ const char* const kConsole = KOLVANE_CRASH_SCENARIOS_CONSOLE;
 // captured; otherwise it shares the test's.
 enum class StdOut { Shared, Captured };
 
+// The program gets the scenario's name as its argument, or arguments when given.
 ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_CRASH_SCENARIOS,
-                        StdOut stdOut = StdOut::Shared) {
+                        StdOut stdOut = StdOut::Shared, const std::string& arguments = "") {
     const DWORD timeoutMs = kScenarioBoundMs;
     ScenarioRun run;
     kvtest::TempDir dir("scenario_" + name);
@@ -75,7 +76,8 @@ ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_C
     const std::string out = dir.Ansi("out.txt");
     SetEnvironmentVariableA("KOLVANE_CRASH_OUT", out.c_str());
     SetEnvironmentVariableA("KOLVANE_CRASH_RESTARTED", nullptr);
-    std::string command = std::string("\"") + program + "\" " + name;
+    std::string command =
+        std::string("\"") + program + "\" " + (arguments.empty() ? name : arguments);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     HANDLE captured = INVALID_HANDLE_VALUE;
@@ -445,26 +447,49 @@ TEST(CrashEngine, AConsoleProgramEndsAfterTheReportOfItsMainThread) {
     }
 }
 
-TEST(CrashScenarios, ACGIProgramAnswersItsRequestWithTheErrorPage) {
-    SetEnvironmentVariableA("REQUEST_METHOD", "GET");
-    const ScenarioRun run = RunScenario("web-error-page", kConsole, StdOut::Captured);
-    SetEnvironmentVariableA("REQUEST_METHOD", nullptr);
-    ASSERT_ENDED(run, "web-error-page");
-    EXPECT_TRUE(Has(run.out, "SHOWED true")) << run.out;
-    const std::string response = run.files.count("stdout.txt") ? run.files.at("stdout.txt") : "";
-    // The header with the page's length, then the page: the report's text, escaped, and the
-    // Ok button that leads back.
+// A web program's response to its request: the header with the page's length, then the page:
+// the report's text, escaped, and the Ok button that leads back.
+void ExpectErrorPageResponse(const std::string& label, const std::string& response) {
     const std::string start = "Status: 200 Error\r\nContent-Type: text/html\r\nContent-Length: ";
-    ASSERT_EQ(response.substr(0, start.size()), start) << response;
+    ASSERT_EQ(response.substr(0, start.size()), start) << label << "\n" << response;
     const std::string end = "\r\nContent:\r\n\r\n";
     const size_t body = response.find(end);
-    ASSERT_NE(body, std::string::npos) << response;
+    ASSERT_NE(body, std::string::npos) << label << "\n" << response;
     const std::string page = response.substr(body + end.size());
-    EXPECT_EQ(std::to_string(page.size()), response.substr(start.size(), body - start.size()));
-    EXPECT_TRUE(Has(page, "web &lt;failure&gt;")) << page;
-    EXPECT_FALSE(Has(page, "web <failure>")) << page;
-    EXPECT_EQ(Count(page, "<input type=button value=\"Ok\" OnClick=\"history.go(-1)\""), 1) << page;
-    EXPECT_TRUE(Has(page, "<!-- CrashLog ID: ")) << page;
+    EXPECT_EQ(std::to_string(page.size()), response.substr(start.size(), body - start.size()))
+        << label;
+    EXPECT_TRUE(Has(page, "web &lt;failure&gt;")) << label << "\n" << page;
+    EXPECT_FALSE(Has(page, "web <failure>")) << label << "\n" << page;
+    EXPECT_EQ(Count(page, "<input type=button value=\"Ok\" OnClick=\"history.go(-1)\""), 1)
+        << label << "\n"
+        << page;
+    EXPECT_TRUE(Has(page, "<!-- CrashLog ID: ")) << label << "\n" << page;
+}
+
+TEST(CrashScenarios, AWebProgramAnswersItsRequestWithTheErrorPage) {
+    {
+        // CGI: a console program with REQUEST_METHOD, answering on standard output.
+        SetEnvironmentVariableA("REQUEST_METHOD", "GET");
+        const ScenarioRun run = RunScenario("web-error-page", kConsole, StdOut::Captured);
+        SetEnvironmentVariableA("REQUEST_METHOD", nullptr);
+        ASSERT_ENDED(run, "web-error-page");
+        EXPECT_TRUE(Has(run.out, "SHOWED true")) << run.out;
+        ExpectErrorPageResponse("CGI", run.files.count("stdout.txt") ? run.files.at("stdout.txt")
+                                                                     : std::string());
+    }
+    // WinCGI: a windowed program started with its request file, answering into the output
+    // file the request names.
+    const kvtest::TempDir request("wincgi_request");
+    const std::string output = request.Ansi("out.htm");
+    kvtest::WriteFile(request, "out.htm", "");
+    const std::string ini = kvtest::WriteFile(
+        request, "req.ini",
+        "[CGI]\r\nRequest Method=GET\r\n[System]\r\nOutput File=" + output + "\r\n");
+    const ScenarioRun run = RunScenario("web-error-page-wincgi", KOLVANE_CRASH_SCENARIOS,
+                                        StdOut::Shared, "\"" + ini + "\"");
+    ASSERT_ENDED(run, "web-error-page-wincgi");
+    EXPECT_TRUE(Has(run.out, "SHOWED true")) << run.out;
+    ExpectErrorPageResponse("WinCGI", ReadFileText(output));
 }
 
 TEST(CrashScenarios, AReportGoesToTheMailClientWithItsZip) {

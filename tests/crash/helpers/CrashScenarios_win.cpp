@@ -411,8 +411,8 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
         options.SetActivateHandle(true);
         Out(std::string("RESULT ") + (StandardCrashError("filtered") ? "true" : "false"));
     } else if (scenario == "web-error-page") {
-        // Started as a CGI program (the test sets REQUEST_METHOD): the report answers the
-        // request on standard output.
+        // Started as a CGI program (the test sets REQUEST_METHOD) or a WinCGI one (with a
+        // request file): the report answers the request.
         options.SetExceptionDialogType(edtCrashLog);
         ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool& flag) {
             if (action == atShowedExceptionInfo)
@@ -784,6 +784,9 @@ int ScenarioMain() {
     RecordingServices services;
     kv::TServices* previous = kv::SetServices(&services);
     std::string scenario = __argc > 1 ? __argv[1] : "";
+    // Started by a WinCGI server: the first argument is the request file.
+    if (scenario.size() > 4 && scenario.compare(scenario.size() - 4, 4, ".ini") == 0)
+        scenario = "web-error-page";
     Out("START " + scenario + (IsCrashLogInstalled() ? " installed" : " inactive"));
     int result = 2;
     if (IsCrashLogInstalled()) {
