@@ -606,7 +606,6 @@ int Run(const std::string& scenario) {
             char cwd[MAX_PATH] = {};
             GetCurrentDirectoryA(MAX_PATH, cwd);
             const std::string folder = std::string(cwd) + "\\";
-            Out("ASKED " + folder + "asked.txt");
             const HANDLE asked =
                 CreateFileA((folder + "asked.txt").c_str(), GENERIC_WRITE, 0, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
