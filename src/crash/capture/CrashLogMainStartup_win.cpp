@@ -336,6 +336,10 @@ void CrashLogMainInit() {
     CrashLogUtilsHooks.LastExceptionClassName = [] {
         return GetValidObjectClassName(Report.ExceptionObject);
     };
+    CrashLogUtilsHooks.ThrownObjectSize = [](const void* object) -> uint32_t {
+        const ThreadCaptureBlock& b = Capture();
+        return object && object == b.AllocatedThrown ? b.AllocatedThrownSize : 0;
+    };
 
     if (!IntoIDE() && InstallRuntimeHooks) {
         InstallCaptureHooks();

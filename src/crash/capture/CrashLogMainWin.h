@@ -39,6 +39,9 @@ struct ThreadCaptureBlock {
     // stay trivially destructible: the runtime frees a thread's thread-local storage before it
     // runs the destructors of its thread-local objects.
     EForeignException* Substitute = nullptr;
+    // The last object the C++ runtime allocated for a throw of this thread, and its size.
+    const void* AllocatedThrown = nullptr;
+    uint32_t AllocatedThrownSize = 0;
     bool Touched = false;
 };
 static_assert(std::is_trivially_destructible_v<ThreadCaptureBlock>);

@@ -503,4 +503,15 @@ TEST(CrashEngine, TheComponentsShutDownWaitsForAReportInProgress) {
     EXPECT_EQ(Count(run.out, "REPORT END"), 1) << run.out;
 }
 
+// ---- Operations of the engine ----
+
+TEST(CrashEngine, AThrownObjectHasTheSizeItsThrowAllocated) {
+    const ScenarioRun run = RunScenario("instance-size");
+    ASSERT_ENDED(run, "instance-size");
+    // 1500 bytes of payload after a std::runtime_error (a vptr and a shared string pointer).
+    EXPECT_TRUE(Has(run.out, "THROWN SIZE 1508\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "LOCAL SIZE 0\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
 } // namespace

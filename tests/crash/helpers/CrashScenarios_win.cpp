@@ -266,6 +266,33 @@ std::vector<void*> TakeTheAddressSpace() {
     return taken;
 }
 
+// A thrown class that no size record names.
+struct EUnrecordedWide : std::runtime_error {
+    EUnrecordedWide() : std::runtime_error("wide") {}
+    char payload[1500] = {};
+};
+
+// A thrown object of a class no size record names, and one that was never thrown.
+void InstanceSizes() {
+    try {
+        throw EUnrecordedWide();
+    } catch (const EUnrecordedWide& e) {
+        Out("THROWN SIZE " + std::to_string(GetObjectInstanceSize(&e)));
+    }
+    const EUnrecordedWide local;
+    Out("LOCAL SIZE " + std::to_string(GetObjectInstanceSize(&local)));
+}
+
+// Runs the scenario when it is one of the engine's operations; false when it is not.
+bool RunOperationScenario(const std::string& scenario, TCrashModuleOptions& options) {
+    if (scenario == "instance-size") {
+        InstanceSizes();
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Runs the scenario when it is one of this group; false when it is not.
 bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& options) {
     if (scenario == "catch-on-report-thread") {
@@ -676,7 +703,7 @@ int Run(const std::string& scenario) {
                                       : std::string();
         Out(std::string("STACK TEXT ") +
             (stack.find("Run") != std::string::npos ? "names Run" : stack));
-    } else if (!RunCaptureScenario(scenario, options)) {
+    } else if (!RunCaptureScenario(scenario, options) && !RunOperationScenario(scenario, options)) {
         Out("UNKNOWN " + scenario);
         return 2;
     }
