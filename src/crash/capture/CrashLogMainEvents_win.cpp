@@ -79,25 +79,21 @@ __declspec(dllexport) BOOL
                : FALSE;
 }
 
-__declspec(dllexport) void __stdcall CrashLog_CallGeneralRaise(DWORD, DWORD, DWORD,
+__declspec(dllexport) void __stdcall CrashLog_CallGeneralRaise(DWORD code, DWORD flags, DWORD count,
                                                                DWORD raiseStackPosition,
-                                                               const ULONG_PTR*) {
-    // Raises of other runtimes carry nothing this one reports; the position is kept for the
-    // next stack walk of the thread.
-    Capture().RaiseStackPosition = raiseStackPosition;
+                                                               const ULONG_PTR* arguments) {
+    if (LibraryActive.load() == 0) return;
+    try {
+        Capture().RaiseStackPosition = raiseStackPosition;
+        HandleGeneralRaise(code, flags, count, arguments);
+    } catch (...) {
+        // The raise goes on in the calling module whatever happens here.
+    }
 }
 
 __declspec(dllexport) void* __stdcall CrashLog_CallExceptObject(EXCEPTION_RECORD* record,
                                                                 CONTEXT* context, BOOL notify) {
-    if (!record || record->ExceptionCode == kCodeThreadNaming) return nullptr;
-    CopyRecordAndContext(record, context);
-    const auto address = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
-    RecordRaise(nullptr, address, false);
-    if (notify && State && GetCurrentThreadId() != State->MainThreadId) {
-        const std::unique_ptr<kv::Exception> object = ObjectFromRecord(record);
-        NotifyRaisedException(object.get(), address, false, nullptr);
-    }
-    return nullptr;
+    return const_cast<kv::Exception*>(CallExceptObject(record, context, notify != FALSE));
 }
 
 __declspec(dllexport) BOOL __stdcall CrashLog_LastLanguageException() {

@@ -39,6 +39,9 @@ struct ThreadCaptureBlock {
     // stay trivially destructible: the runtime frees a thread's thread-local storage before it
     // runs the destructors of its thread-local objects.
     EForeignException* Substitute = nullptr;
+    // The object last made from a system exception record for another module (owned; replaced by
+    // the next one, freed when the thread's routine ends).
+    kv::Exception* Translated = nullptr;
     // The last object the C++ runtime allocated for a throw of this thread, and its size.
     const void* AllocatedThrown = nullptr;
     uint32_t AllocatedThrownSize = 0;
@@ -88,6 +91,18 @@ bool ExceptionManagerImpl(const void* object, uintptr_t address, TRaiserType rai
 // The object of a system exception record; made and freed by the caller.
 std::unique_ptr<kv::Exception> ObjectFromRecord(const EXCEPTION_RECORD* record);
 bool Hooking();
+// An export of the process's main module when that is another module than this one; else null.
+void* MainModuleExport(const char* name);
+// Hands a raise to the main module's component (a module that defers to it).
+void ForwardRaiseToMainModule(uint32_t code, uint32_t flags, uint32_t count,
+                              const ULONG_PTR* arguments);
+// A raise that another module's component hands over (the runtime's language raise forms).
+void HandleGeneralRaise(uint32_t code, uint32_t flags, uint32_t count, const ULONG_PTR* arguments);
+// The object of a system exception record, recorded for the report as a raise of this thread
+// (notify: reported off the main thread when nothing takes it). The object stays the calling
+// thread's until its next call; null for a null record.
+const kv::Exception* CallExceptObject(const EXCEPTION_RECORD* record, const CONTEXT* context,
+                                      bool notify);
 // A C++ throw (rethrow: a catch block raises what it handles again).
 void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address,
                      uint32_t callerEsp, uint32_t callerEbp, bool rethrow);

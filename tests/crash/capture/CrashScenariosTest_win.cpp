@@ -514,4 +514,24 @@ TEST(CrashEngine, AThrownObjectHasTheSizeItsThrowAllocated) {
     EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
 }
 
+TEST(CrashEngine, RaisesHandedOverByAnotherModuleAreRecordedAsThisModulesOwn) {
+    const ScenarioRun run = RunScenario("forwarded-raises");
+    ASSERT_ENDED(run, "forwarded-raises");
+    for (const char* line : {
+             "OTHER CODE ignored\n",
+             "LANGUAGE RAISE recorded\n",
+             // Eip 5 bytes before the raise, EBX and EDI from the arguments, ESP the raiser's.
+             "CONTEXT 00000000 00000011 00000033 00000000 0EEDFADE\n",
+             "STACK COPY made\n",
+             "SECOND FORM 00000004\n",
+             "EXCEPT OBJECT EAccessViolation recorded\n",
+             "EXCEPT MESSAGE Access violation at address ",
+             "NULL RECORD null\n",
+             "NAMING EExternalException not recorded\n",
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    EXPECT_TRUE(run.reports.empty()) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
 } // namespace

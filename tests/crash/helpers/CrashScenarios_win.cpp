@@ -272,6 +272,66 @@ struct EUnrecordedWide : std::runtime_error {
     char payload[1500] = {};
 };
 
+template <class T> T OwnExport(const char* name) {
+    return reinterpret_cast<T>(GetProcAddress(GetModuleHandleW(nullptr), name));
+}
+
+std::string Hex(uintptr_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+__attribute__((noinline)) void ForwardedRaiseSite() {
+    Out("RAISE SITE");
+}
+
+// Raises as another module's component hands them over through this program's exports.
+void ForwardRaises() {
+    using TCallGeneralRaise = void(__stdcall*)(DWORD, DWORD, DWORD, DWORD, const ULONG_PTR*);
+    const auto raise = OwnExport<TCallGeneralRaise>("CrashLog_CallGeneralRaise");
+    const kv::Exception object(u"forwarded");
+    const auto site = reinterpret_cast<ULONG_PTR>(&ForwardedRaiseSite) + 16;
+    const auto position = static_cast<ULONG_PTR>(detail::StackPosition());
+    const ULONG_PTR args[8] = {
+        site, reinterpret_cast<ULONG_PTR>(&object), 0x11, 0x22, 0x33, 0x44, position, 0};
+    raise(0xE06D7363, 1, 7, position, args); // another runtime's raise
+    Out(std::string("OTHER CODE ") +
+        (GetLastExceptionObject() == &object ? "recorded" : "ignored"));
+    raise(0x0EEDFADE, 1, 7, position, args);
+    const detail::ThreadCaptureBlock& b = detail::Capture();
+    const CONTEXT& c = *reinterpret_cast<const CONTEXT*>(b.Context);
+    Out(std::string("LANGUAGE RAISE ") +
+        (GetLastExceptionObject() == &object && GetLastExceptionAddress() == site ? "recorded"
+                                                                                  : "ignored"));
+    Out("CONTEXT " + Hex(c.Eip + 5 - site) + " " + Hex(c.Ebx) + " " + Hex(c.Edi) + " " +
+        Hex(c.Esp - position) + " " + Hex(b.ExceptionRecord.ExceptionCode));
+    const auto stack = GetLastExceptionCallStack();
+    Out(std::string("STACK COPY ") + (stack && stack->Count() > 0 ? "made" : "none"));
+    raise(0x0EEDFADE, 0xC0000025, 8, position, args); // the second form, on the main thread
+    Out("SECOND FORM " + Hex(b.RaisedAddress - site));
+
+    using TCallExceptObject = void*(__stdcall*)(EXCEPTION_RECORD*, CONTEXT*, BOOL);
+    const auto translate = OwnExport<TCallExceptObject>("CrashLog_CallExceptObject");
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = 0xC0000005;
+    record.ExceptionAddress = reinterpret_cast<void*>(site);
+    record.NumberParameters = 2;
+    record.ExceptionInformation[0] = 1;
+    record.ExceptionInformation[1] = 0x10;
+    CONTEXT context{};
+    context.Esp = position;
+    const void* made = translate(&record, &context, TRUE);
+    Out("EXCEPT OBJECT " + GetValidObjectClassName(made) + " " +
+        (GetLastExceptionObject() == made ? "recorded" : "not recorded"));
+    Out("EXCEPT MESSAGE " + ExceptionMessageOf(made));
+    Out(std::string("NULL RECORD ") + (translate(nullptr, &context, TRUE) ? "object" : "null"));
+    record.ExceptionCode = 0x406D1388;
+    const void* naming = translate(&record, &context, TRUE);
+    Out("NAMING " + GetValidObjectClassName(naming) + " " +
+        (GetLastExceptionObject() == naming ? "recorded" : "not recorded"));
+}
+
 // A thrown object of a class no size record names, and one that was never thrown.
 void InstanceSizes() {
     try {
@@ -287,6 +347,8 @@ void InstanceSizes() {
 bool RunOperationScenario(const std::string& scenario, TCrashModuleOptions& options) {
     if (scenario == "instance-size") {
         InstanceSizes();
+    } else if (scenario == "forwarded-raises") {
+        ForwardRaises();
     } else {
         return false;
     }
