@@ -18,6 +18,7 @@ namespace kv::crash {
 std::atomic<uint8_t> LibraryActive{0};
 std::atomic<uint8_t> ActiveState{0};
 bool DeferToMainModule = false;
+uintptr_t MainInstance = 0;
 bool InstallRuntimeHooks = false;
 bool RunInline = false;
 bool CallForGetLogText = false;
@@ -593,7 +594,6 @@ bool GetCompilationDate(uintptr_t module, bool utc, TDateTime& date) {
 std::vector<std::string> HiddenUnitNames() {
     // The component's own sources: frames in them say nothing about the program's fault.
     return {"CrashLogMain.cpp",
-            "CrashLogMain_win.cpp",
             "CrashLogMainCapture_win.cpp",
             "CrashLogMainReport_win.cpp",
             "CrashLogMainThreads_win.cpp",
@@ -601,6 +601,8 @@ std::vector<std::string> HiddenUnitNames() {
             "CrashLogMainFreeze_win.cpp",
             "CrashLogMainFramework_win.cpp",
             "CrashLogMainStartup_win.cpp",
+            "CrashLogMainUnit_win.cpp",
+            "CrashLogMainWraps_win.cpp",
             "CrashLogExceptions.cpp",
             "CrashLogUtils.cpp",
             "CrashLogUtils_win.cpp",

@@ -276,6 +276,40 @@ int HandledCacheHits() {
     return State->HandledCacheHits;
 }
 
+void AdoptLibraryMainInstance(uintptr_t module) {
+    if (MainInstance != 0 || !IsModuleLibrary(module) || !ModulesList()) return;
+    RefreshModulesList();
+    TCrashModulesList* modules = ModulesList();
+    modules->Lock();
+    for (int i = 0; i < modules->Count() && MainInstance == 0; ++i) {
+        const uintptr_t handle = modules->GetItem(i)->Handle;
+        if (!IsModuleLibrary(handle) && IsCrashLogModule(handle)) MainInstance = handle;
+    }
+    modules->Unlock();
+}
+
+std::string GetRuntimeModuleFileName() {
+    return GetLongModuleFileName(
+        FindModuleOfAddr(reinterpret_cast<uintptr_t>(&typeid(std::exception))));
+}
+
+std::string GetCompilerRuntimeModuleFileName() {
+    const HMODULE runtime = GetModuleHandleW(L"msvcrt.dll");
+    return runtime ? GetLongModuleFileName(reinterpret_cast<uintptr_t>(runtime))
+                   : std::string("msvcrt.dll");
+}
+
+namespace {
+
+// Whether this module leaves its work to the main module's component: the main instance is
+// another module that carries the component at a version not older than this one's.
+bool MainModuleTakesOver() {
+    return MainInstance != 0 && MainInstance != OwnModule() && IsCrashLogModule(MainInstance) &&
+           GetCrashLogModuleVersion(MainInstance) >= CrashLogCurrentVersion;
+}
+
+} // namespace
+
 void CrashLogMainInit() {
     // The codecs of the stored block and the options class the registry makes; both are needed
     // before this module's own block is read.
@@ -286,7 +320,9 @@ void CrashLogMainInit() {
     CLDataPasswordRequest = &PasswordOfModule;
 
     CriticalError = [](const std::string& section) { HandleInternalError(section); };
-    DeferToMainModule = false;
+    const bool library = IsModuleLibrary(OwnModule());
+    MainInstance = library ? 0 : OwnModule();
+    DeferToMainModule = MainModuleTakesOver();
     // The runtime is linked into this module: its procedures are ours to replace.
     InstallRuntimeHooks = true;
     LibraryActive.store(1);
@@ -348,6 +384,10 @@ void CrashLogMainInit() {
         StartOverflowReporter();
     }
     if (!IntoIDE()) StartFreezeWatchdog();
+    if (library) {
+        AdoptLibraryMainInstance(OwnModule());
+        DeferToMainModule = MainModuleTakesOver();
+    }
 }
 
 void CrashLogMainDone() {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -303,4 +306,21 @@ TEST(CrashLogMain, TheExceptionIdComesFromTheFramesOnTheFrameChain) {
     EXPECT_EQ(MakeBugID("head", &clean, chain), MakeBugID("head", &clean));
     EXPECT_NE(MakeBugID("head", &stale), MakeBugID("head", &clean));
     EXPECT_EQ(MakeBugID("head", &clean).size(), 4u);
+}
+
+TEST(CrashLogMain, TheHiddenUnitsAreTheComponentsOwnSources) {
+    namespace fs = std::filesystem;
+    const fs::path crash = fs::path(KOLVANE_TEST_DATA) / ".." / ".." / "src" / "crash";
+    std::set<std::string> sources;
+    for (const auto& e : fs::recursive_directory_iterator(crash))
+        sources.insert(e.path().filename().string());
+    const std::vector<std::string> hidden = kv::crash::HiddenUnitNames();
+    for (const std::string& name : hidden)
+        EXPECT_TRUE(sources.count(name)) << name << " is no source of the component";
+    // Every unit of the engine that runs on Windows is among them.
+    for (const auto& e : fs::directory_iterator(crash / "capture")) {
+        const std::string name = e.path().filename().string();
+        if (e.path().extension() != ".cpp" || name.find("_posix") != std::string::npos) continue;
+        EXPECT_NE(std::find(hidden.begin(), hidden.end(), name), hidden.end()) << name;
+    }
 }
