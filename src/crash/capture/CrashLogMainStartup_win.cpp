@@ -403,6 +403,24 @@ void CrashLogMainDone() {
         g_state.release(); // left to the process's end
         return;
     }
+    // The last step runs in every case, also when an earlier one fails: the stack copy is freed
+    // and the state goes. After a failure, what a thread of the component may still use (its
+    // locks) is left to the process's end; only the stack copy is freed.
+    bool completed = false;
+    struct FinalStep {
+        const bool& completed;
+        ~FinalStep() {
+            LibraryActive.store(0);
+            State = nullptr;
+            if (!g_state) return;
+            if (completed) {
+                g_state.reset();
+                return;
+            }
+            std::vector<uint8_t>().swap(g_state->StackCopy);
+            g_state.release();
+        }
+    } finalStep{completed};
     if (State && LibraryActive.load() != 0) {
         // A running report finishes first, then what its send thread still does.
         WaitForReportsToEnd();
@@ -424,8 +442,7 @@ void CrashLogMainDone() {
         FreeModulesList();
         FreeProcessesList();
     }
-    State = nullptr;
-    g_state.reset();
+    completed = true;
 }
 
 } // namespace kv::crash

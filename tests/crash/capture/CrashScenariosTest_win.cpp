@@ -534,4 +534,24 @@ TEST(CrashEngine, RaisesHandedOverByAnotherModuleAreRecordedAsThisModulesOwn) {
     EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
 }
 
+TEST(CrashEngine, AProgramWithoutItsStoredDataRunsWithTheComponentInactive) {
+    const char* const inactive = KOLVANE_CRASH_SCENARIOS_INACTIVE;
+    const ScenarioRun probe = RunScenario("inactive-probe", inactive);
+    ASSERT_ENDED(probe, "inactive-probe");
+    EXPECT_EQ(probe.exitCode, 0u) << probe.out;
+    for (const char* line : {"START inactive-probe inactive\n", "HOOKS none\n", "REPORT refused\n",
+                             "THREAD RAN\n", "END\n"})
+        EXPECT_TRUE(Has(probe.out, line)) << line << probe.out;
+    // An exception nothing catches takes the runtime's own way: no report, the C runtime's
+    // abort. (A system exception would go on to the system's crash dialog, which no test may
+    // wait for.)
+    const ScenarioRun thrown = RunScenario("inactive-throw", inactive);
+    ASSERT_ENDED(thrown, "inactive-throw");
+    EXPECT_EQ(thrown.exitCode, 3u) << thrown.out;
+    for (const ScenarioRun* run : {&probe, &thrown}) {
+        EXPECT_TRUE(run->reports.empty()) << run->out;
+        EXPECT_FALSE(Has(run->out, "REPORT BEGIN")) << run->out;
+    }
+}
+
 } // namespace

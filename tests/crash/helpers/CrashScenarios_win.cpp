@@ -772,6 +772,21 @@ int Run(const std::string& scenario) {
     return 0;
 }
 
+// A program without its stored data: the component stays out of the way.
+int RunInactive(const std::string& scenario) {
+    if (scenario == "inactive-probe") {
+        Out(std::string("HOOKS ") + (detail::Real.CreateThread ? "patched" : "none"));
+        Out(std::string("REPORT ") + (StandardCrashError("not reported") ? "made" : "refused"));
+        std::thread([] { Out("THREAD RAN"); }).join();
+    } else if (scenario == "inactive-throw") {
+        Out("THROWING");
+        throw std::runtime_error("left to the runtime");
+    } else {
+        return 2;
+    }
+    return 0;
+}
+
 } // namespace
 
 // The same scenarios as a GUI program (crash_scenarios.exe) and as a console program
@@ -786,6 +801,8 @@ int ScenarioMain() {
     if (IsCrashLogInstalled()) {
         Configure(*CurrentCrashLogOptions());
         result = Run(scenario);
+    } else {
+        result = RunInactive(scenario);
     }
     Out("END");
     kv::SetServices(previous);
