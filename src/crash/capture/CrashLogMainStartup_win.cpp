@@ -253,11 +253,24 @@ TCrashModuleOptions* DotNetCrashLogOptions() {
 void SetMetadataFilePath(const std::string& path) {
     if (!State) return;
     if (State->MetadataModule) {
-        FreeLibrary(reinterpret_cast<HMODULE>(State->MetadataModule));
+        const uintptr_t module = State->MetadataModule;
         State->MetadataModule = 0;
+        if (TCrashModulesList* modules = ModulesList()) {
+            modules->Lock();
+            for (int i = modules->Count() - 1; i >= 0; --i)
+                if (modules->GetItem(i)->Handle == module) modules->Delete(i);
+            modules->Unlock();
+        }
+        FreeLibrary(reinterpret_cast<HMODULE>(module));
         if (!State->MetadataFilePath.empty()) ForceDeleteFile(State->MetadataFilePath);
     }
     State->MetadataFilePath = path;
+    // The library whose options a report for a hosting program's object runs with.
+    if (!path.empty()) {
+        const HMODULE module = LoadLibraryExA(path.c_str(), nullptr, 0);
+        State->MetadataModule = reinterpret_cast<uintptr_t>(module);
+        if (module) ModuleInfoByHandle(State->MetadataModule);
+    }
 }
 
 std::string MetadataFilePath() {

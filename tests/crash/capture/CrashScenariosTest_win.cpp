@@ -554,4 +554,40 @@ TEST(CrashEngine, AProgramWithoutItsStoredDataRunsWithTheComponentInactive) {
     }
 }
 
+TEST(CrashEngine, AHostingProgramsReportRunsWithTheMetadataLibrarysOptions) {
+    SetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", KOLVANE_MODULE_FIXTURE);
+    const ScenarioRun run = RunScenario("metadata");
+    SetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", nullptr);
+    ASSERT_ENDED(run, "metadata");
+    const std::string program = std::filesystem::path(KOLVANE_CRASH_SCENARIOS).filename().string();
+    for (const std::string line : {
+             std::string("LOADED yes\n"),
+             std::string("OPTIONS OF Metadata.dll\n"),
+             "REPORTED WITH 77 " + program + " program\n", // the hosted report
+             std::string("UNLOADED yes FILE deleted\n"),
+             std::string("MISSING own options\n"),
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    // The program's own report keeps its own options.
+    EXPECT_EQ(Count(run.out, "REPORTED WITH 77"), 1) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+TEST(CrashEngine, AReportForItsLogTextOnlyEndsWithTheTextAndNeverEndsTheProgram) {
+    const ScenarioRun run = RunScenario("log-text-only");
+    ASSERT_ENDED(run, "log-text-only");
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    for (const char* line : {
+             "FIRST text flag cleared\n",
+             "TERMINATING FILTER text flag cleared\n",
+             // A filter that takes the report silently leaves no text, and no earlier one.
+             "SILENT FILTER empty flag cleared\n",
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    // Only the last report is made and saved.
+    ASSERT_EQ(run.reports.size(), 1u) << run.out;
+    EXPECT_TRUE(Has(run.reports[0], "normal report")) << run.reports[0];
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
 } // namespace

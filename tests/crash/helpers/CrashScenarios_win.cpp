@@ -332,6 +332,77 @@ void ForwardRaises() {
         (GetLastExceptionObject() == naming ? "recorded" : "not recorded"));
 }
 
+// A metadata library (a copy of the module fixture) whose options a hosting program's report
+// takes, and what is left of it once it is let go.
+void MetadataReports() {
+    char fixture[MAX_PATH] = {};
+    GetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", fixture, MAX_PATH);
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    const std::string copy = std::string(cwd) + "\\Metadata.dll";
+    CopyFileA(fixture, copy.c_str(), FALSE);
+    SetMetadataFilePath(copy);
+    Out(std::string("LOADED ") + (GetModuleHandleA(copy.c_str()) ? "yes" : "no"));
+    TCrashModuleOptions* metadata = DotNetCrashLogOptions();
+    Out("OPTIONS OF " + ExtractFileName(metadata->ModuleName()));
+    metadata->SetExceptionDialogType(edtNone);
+    metadata->SetSaveLogFile(true);
+    metadata->SetAutoCrashNumber(77);
+    ReportHalf.SaveReportToLogFile = [] {
+        const TCrashModuleOptions* o = Report.Options;
+        Out("REPORTED WITH " + std::to_string(o->AutoCrashNumber()) + " " +
+            ExtractFileName(o->ModuleName()) + " " +
+            (o->ModuleHandle() == reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr))
+                 ? "program"
+                 : "other"));
+    };
+    CallFromCOMObject = true;
+    StandardCrashError("hosted");
+    CallFromCOMObject = false;
+    StandardCrashError("own");
+    SetMetadataFilePath("");
+    Out(std::string("UNLOADED ") + (GetModuleHandleA(copy.c_str()) ? "no" : "yes") + " FILE " +
+        (GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES ? "deleted" : "kept"));
+    SetMetadataFilePath(copy); // no such file now
+    Out(std::string("MISSING ") +
+        (DotNetCrashLogOptions() == CurrentCrashLogOptions() ? "own options" : "other options"));
+    SetMetadataFilePath("");
+}
+
+// Reports asked for their log text only, with and without filters that take them.
+void LogTextOnly(TCrashModuleOptions& options) {
+    auto state = [](const char* label, const char* part) {
+        const std::string& text = Report.Record.LogText;
+        Out(std::string(label) +
+            (text.find(part) != std::string::npos ? " text"
+             : text.empty()                       ? " empty"
+                                                  : " other text") +
+            (CallForGetLogText ? " flag set" : " flag cleared"));
+    };
+    CallForGetLogText = true;
+    StandardCrashError("text only");
+    state("FIRST", "text only");
+    options.SetActivateHandle(true);
+    TCrashExceptionFilter filter;
+    filter.Active = true;
+    filter.ExceptionClassName = "ECrashLogGeneralError";
+    filter.HandlerType = fhtCrashLog;
+    filter.ActionType = fatTerminate;
+    options.ExceptionsFilters().Add(filter);
+    CallForGetLogText = true;
+    StandardCrashError("terminating filter");
+    state("TERMINATING FILTER", "terminating filter");
+    options.ExceptionsFilters().Clear();
+    filter.HandlerType = fhtNone;
+    filter.ActionType = fatNone;
+    options.ExceptionsFilters().Add(filter);
+    CallForGetLogText = true;
+    StandardCrashError("silent filter");
+    state("SILENT FILTER", "silent filter");
+    options.ExceptionsFilters().Clear();
+    StandardCrashError("normal report");
+}
+
 // A thrown object of a class no size record names, and one that was never thrown.
 void InstanceSizes() {
     try {
@@ -349,6 +420,10 @@ bool RunOperationScenario(const std::string& scenario, TCrashModuleOptions& opti
         InstanceSizes();
     } else if (scenario == "forwarded-raises") {
         ForwardRaises();
+    } else if (scenario == "metadata") {
+        MetadataReports();
+    } else if (scenario == "log-text-only") {
+        LogTextOnly(options);
     } else {
         return false;
     }
