@@ -504,31 +504,54 @@ int CrashLogListCount() {
     return static_cast<int>(Components().size());
 }
 
+// Each event runs the raising module's export first (not while this module runs handlers for
+// another module's report), then this module's components and the global variable.
 void DoExceptionNotify(bool& handled) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleNotify("CrashLog_ExceptionNotifyEvent", EventRecord(), handled);
     Fire(&TCrashLogEvents::OnExceptionNotify, ExceptionNotify, handled);
 }
 void DoHandledExceptionNotify(bool& handled) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleNotify("CrashLog_HandledExceptionNotifyEvent", EventRecord(), handled);
     Fire(&TCrashLogEvents::OnHandledExceptionNotify, HandledExceptionNotify, handled);
 }
 void DoExceptionActionNotify(TCrashActionType action, bool& flag) {
+    if (!detail::t_runningForeignEvent) detail::RaisingModuleAction(EventRecord(), action, flag);
     Fire(&TCrashLogEvents::OnExceptionActionNotify, ExceptionActionNotify, action, flag);
 }
 void DoExceptionErrorNotify(TCrashLogErrorCode code, bool& flag) {
+    if (!detail::t_runningForeignEvent) detail::RaisingModuleError(EventRecord(), code, flag);
     Fire(&TCrashLogEvents::OnExceptionErrorNotify, ExceptionErrorNotify, code, flag);
 }
 void DoPasswordRequest(std::string& password) {
-    Fire(&TCrashLogEvents::OnPasswordRequest, PasswordRequest, password);
+    // The raising module answers for itself; this module's handlers answer through the
+    // password exports only.
+    if (detail::t_runningForeignEvent) {
+        Fire(&TCrashLogEvents::OnPasswordRequest, PasswordRequest, password);
+        return;
+    }
+    if (!detail::RaisingModulePassword(EventRecord(), password))
+        Fire(&TCrashLogEvents::OnPasswordRequest, PasswordRequest, password);
 }
 void DoCustomDataRequest(TStrings& data) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleList("CrashLog_CustomDataRequestEventEx", EventRecord(), data);
     Fire(&TCrashLogEvents::OnCustomDataRequest, CustomDataRequest, data);
 }
 void DoAttachedFilesRequest(TStrings& files) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleList("CrashLog_AttachedFilesRequestEvent", EventRecord(), files);
     Fire(&TCrashLogEvents::OnAttachedFilesRequest, AttachedFilesRequest, files);
 }
 void DoCustomWebFieldsRequest(TStrings& fields) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleList("CrashLog_CustomWebFieldsRequestEvent", EventRecord(), fields);
     Fire(&TCrashLogEvents::OnCustomWebFieldsRequest, CustomWebFieldsRequest, fields);
 }
 void DoCustomButtonClickNotify(bool& flag) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleNotify("CrashLog_CustomButtonClickEvent", EventRecord(), flag);
     Fire(&TCrashLogEvents::OnCustomButtonClickNotify, CustomButtonClickNotify, flag);
 }
 

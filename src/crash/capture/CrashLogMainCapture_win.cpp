@@ -307,6 +307,14 @@ bool ExceptionManagerImpl(const void* object, uintptr_t address, TRaiserType rai
                           uintptr_t module) {
     if (!State) return true;
     TCriticalSectionGuard lock(State->ReportLock);
+    if (DeferToMainModule) {
+        // The main module's component makes the report.
+        using TExceptionManager = BOOL(__stdcall*)(const void*, void*, int, HMODULE);
+        if (const auto forward =
+                reinterpret_cast<TExceptionManager>(MainModuleExport("ExceptionManager")))
+            return forward(object, reinterpret_cast<void*>(address), raiser,
+                           reinterpret_cast<HMODULE>(OwnModule())) != FALSE;
+    }
     const void* last = LastRaisedObject.load();
     if (!IsCrashLogActive() || !IsCrashLogActiveInThread(GetCurrentThreadId()) ||
         !(IsReportableObject(object) || IsReportableObject(last)))
@@ -416,6 +424,12 @@ void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address
         b.RaisedAddress = address;
         b.RaisedType = type;
         b.ReportedThrown = nullptr;
+        if (DeferToMainModule) {
+            // The main module's component learns of the raise as its own runtime's.
+            ULONG_PTR arguments[7];
+            for (int i = 0; i < 7; ++i) arguments[i] = b.ExceptionRecord.ExceptionInformation[i];
+            ForwardRaiseToMainModule(kLanguageRaiseCode, 1, 7, arguments);
+        }
         NotifyRaisedException(object, address, true, type); // records the raise first
     } catch (...) {
         // Nothing of the component's own work may change where the throw goes.
@@ -583,7 +597,9 @@ LONG CALLBACK FirstChanceHandler(EXCEPTION_POINTERS* pointers) {
 LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
 
 LONG WINAPI LastChanceExceptionFilter(EXCEPTION_POINTERS* pointers) {
-    if (IsCrashLogActive() && IsCrashLogInstalled() && pointers && pointers->ExceptionRecord) {
+    // A library that leaves its reports to the main module's component leaves this one too.
+    if (!DeferToMainModule && IsCrashLogActive() && IsCrashLogInstalled() && pointers &&
+        pointers->ExceptionRecord) {
         const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
         if (record->ExceptionCode == kCodeStackOverflow) {
             // No stack is left for the report: another thread makes it.
@@ -620,6 +636,12 @@ void RemoveCaptureHooks() {
 
 void InstallLastChanceFilter() {
     g_previousFilter = SetUnhandledExceptionFilter(&LastChanceExceptionFilter);
+}
+
+void RemoveLastChanceFilter() {
+    // Only while it is still the process's filter: a later one keeps its place.
+    const LPTOP_LEVEL_EXCEPTION_FILTER current = SetUnhandledExceptionFilter(g_previousFilter);
+    if (current != &LastChanceExceptionFilter) SetUnhandledExceptionFilter(current);
 }
 
 // ---- The stack-overflow reporter ----

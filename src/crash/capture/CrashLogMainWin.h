@@ -113,6 +113,8 @@ void DiscardThreadStart(void* boot);
 void InstallCaptureHooks();
 void RemoveCaptureHooks();
 void InstallLastChanceFilter();
+// Puts the previous filter back (a library whose code goes away with it).
+void RemoveLastChanceFilter();
 // The thread a report made on the calling thread belongs to (the watchdog reports for the main
 // thread, the overflow reporter for the overflowed one); 0 = the calling thread.
 extern thread_local uint32_t t_reportForThread;

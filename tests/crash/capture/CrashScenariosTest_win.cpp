@@ -590,4 +590,58 @@ TEST(CrashEngine, AReportForItsLogTextOnlyEndsWithTheTextAndNeverEndsTheProgram)
     EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
 }
 
+// Which of the lines comes first in the output; npos when one is missing.
+bool InOrder(const std::string& out, const std::string& first, const std::string& second) {
+    const size_t a = out.find(first), b = out.find(second);
+    return a != std::string::npos && b != std::string::npos && a < b;
+}
+
+TEST(CrashEngine, ExceptionsTravelBetweenTheProgramAndALibraryThatCarriesTheComponent) {
+    SetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", KOLVANE_EVENT_FIXTURE);
+    const ScenarioRun run = RunScenario("modules");
+    SetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", nullptr);
+    ASSERT_ENDED(run, "modules");
+    const std::string& out = run.out;
+    const std::string program = std::filesystem::path(KOLVANE_CRASH_SCENARIOS).filename().string();
+    EXPECT_TRUE(Has(out, "LIBRARY installed deferring to the program\n")) << out;
+
+    // The library's exception: the program's component reports it; the library's handler runs
+    // first, through its export, on its own class's object, with its own modules and its own
+    // copy of the report's options; the option it changes reaches the program's report.
+    EXPECT_TRUE(Has(out, "RAISED INTO PROGRAM reported | raise recorded here\n")) << out;
+    // (The report runs with the main module's options, as the options ask by default.)
+    const std::string libraryFirst = "LIBRARY HANDLER library failure | ELibraryFailure | "
+                                     "library class | options " +
+                                     program + " | library modules";
+    const std::string programThen = "PROGRAM HANDLER library failure | ELibraryFailure | "
+                                    "foreign class";
+    EXPECT_TRUE(InOrder(out, libraryFirst, programThen)) << out;
+    const std::string readBack = "PROGRAM DATA REQUEST autocrash 55\n";
+    EXPECT_TRUE(InOrder(out, programThen, readBack)) << out;
+    EXPECT_TRUE(InOrder(out, readBack, "END OF LIBRARY REPORT")) << out;
+
+    // The reverse: the library's component reports the program's exception; the program's
+    // handler runs first, on its own object.
+    const std::string programFirst = "PROGRAM HANDLER program failure | EProgramFailure | "
+                                     "program class";
+    const std::string libraryThen = "LIBRARY HANDLER program failure | EProgramFailure | "
+                                    "foreign class";
+    EXPECT_TRUE(InOrder(out, "END OF LIBRARY REPORT", programFirst)) << out;
+    EXPECT_TRUE(InOrder(out, programFirst, libraryThen)) << out;
+    EXPECT_TRUE(InOrder(out, libraryThen, "END OF PROGRAM REPORT")) << out;
+
+    // An object of the library's class: the program's handler gets one made from the record.
+    EXPECT_TRUE(Has(out, "LIBRARY OBJECT EAccessViolation | foreign class\n")) << out;
+    const std::string madeHere = "PROGRAM HANDLER Access violation at address ";
+    EXPECT_TRUE(InOrder(out, "END OF PROGRAM REPORT", madeHere)) << out;
+    const size_t made = out.find(madeHere, out.find("END OF PROGRAM REPORT"));
+    ASSERT_NE(made, std::string::npos) << out;
+    EXPECT_TRUE(
+        Has(out.substr(made, out.find('\n', made) - made), "| EAccessViolation | program class"))
+        << out;
+    EXPECT_TRUE(InOrder(out, madeHere, "END OF SYSTEM REPORT")) << out;
+
+    EXPECT_TRUE(Has(out, "END\n")) << out;
+}
+
 } // namespace

@@ -18,6 +18,7 @@
 #include "crash/capture/CrashLogMainWin.h"
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/capture/TCrashLog.h"
+#include "crash/debug/ClDebugModules.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Services.h"
@@ -403,6 +404,83 @@ void LogTextOnly(TCrashModuleOptions& options) {
     StandardCrashError("normal report");
 }
 
+class EProgramFailure : public kv::Exception {
+public:
+    using Exception::Exception;
+};
+
+std::string ProgramClassHome(const void* object) {
+    const std::type_info* cls = GetValidObjectClass(object);
+    if (!cls) return "no object";
+    return FindModuleOfAddr(reinterpret_cast<uintptr_t>(cls)) ==
+                   reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr))
+               ? "program class"
+               : "foreign class";
+}
+
+void OnProgramNotify(TCrashExceptionRecord* record, bool&) {
+    Out("PROGRAM HANDLER " + ExceptionMessageOf(record->ExceptionObject) + " | " +
+        GetValidObjectClassName(record->ExceptionObject) + " | " +
+        ProgramClassHome(record->ExceptionObject));
+}
+
+// Exceptions between this program and a library that carries the component too.
+void EventsBetweenModules(TCrashModuleOptions& options) {
+    char fixture[MAX_PATH] = {};
+    GetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", fixture, MAX_PATH);
+    // The reports take this program's options (the library's as well): no log file.
+    options.SetSaveLogFile(false);
+    ExceptionNotify = &OnProgramNotify;
+    // Asked after the notification: the options the library's handler changed are read back.
+    CustomDataRequest = [](TCrashExceptionRecord* record, TStrings&) {
+        Out("PROGRAM DATA REQUEST autocrash " +
+            std::to_string(record->CurrentModuleOptions->AutoCrashNumber()));
+    };
+    const HMODULE library = LoadLibraryA(fixture);
+    if (!library) {
+        Out("NOT LOADED " + std::to_string(GetLastError()));
+        return;
+    }
+    using TProc = void (*)();
+    using TRaise = BOOL (*)();
+    using TNotify = BOOL(__stdcall*)(const void*, void*);
+    using TTranslate = void*(__stdcall*)(EXCEPTION_RECORD*, CONTEXT*, BOOL);
+    reinterpret_cast<TProc>(GetProcAddress(library, "FixtureSetUp"))();
+
+    // The library's exception: this program's component reports it.
+    const BOOL left =
+        reinterpret_cast<TRaise>(GetProcAddress(library, "FixtureRaiseIntoProgram"))();
+    Out(std::string("RAISED INTO PROGRAM ") + (left ? "left to the library" : "reported") + " | " +
+        (FindModuleOfAddr(GetLastExceptionAddress()) == reinterpret_cast<uintptr_t>(library)
+             ? "raise recorded here"
+             : "raise unknown here"));
+    Out("END OF LIBRARY REPORT");
+
+    // This program's exception, reported by the library's component.
+    const auto notify = reinterpret_cast<TNotify>(GetProcAddress(library, "StandardCrashNotify"));
+    const auto site = reinterpret_cast<uintptr_t>(&ForwardedRaiseSite) + 16;
+    const EProgramFailure failure(u"program failure");
+    notify(&failure, reinterpret_cast<void*>(site));
+    Out("END OF PROGRAM REPORT");
+
+    // A system exception whose object the library made: the program makes its own from the
+    // record.
+    const auto translate =
+        reinterpret_cast<TTranslate>(GetProcAddress(library, "CrashLog_CallExceptObject"));
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = 0xC0000005;
+    record.ExceptionAddress = reinterpret_cast<void*>(site);
+    record.NumberParameters = 2;
+    record.ExceptionInformation[1] = 0x20;
+    CONTEXT context{};
+    context.Esp = detail::StackPosition();
+    const void* object = translate(&record, &context, FALSE);
+    Out("LIBRARY OBJECT " + GetValidObjectClassName(object) + " | " + ProgramClassHome(object));
+    notify(object, reinterpret_cast<void*>(site));
+    Out("END OF SYSTEM REPORT");
+
+}
+
 // A thrown object of a class no size record names, and one that was never thrown.
 void InstanceSizes() {
     try {
@@ -424,6 +502,8 @@ bool RunOperationScenario(const std::string& scenario, TCrashModuleOptions& opti
         MetadataReports();
     } else if (scenario == "log-text-only") {
         LogTextOnly(options);
+    } else if (scenario == "modules") {
+        EventsBetweenModules(options);
     } else {
         return false;
     }
