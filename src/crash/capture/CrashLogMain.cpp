@@ -625,6 +625,7 @@ std::vector<std::string> HiddenUnitNames() {
             "CrashLogMainFramework_win.cpp",
             "CrashLogMainStartup_win.cpp",
             "CrashLogMainUnit_win.cpp",
+            "CrashLogMainWebOutput_win.cpp",
             "CrashLogMainWraps_win.cpp",
             "CrashLogExceptions.cpp",
             "CrashLogUtils.cpp",

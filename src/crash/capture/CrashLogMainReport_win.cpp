@@ -576,9 +576,11 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                 ClearLastCrashLogError();
                 SetSection(706);
                 SetReportEnvironment();
-                if (ReportHalf.IsCGIApplication && ReportHalf.IsCGIApplication() &&
-                    ReportHalf.LastHTMLPageFromFile)
-                    r.LastHTMLPage = ReportHalf.LastHTMLPageFromFile();
+                if (ReportHalf.IsCGIApplication && ReportHalf.IsCGIApplication()) {
+                    r.LastHTMLPage = LastHTMLPage();
+                    if (r.LastHTMLPage.empty() && ReportHalf.LastHTMLPageFromFile)
+                        r.LastHTMLPage = ReportHalf.LastHTMLPageFromFile();
+                }
                 if (ShouldRestoreMainWindow(raiser)) CallInRaisingThread(&RestoreMainWindow);
                 CallInRaisingThread([&] {
                     bool handled = r.NotifyHandled;

@@ -60,6 +60,8 @@ void PatchKernel32() {
         void* replacement;
         void** saved;
     } patches[] = {
+        {"WriteFile", reinterpret_cast<void*>(&HookedWriteFile),
+         reinterpret_cast<void**>(&Real.WriteFile)},
         {"CreateThread", reinterpret_cast<void*>(&HookedCreateThread),
          reinterpret_cast<void**>(&Real.CreateThread)},
         {"ResumeThread", reinterpret_cast<void*>(&HookedResumeThread),
@@ -75,6 +77,13 @@ void PatchKernel32() {
             // A procedure the module does not import is left alone.
         }
         if (!*p.saved) *p.saved = old;
+        if (std::strcmp(p.name, "WriteFile") == 0) {
+            try {
+                HookExtensionProc();
+            } catch (const kv::Exception&) {
+                // An extension procedure that cannot be detoured keeps its own way.
+            }
+        }
     }
     const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
     auto lookup = [&](void** slot, const char* name) {

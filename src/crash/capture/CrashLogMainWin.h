@@ -181,6 +181,13 @@ void StartOverflowReporter();
 void StopOverflowReporter();
 bool ReportOverflow(EXCEPTION_POINTERS* pointers);
 
+// Web output: the kernel32 WriteFile replacement (a CGI program's page), the detour of this
+// module's HttpExtensionProc export (an ISAPI extension's page), and the page kept last.
+BOOL WINAPI HookedWriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written,
+                            LPOVERLAPPED overlapped);
+void HookExtensionProc();
+std::string LastHTMLPage();
+
 // The freeze watchdog's thread id (its reports belong to the main thread).
 DWORD FreezeThreadId();
 

@@ -641,7 +641,23 @@ TEST(CrashEngine, ExceptionsTravelBetweenTheProgramAndALibraryThatCarriesTheComp
         << out;
     EXPECT_TRUE(InOrder(out, madeHere, "END OF SYSTEM REPORT")) << out;
 
+    // As an ISAPI extension: the server gets its page, and the library's component keeps it.
+    const std::string page = "<html><body>the ISAPI page</body></html>";
+    EXPECT_TRUE(Has(out, "SERVER GOT " + page + "\n")) << out;
+    EXPECT_TRUE(Has(out, "LIBRARY KEPT " + page + "\n")) << out;
     EXPECT_TRUE(Has(out, "END\n")) << out;
+}
+
+TEST(CrashEngine, TheReportOfACGIProgramHoldsThePageItWroteToItsOutput) {
+    const ScenarioRun run = RunScenario("cgi-page", kConsole);
+    ASSERT_ENDED(run, "cgi-page");
+    EXPECT_TRUE(Has(run.out, "LAST PAGE Content-Type: text/html\r\n\r\n"
+                             "<html><body>the CGI page</body></html>\n"))
+        << run.out;
+    // The program's page went out all the same.
+    const auto page = run.files.find("page.out");
+    ASSERT_NE(page, run.files.end()) << run.out;
+    EXPECT_TRUE(Has(page->second, "<html><body>the CGI page</body></html>")) << page->second;
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 // and "REPORT END"; "END" when the program reached its end.
 #include <windows.h>
 
+#include <httpext.h>
+
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -404,6 +406,13 @@ void LogTextOnly(TCrashModuleOptions& options) {
     StandardCrashError("normal report");
 }
 
+std::string g_served;
+
+BOOL WINAPI ServerWriteClient(HCONN, LPVOID buffer, LPDWORD bytes, DWORD) {
+    g_served.assign(static_cast<const char*>(buffer), *bytes);
+    return TRUE;
+}
+
 class EProgramFailure : public kv::Exception {
 public:
     using Exception::Exception;
@@ -479,6 +488,37 @@ void EventsBetweenModules(TCrashModuleOptions& options) {
     notify(object, reinterpret_cast<void*>(site));
     Out("END OF SYSTEM REPORT");
 
+    // The library as an ISAPI extension: the page it writes to the server is kept.
+    using TExtension = DWORD(WINAPI*)(EXTENSION_CONTROL_BLOCK*);
+    using TLastPage = void (*)(char*, int);
+    EXTENSION_CONTROL_BLOCK ecb{};
+    ecb.cbSize = sizeof ecb;
+    ecb.WriteClient = &ServerWriteClient;
+    reinterpret_cast<TExtension>(GetProcAddress(library, "HttpExtensionProc"))(&ecb);
+    Out("SERVER GOT " + g_served);
+    char kept[256] = {};
+    reinterpret_cast<TLastPage>(GetProcAddress(library, "FixtureLastPage"))(kept, sizeof kept);
+    Out(std::string("LIBRARY KEPT ") + kept);
+}
+
+// A CGI program's page, written to its standard output through WriteFile.
+void CGIPage() {
+    SetEnvironmentVariableA("REQUEST_METHOD", "GET");
+    const HANDLE page = CreateFileA("page.out", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    SetStdHandle(STD_OUTPUT_HANDLE, page);
+    const std::string html =
+        "Content-Type: text/html\r\n\r\n<html><body>the CGI page</body></html>";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), html.data(), static_cast<DWORD>(html.size()),
+              &written, nullptr);
+    // Another file is no page.
+    const HANDLE other = CreateFileA("other.out", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    WriteFile(other, "not a page", 10, &written, nullptr);
+    CloseHandle(other);
+    ReportHalf.SaveReportToLogFile = [] { Out("LAST PAGE " + Report.LastHTMLPage); };
+    StandardCrashError("cgi failure");
 }
 
 // A thrown object of a class no size record names, and one that was never thrown.
@@ -504,6 +544,8 @@ bool RunOperationScenario(const std::string& scenario, TCrashModuleOptions& opti
         LogTextOnly(options);
     } else if (scenario == "modules") {
         EventsBetweenModules(options);
+    } else if (scenario == "cgi-page") {
+        CGIPage();
     } else {
         return false;
     }

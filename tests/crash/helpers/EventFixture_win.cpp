@@ -4,6 +4,10 @@
 // KOLVANE_CRASH_OUT names, one line per event.
 #include <windows.h>
 
+#include <httpext.h>
+
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "crash/capture/CrashLogMain.h"
@@ -85,3 +89,18 @@ extern "C" __declspec(dllexport) BOOL FixtureRaiseIntoProgram() {
     return TRUE;
 }
 
+// An ISAPI extension's entry: it writes its page through the server's WriteClient.
+extern "C" __declspec(dllexport) DWORD WINAPI HttpExtensionProc(EXTENSION_CONTROL_BLOCK* ecb) {
+    char page[] = "<html><body>the ISAPI page</body></html>";
+    DWORD size = sizeof page - 1;
+    ecb->WriteClient(ecb->ConnID, page, &size, 0);
+    return HSE_STATUS_SUCCESS;
+}
+
+// The page the library's component kept last.
+extern "C" __declspec(dllexport) void FixtureLastPage(char* buffer, int size) {
+    const std::string page = detail::LastHTMLPage();
+    const size_t n = std::min(page.size(), static_cast<size_t>(size > 0 ? size - 1 : 0));
+    std::memcpy(buffer, page.data(), n);
+    if (size > 0) buffer[n] = '\0';
+}
