@@ -597,4 +597,161 @@ TEST(CrashEngine, TheComponentsShutDownWaitsForAReportInProgress) {
     EXPECT_EQ(Count(run.out, "REPORT END"), 1) << run.out;
 }
 
+// ---- Operations of the engine ----
+
+TEST(CrashEngine, AThrownObjectHasTheSizeItsThrowAllocated) {
+    const ScenarioRun run = RunScenario("instance-size");
+    ASSERT_ENDED(run, "instance-size");
+    // 1500 bytes of payload after a std::runtime_error (a vptr and a shared string pointer).
+    EXPECT_TRUE(Has(run.out, "THROWN SIZE 1508\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "LOCAL SIZE 0\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+TEST(CrashEngine, RaisesHandedOverByAnotherModuleAreRecordedAsThisModulesOwn) {
+    const ScenarioRun run = RunScenario("forwarded-raises");
+    ASSERT_ENDED(run, "forwarded-raises");
+    for (const char* line : {
+             "OTHER CODE ignored\n",
+             "LANGUAGE RAISE recorded\n",
+             // Eip 5 bytes before the raise, EBX and EDI from the arguments, ESP the raiser's.
+             "CONTEXT 00000000 00000011 00000033 00000000 0EEDFADE\n",
+             "STACK COPY made\n",
+             "SECOND FORM 00000004\n",
+             "EXCEPT OBJECT EAccessViolation recorded\n",
+             "EXCEPT MESSAGE Access violation at address ",
+             "NULL RECORD null\n",
+             "NAMING EExternalException not recorded\n",
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    EXPECT_TRUE(run.reports.empty()) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+TEST(CrashEngine, AProgramWithoutItsStoredDataRunsWithTheComponentInactive) {
+    const char* const inactive = KOLVANE_CRASH_SCENARIOS_INACTIVE;
+    const ScenarioRun probe = RunScenario("inactive-probe", inactive);
+    ASSERT_ENDED(probe, "inactive-probe");
+    EXPECT_EQ(probe.exitCode, 0u) << probe.out;
+    for (const char* line : {"START inactive-probe inactive\n", "HOOKS none\n", "REPORT refused\n",
+                             "THREAD RAN\n", "END\n"})
+        EXPECT_TRUE(Has(probe.out, line)) << line << probe.out;
+    // An exception nothing catches takes the runtime's own way: no report, the C runtime's
+    // abort. (A system exception would go on to the system's crash dialog, which no test may
+    // wait for.)
+    const ScenarioRun thrown = RunScenario("inactive-throw", inactive);
+    ASSERT_ENDED(thrown, "inactive-throw");
+    EXPECT_EQ(thrown.exitCode, 3u) << thrown.out;
+    for (const ScenarioRun* run : {&probe, &thrown}) {
+        EXPECT_TRUE(run->reports.empty()) << run->out;
+        EXPECT_FALSE(Has(run->out, "REPORT BEGIN")) << run->out;
+    }
+}
+
+TEST(CrashEngine, AHostingProgramsReportRunsWithTheMetadataLibrarysOptions) {
+    SetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", KOLVANE_MODULE_FIXTURE);
+    const ScenarioRun run = RunScenario("metadata");
+    SetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", nullptr);
+    ASSERT_ENDED(run, "metadata");
+    const std::string program = std::filesystem::path(KOLVANE_CRASH_SCENARIOS).filename().string();
+    for (const std::string line : {
+             std::string("LOADED yes\n"),
+             std::string("OPTIONS OF Metadata.dll\n"),
+             "REPORTED WITH 77 " + program + " program\n", // the hosted report
+             std::string("UNLOADED yes FILE deleted\n"),
+             std::string("MISSING own options\n"),
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    // The program's own report keeps its own options.
+    EXPECT_EQ(Count(run.out, "REPORTED WITH 77"), 1) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+TEST(CrashEngine, AReportForItsLogTextOnlyEndsWithTheTextAndNeverEndsTheProgram) {
+    const ScenarioRun run = RunScenario("log-text-only");
+    ASSERT_ENDED(run, "log-text-only");
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    for (const char* line : {
+             "FIRST text flag cleared\n",
+             "TERMINATING FILTER text flag cleared\n",
+             // A filter that takes the report silently leaves no text, and no earlier one.
+             "SILENT FILTER empty flag cleared\n",
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    // Only the last report is made and saved.
+    ASSERT_EQ(run.reports.size(), 1u) << run.out;
+    EXPECT_TRUE(Has(run.reports[0], "normal report")) << run.reports[0];
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+// Which of the lines comes first in the output; npos when one is missing.
+bool InOrder(const std::string& out, const std::string& first, const std::string& second) {
+    const size_t a = out.find(first), b = out.find(second);
+    return a != std::string::npos && b != std::string::npos && a < b;
+}
+
+TEST(CrashEngine, ExceptionsTravelBetweenTheProgramAndALibraryThatCarriesTheComponent) {
+    SetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", KOLVANE_EVENT_FIXTURE);
+    const ScenarioRun run = RunScenario("modules");
+    SetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", nullptr);
+    ASSERT_ENDED(run, "modules");
+    const std::string& out = run.out;
+    const std::string program = std::filesystem::path(KOLVANE_CRASH_SCENARIOS).filename().string();
+    EXPECT_TRUE(Has(out, "LIBRARY installed deferring to the program\n")) << out;
+
+    // The library's exception: the program's component reports it; the library's handler runs
+    // first, through its export, on its own class's object, with its own modules and its own
+    // copy of the report's options; the option it changes reaches the program's report.
+    EXPECT_TRUE(Has(out, "RAISED INTO PROGRAM reported | raise recorded here\n")) << out;
+    // (The report runs with the main module's options, as the options ask by default.)
+    const std::string libraryFirst = "LIBRARY HANDLER library failure | ELibraryFailure | "
+                                     "library class | options " +
+                                     program + " | library modules";
+    const std::string programThen = "PROGRAM HANDLER library failure | ELibraryFailure | "
+                                    "foreign class";
+    EXPECT_TRUE(InOrder(out, libraryFirst, programThen)) << out;
+    const std::string readBack = "PROGRAM DATA REQUEST autocrash 55\n";
+    EXPECT_TRUE(InOrder(out, programThen, readBack)) << out;
+    EXPECT_TRUE(InOrder(out, readBack, "END OF LIBRARY REPORT")) << out;
+
+    // The reverse: the library's component reports the program's exception; the program's
+    // handler runs first, on its own object.
+    const std::string programFirst = "PROGRAM HANDLER program failure | EProgramFailure | "
+                                     "program class";
+    const std::string libraryThen = "LIBRARY HANDLER program failure | EProgramFailure | "
+                                    "foreign class";
+    EXPECT_TRUE(InOrder(out, "END OF LIBRARY REPORT", programFirst)) << out;
+    EXPECT_TRUE(InOrder(out, programFirst, libraryThen)) << out;
+    EXPECT_TRUE(InOrder(out, libraryThen, "END OF PROGRAM REPORT")) << out;
+
+    // An object of the library's class: the program's handler gets one made from the record.
+    EXPECT_TRUE(Has(out, "LIBRARY OBJECT EAccessViolation | foreign class\n")) << out;
+    const std::string madeHere = "PROGRAM HANDLER Access violation at address ";
+    EXPECT_TRUE(InOrder(out, "END OF PROGRAM REPORT", madeHere)) << out;
+    const size_t made = out.find(madeHere, out.find("END OF PROGRAM REPORT"));
+    ASSERT_NE(made, std::string::npos) << out;
+    EXPECT_TRUE(
+        Has(out.substr(made, out.find('\n', made) - made), "| EAccessViolation | program class"))
+        << out;
+    EXPECT_TRUE(InOrder(out, madeHere, "END OF SYSTEM REPORT")) << out;
+
+    // As an ISAPI extension: the server gets its page, and the library's component keeps it.
+    const std::string page = "<html><body>the ISAPI page</body></html>";
+    EXPECT_TRUE(Has(out, "SERVER GOT " + page + "\n")) << out;
+    EXPECT_TRUE(Has(out, "LIBRARY KEPT " + page + "\n")) << out;
+    EXPECT_TRUE(Has(out, "END\n")) << out;
+}
+
+TEST(CrashEngine, TheReportOfACGIProgramHoldsThePageItWroteToItsOutput) {
+    const ScenarioRun run = RunScenario("cgi-page", kConsole);
+    ASSERT_ENDED(run, "cgi-page");
+    EXPECT_TRUE(Has(run.out, "LAST PAGE Content-Type: text/html\r\n\r\n"
+                             "<html><body>the CGI page</body></html>\n"))
+        << run.out;
+    // The program's page went out all the same.
+    const auto page = run.files.find("page.out");
+    ASSERT_NE(page, run.files.end()) << run.out;
+    EXPECT_TRUE(Has(page->second, "<html><body>the CGI page</body></html>")) << page->second;
+}
+
 } // namespace

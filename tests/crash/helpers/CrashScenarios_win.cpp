@@ -4,6 +4,8 @@
 // and "REPORT END"; "END" when the program reached its end.
 #include <windows.h>
 
+#include <httpext.h>
+
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "crash/capture/CrashLogMainWin.h"
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/capture/TCrashLog.h"
+#include "crash/debug/ClDebugModules.h"
 #include "crash/report/ClReportHalf.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
@@ -270,6 +273,289 @@ std::vector<void*> TakeTheAddressSpace() {
             taken.push_back(p);
         }
     return taken;
+}
+
+// A thrown class that no size record names.
+struct EUnrecordedWide : std::runtime_error {
+    EUnrecordedWide() : std::runtime_error("wide") {}
+    char payload[1500] = {};
+};
+
+template <class T> T OwnExport(const char* name) {
+    return reinterpret_cast<T>(GetProcAddress(GetModuleHandleW(nullptr), name));
+}
+
+std::string Hex(uintptr_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+__attribute__((noinline)) void ForwardedRaiseSite() {
+    Out("RAISE SITE");
+}
+
+// Raises as another module's component hands them over through this program's exports.
+void ForwardRaises() {
+    using TCallGeneralRaise = void(__stdcall*)(DWORD, DWORD, DWORD, DWORD, const ULONG_PTR*);
+    const auto raise = OwnExport<TCallGeneralRaise>("CrashLog_CallGeneralRaise");
+    const kv::Exception object(u"forwarded");
+    const auto site = reinterpret_cast<ULONG_PTR>(&ForwardedRaiseSite) + 16;
+    const auto position = static_cast<ULONG_PTR>(detail::StackPosition());
+    const ULONG_PTR args[8] = {
+        site, reinterpret_cast<ULONG_PTR>(&object), 0x11, 0x22, 0x33, 0x44, position, 0};
+    raise(0xE06D7363, 1, 7, position, args); // another runtime's raise
+    Out(std::string("OTHER CODE ") +
+        (GetLastExceptionObject() == &object ? "recorded" : "ignored"));
+    raise(0x0EEDFADE, 1, 7, position, args);
+    const detail::ThreadCaptureBlock& b = detail::Capture();
+    const CONTEXT& c = *reinterpret_cast<const CONTEXT*>(b.Context);
+    Out(std::string("LANGUAGE RAISE ") +
+        (GetLastExceptionObject() == &object && GetLastExceptionAddress() == site ? "recorded"
+                                                                                  : "ignored"));
+    Out("CONTEXT " + Hex(c.Eip + 5 - site) + " " + Hex(c.Ebx) + " " + Hex(c.Edi) + " " +
+        Hex(c.Esp - position) + " " + Hex(b.ExceptionRecord.ExceptionCode));
+    const auto stack = GetLastExceptionCallStack();
+    Out(std::string("STACK COPY ") + (stack && stack->Count() > 0 ? "made" : "none"));
+    raise(0x0EEDFADE, 0xC0000025, 8, position, args); // the second form, on the main thread
+    Out("SECOND FORM " + Hex(b.RaisedAddress - site));
+
+    using TCallExceptObject = void*(__stdcall*)(EXCEPTION_RECORD*, CONTEXT*, BOOL);
+    const auto translate = OwnExport<TCallExceptObject>("CrashLog_CallExceptObject");
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = 0xC0000005;
+    record.ExceptionAddress = reinterpret_cast<void*>(site);
+    record.NumberParameters = 2;
+    record.ExceptionInformation[0] = 1;
+    record.ExceptionInformation[1] = 0x10;
+    CONTEXT context{};
+    context.Esp = position;
+    const void* made = translate(&record, &context, TRUE);
+    Out("EXCEPT OBJECT " + GetValidObjectClassName(made) + " " +
+        (GetLastExceptionObject() == made ? "recorded" : "not recorded"));
+    Out("EXCEPT MESSAGE " + ExceptionMessageOf(made));
+    Out(std::string("NULL RECORD ") + (translate(nullptr, &context, TRUE) ? "object" : "null"));
+    record.ExceptionCode = 0x406D1388;
+    const void* naming = translate(&record, &context, TRUE);
+    Out("NAMING " + GetValidObjectClassName(naming) + " " +
+        (GetLastExceptionObject() == naming ? "recorded" : "not recorded"));
+}
+
+// A metadata library (a copy of the module fixture) whose options a hosting program's report
+// takes, and what is left of it once it is let go.
+void MetadataReports() {
+    char fixture[MAX_PATH] = {};
+    GetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", fixture, MAX_PATH);
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    const std::string copy = std::string(cwd) + "\\Metadata.dll";
+    CopyFileA(fixture, copy.c_str(), FALSE);
+    SetMetadataFilePath(copy);
+    Out(std::string("LOADED ") + (GetModuleHandleA(copy.c_str()) ? "yes" : "no"));
+    TCrashModuleOptions* metadata = DotNetCrashLogOptions();
+    Out("OPTIONS OF " + ExtractFileName(metadata->ModuleName()));
+    metadata->SetExceptionDialogType(edtNone);
+    metadata->SetSaveLogFile(true);
+    metadata->SetAutoCrashNumber(77);
+    ReportHalf.SaveReportToLogFile = [] {
+        const TCrashModuleOptions* o = Report.Options;
+        Out("REPORTED WITH " + std::to_string(o->AutoCrashNumber()) + " " +
+            ExtractFileName(o->ModuleName()) + " " +
+            (o->ModuleHandle() == reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr))
+                 ? "program"
+                 : "other"));
+    };
+    CallFromCOMObject = true;
+    StandardCrashError("hosted");
+    CallFromCOMObject = false;
+    StandardCrashError("own");
+    SetMetadataFilePath("");
+    Out(std::string("UNLOADED ") + (GetModuleHandleA(copy.c_str()) ? "no" : "yes") + " FILE " +
+        (GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES ? "deleted" : "kept"));
+    SetMetadataFilePath(copy); // no such file now
+    Out(std::string("MISSING ") +
+        (DotNetCrashLogOptions() == CurrentCrashLogOptions() ? "own options" : "other options"));
+    SetMetadataFilePath("");
+}
+
+// Reports asked for their log text only, with and without filters that take them.
+void LogTextOnly(TCrashModuleOptions& options) {
+    auto state = [](const char* label, const char* part) {
+        const std::string& text = Report.Record.LogText;
+        Out(std::string(label) +
+            (text.find(part) != std::string::npos ? " text"
+             : text.empty()                       ? " empty"
+                                                  : " other text") +
+            (CallForGetLogText ? " flag set" : " flag cleared"));
+    };
+    CallForGetLogText = true;
+    StandardCrashError("text only");
+    state("FIRST", "text only");
+    options.SetActivateHandle(true);
+    TCrashExceptionFilter filter;
+    filter.Active = true;
+    filter.ExceptionClassName = "ECrashLogGeneralError";
+    filter.HandlerType = fhtCrashLog;
+    filter.ActionType = fatTerminate;
+    options.ExceptionsFilters().Add(filter);
+    CallForGetLogText = true;
+    StandardCrashError("terminating filter");
+    state("TERMINATING FILTER", "terminating filter");
+    options.ExceptionsFilters().Clear();
+    filter.HandlerType = fhtNone;
+    filter.ActionType = fatNone;
+    options.ExceptionsFilters().Add(filter);
+    CallForGetLogText = true;
+    StandardCrashError("silent filter");
+    state("SILENT FILTER", "silent filter");
+    options.ExceptionsFilters().Clear();
+    StandardCrashError("normal report");
+}
+
+std::string g_served;
+
+BOOL WINAPI ServerWriteClient(HCONN, LPVOID buffer, LPDWORD bytes, DWORD) {
+    g_served.assign(static_cast<const char*>(buffer), *bytes);
+    return TRUE;
+}
+
+class EProgramFailure : public kv::Exception {
+public:
+    using Exception::Exception;
+};
+
+std::string ProgramClassHome(const void* object) {
+    const std::type_info* cls = GetValidObjectClass(object);
+    if (!cls) return "no object";
+    return FindModuleOfAddr(reinterpret_cast<uintptr_t>(cls)) ==
+                   reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr))
+               ? "program class"
+               : "foreign class";
+}
+
+void OnProgramNotify(TCrashExceptionRecord* record, bool&) {
+    Out("PROGRAM HANDLER " + ExceptionMessageOf(record->ExceptionObject) + " | " +
+        GetValidObjectClassName(record->ExceptionObject) + " | " +
+        ProgramClassHome(record->ExceptionObject));
+}
+
+// Exceptions between this program and a library that carries the component too.
+void EventsBetweenModules(TCrashModuleOptions& options) {
+    char fixture[MAX_PATH] = {};
+    GetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", fixture, MAX_PATH);
+    // The reports take this program's options (the library's as well): no log file.
+    options.SetSaveLogFile(false);
+    ExceptionNotify = &OnProgramNotify;
+    // Asked after the notification: the options the library's handler changed are read back.
+    CustomDataRequest = [](TCrashExceptionRecord* record, TStrings&) {
+        Out("PROGRAM DATA REQUEST autocrash " +
+            std::to_string(record->CurrentModuleOptions->AutoCrashNumber()));
+    };
+    const HMODULE library = LoadLibraryA(fixture);
+    if (!library) {
+        Out("NOT LOADED " + std::to_string(GetLastError()));
+        return;
+    }
+    using TProc = void (*)();
+    using TRaise = BOOL (*)();
+    using TNotify = BOOL(__stdcall*)(const void*, void*);
+    using TTranslate = void*(__stdcall*)(EXCEPTION_RECORD*, CONTEXT*, BOOL);
+    reinterpret_cast<TProc>(GetProcAddress(library, "FixtureSetUp"))();
+
+    // The library's exception: this program's component reports it.
+    const BOOL left =
+        reinterpret_cast<TRaise>(GetProcAddress(library, "FixtureRaiseIntoProgram"))();
+    Out(std::string("RAISED INTO PROGRAM ") + (left ? "left to the library" : "reported") + " | " +
+        (FindModuleOfAddr(GetLastExceptionAddress()) == reinterpret_cast<uintptr_t>(library)
+             ? "raise recorded here"
+             : "raise unknown here"));
+    Out("END OF LIBRARY REPORT");
+
+    // This program's exception, reported by the library's component.
+    const auto notify = reinterpret_cast<TNotify>(GetProcAddress(library, "StandardCrashNotify"));
+    const auto site = reinterpret_cast<uintptr_t>(&ForwardedRaiseSite) + 16;
+    const EProgramFailure failure(u"program failure");
+    notify(&failure, reinterpret_cast<void*>(site));
+    Out("END OF PROGRAM REPORT");
+
+    // A system exception whose object the library made: the program makes its own from the
+    // record.
+    const auto translate =
+        reinterpret_cast<TTranslate>(GetProcAddress(library, "CrashLog_CallExceptObject"));
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = 0xC0000005;
+    record.ExceptionAddress = reinterpret_cast<void*>(site);
+    record.NumberParameters = 2;
+    record.ExceptionInformation[1] = 0x20;
+    CONTEXT context{};
+    context.Esp = detail::StackPosition();
+    const void* object = translate(&record, &context, FALSE);
+    Out("LIBRARY OBJECT " + GetValidObjectClassName(object) + " | " + ProgramClassHome(object));
+    notify(object, reinterpret_cast<void*>(site));
+    Out("END OF SYSTEM REPORT");
+
+    // The library as an ISAPI extension: the page it writes to the server is kept.
+    using TExtension = DWORD(WINAPI*)(EXTENSION_CONTROL_BLOCK*);
+    using TLastPage = void (*)(char*, int);
+    EXTENSION_CONTROL_BLOCK ecb{};
+    ecb.cbSize = sizeof ecb;
+    ecb.WriteClient = &ServerWriteClient;
+    reinterpret_cast<TExtension>(GetProcAddress(library, "HttpExtensionProc"))(&ecb);
+    Out("SERVER GOT " + g_served);
+    char kept[256] = {};
+    reinterpret_cast<TLastPage>(GetProcAddress(library, "FixtureLastPage"))(kept, sizeof kept);
+    Out(std::string("LIBRARY KEPT ") + kept);
+}
+
+// A CGI program's page, written to its standard output through WriteFile.
+void CGIPage() {
+    SetEnvironmentVariableA("REQUEST_METHOD", "GET");
+    const HANDLE page = CreateFileA("page.out", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    SetStdHandle(STD_OUTPUT_HANDLE, page);
+    const std::string html =
+        "Content-Type: text/html\r\n\r\n<html><body>the CGI page</body></html>";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), html.data(), static_cast<DWORD>(html.size()),
+              &written, nullptr);
+    // Another file is no page.
+    const HANDLE other = CreateFileA("other.out", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    WriteFile(other, "not a page", 10, &written, nullptr);
+    CloseHandle(other);
+    ReportHalf.SaveReportToLogFile = [] { Out("LAST PAGE " + Report.LastHTMLPage); };
+    StandardCrashError("cgi failure");
+}
+
+// A thrown object of a class no size record names, and one that was never thrown.
+void InstanceSizes() {
+    try {
+        throw EUnrecordedWide();
+    } catch (const EUnrecordedWide& e) {
+        Out("THROWN SIZE " + std::to_string(GetObjectInstanceSize(&e)));
+    }
+    const EUnrecordedWide local;
+    Out("LOCAL SIZE " + std::to_string(GetObjectInstanceSize(&local)));
+}
+
+// Runs the scenario when it is one of the engine's operations; false when it is not.
+bool RunOperationScenario(const std::string& scenario, TCrashModuleOptions& options) {
+    if (scenario == "instance-size") {
+        InstanceSizes();
+    } else if (scenario == "forwarded-raises") {
+        ForwardRaises();
+    } else if (scenario == "metadata") {
+        MetadataReports();
+    } else if (scenario == "log-text-only") {
+        LogTextOnly(options);
+    } else if (scenario == "modules") {
+        EventsBetweenModules(options);
+    } else if (scenario == "cgi-page") {
+        CGIPage();
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // Runs the scenario when it is one of this group; false when it is not.
@@ -767,8 +1053,23 @@ int Run(const std::string& scenario) {
                                       : std::string();
         Out(std::string("STACK TEXT ") +
             (stack.find("Run") != std::string::npos ? "names Run" : stack));
-    } else if (!RunCaptureScenario(scenario, options)) {
+    } else if (!RunCaptureScenario(scenario, options) && !RunOperationScenario(scenario, options)) {
         Out("UNKNOWN " + scenario);
+        return 2;
+    }
+    return 0;
+}
+
+// A program without its stored data: the component stays out of the way.
+int RunInactive(const std::string& scenario) {
+    if (scenario == "inactive-probe") {
+        Out(std::string("HOOKS ") + (detail::Real.CreateThread ? "patched" : "none"));
+        Out(std::string("REPORT ") + (StandardCrashError("not reported") ? "made" : "refused"));
+        std::thread([] { Out("THREAD RAN"); }).join();
+    } else if (scenario == "inactive-throw") {
+        Out("THROWING");
+        throw std::runtime_error("left to the runtime");
+    } else {
         return 2;
     }
     return 0;
@@ -791,6 +1092,8 @@ int ScenarioMain() {
     if (IsCrashLogInstalled()) {
         Configure(*CurrentCrashLogOptions());
         result = Run(scenario);
+    } else {
+        result = RunInactive(scenario);
     }
     Out("END");
     kv::SetServices(previous);
