@@ -70,9 +70,11 @@ std::string CheckLogFile(TLogFile& log, bool afterChanges = false) {
             if (!value.empty() &&
                 (IsBlankOrControl(value.front()) || IsBlankOrControl(value.back())))
                 return std::string("item ") + id + " read untrimmed: " + Quoted(value);
-            (void)log.FindItem({id}, {value});
         }
     }
+    // Looked for in every report: once for each item of the last one.
+    for (const char* id : kItemIDs)
+        (void)log.FindItem({id}, {log.GetItemValue(id, log.GetCount() - 1)});
     if (!log.GetItem(log.GetCount()).empty() || !log.GetItem(-1).empty())
         return "a report out of range";
     return {};
