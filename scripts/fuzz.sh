@@ -3,8 +3,8 @@
 # build with clang), each target starting from its committed seed corpus (copied, never changed):
 # the crash component's options stream and debug-data readers (.map, TD32, UL, stored debug data),
 # its DNS reply and SMTP reply-code readers, the stored log file and the XML form of its reports,
-# the HTTP and FTP reply checks and redirect targets, the trackers' pages, the WinCGI request
-# file and zip extraction;
+# the HTTP and FTP reply checks and redirect targets, the trackers' pages (alone and as the
+# tracker clients read them), the WinCGI request file and zip extraction;
 # the CSV load from raw bytes, the INI files, comma and sort-condition text, the command line.
 # Usage: scripts/fuzz.sh [seconds per target, default 60]
 set -euo pipefail
@@ -36,6 +36,7 @@ targets=(
   fuzz_LogXML:fuzz/log_xml
   fuzz_WebReplies:fuzz/web_replies
   fuzz_WebForms:fuzz/web_forms
+  fuzz_TrackerPages:fuzz/tracker_pages
   fuzz_WinCGIRequest:fuzz/wincgi_request
   fuzz_ZipExtraction:fuzz/zip
   fuzz/csv_load_fuzz:tests/data/fuzz/csv_load

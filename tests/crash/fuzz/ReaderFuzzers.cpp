@@ -15,6 +15,7 @@
 #include "crash/report/ClLogXML.h"
 #include "crash/send/ClWebForms.h"
 #include "crash/send/ClWebTools.h"
+#include "crash/send/ClWebTrackers.h"
 
 namespace kvtest {
 
@@ -296,6 +297,87 @@ std::string FuzzWebForms(const uint8_t* data, size_t size) {
     for (const char* field : kFieldNames)
         if (std::string broken = CheckName(page, lowPage, field); !broken.empty())
             return std::string(field) + ": " + broken;
+    return {};
+}
+
+// ---- Tracker clients ----
+
+namespace {
+
+// Answers each request with the next scripted reply; no reply left is a transport failure.
+class TScriptedTracker final : public TTrackerConnection {
+public:
+    explicit TScriptedTracker(std::vector<std::string_view> replies)
+        : replies_(std::move(replies)) {}
+
+    void SetRequest(const std::string& webPage, TRequestMethod) override {
+        fields_.clear();
+        files_.clear();
+        if (webPage.empty()) broken_ = "a request without a page";
+    }
+    TStrings& Fields() override { return fields_; }
+    TStrings& Files() override { return files_; }
+    bool SendRequest(bool) override {
+        for (const TStrings* list : {&fields_, &files_})
+            for (const std::string& line : *list)
+                if (line.find('=') == std::string::npos) broken_ = "request line " + Quoted(line);
+        response_.Clear();
+        ++sent_;
+        if (next_ >= replies_.size()) {
+            response_.ErrorCode = 12029;
+            return false;
+        }
+        const std::string_view reply = replies_[next_++];
+        const size_t eol = std::min(reply.find('\n'), reply.size());
+        response_.StatusCode = 200;
+        response_.ReplayPage = reply.substr(0, eol);
+        response_.HTML = reply.substr(std::min(eol + 1, reply.size()));
+        return true;
+    }
+    const THTTPResponse& LastResponse() const override { return response_; }
+    void SetSendState(TSendState, int) override {}
+
+    std::string broken_;
+    size_t sent_ = 0;
+
+private:
+    std::vector<std::string_view> replies_;
+    size_t next_ = 0;
+    TStrings fields_, files_;
+    THTTPResponse response_;
+};
+
+} // namespace
+
+std::string FuzzTrackerPages(const uint8_t* data, size_t size) {
+    if (size == 0) return {};
+    const std::string bytes = Bytes(data + 1, size - 1);
+    std::vector<std::string_view> replies;
+    for (size_t at = 0; at <= bytes.size();) {
+        const size_t end = std::min(bytes.find('\x1E', at), bytes.size());
+        replies.push_back(std::string_view(bytes).substr(at, end - at));
+        at = end + 1;
+    }
+    TTrackerBug bug;
+    bug.Version = "1.0";
+    bug.BugType = "EAccessViolation";
+    bug.BugText = "Access violation";
+    bug.BugID = "OPEN41";
+    bug.UserName = "kolvane";
+    bug.Password = "secret";
+    bug.ProjectName = "Kolvane";
+    bug.Category = "Crash";
+    bug.AssignTo = "Dev One";
+    bug.AttachedFile = "BugReport.zip";
+    bug.CustomFields = {"FogBugzTrialID=", "CL_OSType=Windows", "CL_OSBuild=7601",
+                        "CL_ReproduceText=steps"};
+    TScriptedTracker tracker(std::move(replies));
+    const TSendResult result = data[0] % 3 == 0   ? PostMantisBug(tracker, bug)
+                               : data[0] % 3 == 1 ? PostBugzillaBug(tracker, bug)
+                                                  : PostFogBugzBug(tracker, bug);
+    if (!tracker.broken_.empty()) return tracker.broken_;
+    if (result > srInvalidModify) return "result " + std::to_string(result);
+    if (tracker.sent_ > 16) return std::to_string(tracker.sent_) + " requests for one report";
     return {};
 }
 

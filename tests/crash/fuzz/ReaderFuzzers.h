@@ -20,6 +20,10 @@ std::string FuzzLogXML(const uint8_t* data, size_t size);
 std::string FuzzWebReplies(const uint8_t* data, size_t size);
 // A tracker's page: the first line is a field name (or title), the rest the page.
 std::string FuzzWebForms(const uint8_t* data, size_t size);
+// A tracker client's steps over scripted replies: the first byte picks Mantis, Bugzilla or
+// FogBugz; the rest is the replies, separated by byte 0x1E, each its document name, a line
+// break and its page.
+std::string FuzzTrackerPages(const uint8_t* data, size_t size);
 // The bytes as a WinCGI request file.
 std::string FuzzWinCGIRequest(const uint8_t* data, size_t size);
 // The bytes as a zip archive extracted into a folder of its own.

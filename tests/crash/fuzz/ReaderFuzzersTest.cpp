@@ -41,6 +41,9 @@ TEST(ReaderFuzzers, WebRepliesSeedsAndMutations) {
 TEST(ReaderFuzzers, WebFormsSeedsAndMutations) {
     Replay("web_forms", kvtest::FuzzWebForms, 200);
 }
+TEST(ReaderFuzzers, TrackerPagesSeedsAndMutations) {
+    Replay("tracker_pages", kvtest::FuzzTrackerPages, 200);
+}
 TEST(ReaderFuzzers, WinCGIRequestSeedsAndMutations) {
     Replay("wincgi_request", kvtest::FuzzWinCGIRequest, 100);
 }

@@ -18,9 +18,9 @@ foreach(target DnsReply SmtpReply)
   target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
 endforeach()
-# The readers of stored reports, replies, tracker pages, WinCGI requests and zip archives: one
+# The readers of stored reports, replies, tracker pages (alone and in the clients), WinCGI requests and zip archives: one
 # executable per reader over the same sources as the replay test.
-foreach(target LogFile LogXML WebReplies WebForms WinCGIRequest ZipExtraction)
+foreach(target LogFile LogXML WebReplies WebForms TrackerPages WinCGIRequest ZipExtraction)
   add_executable(fuzz_${target} ${CMAKE_CURRENT_SOURCE_DIR}/crash/fuzz/libfuzzer/FuzzReader.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/crash/fuzz/ReaderFuzzers.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/support/TestFiles.cpp)
