@@ -183,11 +183,9 @@ void BuildBugReportZip(bool ForEmail) {
 }
 
 std::string GetCompressedCopyFileName() {
-    const std::string output = DialogOptions().OutputFile(Real_GetMainModuleFileName());
-    const size_t slash = output.find_last_of("\\/");
-    const std::string folder =
-        slash == std::string::npos ? std::string() : output.substr(0, slash + 1);
-    return AddFileNameSuffixes(folder + "BugReport.zip");
+    // The suffixed name is a bare name: the folder goes in front of it.
+    return ExtractFilePath(DialogOptions().OutputFile(Real_GetMainModuleFileName())) +
+           AddFileNameSuffixes("BugReport.zip");
 }
 
 void PruneCompressedCopies(const std::string& Folder) {
@@ -406,8 +404,8 @@ void SendErrorReport() {
             const std::string copy = GetCompressedCopyFileName();
             MoveFileExA(zip.c_str(), copy.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
-            const size_t slash = copy.find_last_of("\\/");
-            if (slash != std::string::npos) PruneCompressedCopies(copy.substr(0, slash));
+            const std::string folder = ExtractFilePath(copy);
+            if (!folder.empty()) PruneCompressedCopies(folder);
         }
         ForceDeleteFile(zip);
     } catch (...) {
