@@ -46,7 +46,11 @@ void PumpSendMessages() {
     try {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) break;
+            if (msg.message == WM_QUIT) {
+                // The quit request belongs to the program's own loop, which ends on it.
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -83,4 +83,15 @@ TEST_F(SendReport, AFailedSendKeepsItsCopyInTheOutputFolderAndPrunesOldCopies) {
     EXPECT_TRUE(std::filesystem::exists(folder / "Other.zip"));
 }
 
+TEST(ClSendReportPump, AQuitMetWhilePumpingStaysForTheProgramsLoop) {
+    const bool wasInline = RunInline;
+    RunInline = true;
+    PostQuitMessage(7);
+    PumpSendMessages();
+    RunInline = wasInline;
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+}
+
 } // namespace
