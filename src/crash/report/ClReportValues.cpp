@@ -211,7 +211,7 @@ std::string GetExceptionClassText(const void* exceptionObject) {
 }
 
 std::string ModuleNameText(const std::string& fileName, const std::string& description) {
-    const size_t slash = fileName.find_last_of("\\/:");
+    const size_t slash = AnsiFindLastOf(fileName, "\\/:");
     std::string text = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
     const std::string desc = Trim(description);
     if (!desc.empty()) text += " - (" + desc + ")";

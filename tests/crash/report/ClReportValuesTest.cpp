@@ -149,6 +149,8 @@ TEST(ClReportValues, ExceptionTypeMessageAndModule) {
 
     EXPECT_EQ(ModuleNameText("C:\\Kolvane\\Kolvane.exe", " CSV join "), "Kolvane.exe - (CSV join)");
     EXPECT_EQ(ModuleNameText("Kolvane.exe", " "), "Kolvane.exe");
+    // 表示.exe: the second byte of 表 is "\".
+    EXPECT_EQ(ModuleNameText("C:\\App\\\x95\x5C\x8E\xA6.exe", ""), "\x95\x5C\x8E\xA6.exe");
     EXPECT_EQ(WithoutVsHost("C:\\app\\Tool.vshost.exe"), "C:\\app\\Tool.exe");
     EXPECT_EQ(WithoutVsHost("C:\\x.vshost\\Tool.vshost.exe"), "C:\\x\\Tool.exe"); // every one
 }
