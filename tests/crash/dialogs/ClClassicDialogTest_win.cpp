@@ -186,15 +186,16 @@ bool ActEveryTwoTicks(HWND d, int times, const std::function<void(int)>& act) {
 TEST(ClassicDialog, TypingAndClickingInItsControlsRestartTheAutoCloseCount) {
     TDialogReport report;
     ReportCounter = 4; // the restart box shows
-    report.Options().SetEMailSendMode(esmSMTPClient);
+    TLogOptions log = report.Options().LogOptions();
+    log.Include(loAppendReproduceText); // and so does the steps edit
+    report.Options().SetLogOptions(log);
     report.Options().SetAutoCloseDialogSecs(4);
-    Report.SendChosen = true;
     bool stayed = false;
     WithDialog(ShowClassic, [&](HWND d) {
-        const std::string address = "a@b.c";
-        stayed = ActEveryTwoTicks(d, 7, [&](int i) {
-            if (i < 5)
-                Type(d, kEmail, address[i]);
+        const std::string steps = "step";
+        stayed = ActEveryTwoTicks(d, 6, [&](int i) {
+            if (i < 4)
+                Type(d, kReproduce, steps[i]);
             else
                 SendDlgItemMessageW(d, kRestart, BM_CLICK, 0, 0);
         });
@@ -202,9 +203,7 @@ TEST(ClassicDialog, TypingAndClickingInItsControlsRestartTheAutoCloseCount) {
         WaitUntil([&] { return !IsWindow(d); });
     });
     EXPECT_TRUE(stayed);
-    EXPECT_EQ(ReportUserEmail, "a@b.c");
-    ReportTexts = TReportTexts{};
-    ReportUserEmail.clear();
+    EXPECT_EQ(report.Options().ReproduceText(), "step");
 }
 
 TEST(ClassicDialog, TheTimersCloseWithAHalfTypedAddressAsksNothing) {
