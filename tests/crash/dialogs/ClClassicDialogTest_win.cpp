@@ -273,6 +273,98 @@ TEST(ClassicDialog, AutoCloseEndsTheDialogWithoutInput) {
     EXPECT_FALSE(Report.Cancelled);
 }
 
+// Puts one character into an edit as the keyboard would.
+void Type(HWND dialog, int id, char c) {
+    PostMessageW(GetDlgItem(dialog, id), WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+// A dialog of ours other than `except`; null when none is up.
+HWND OtherDialog(HWND except) {
+    const std::vector<HWND> known{except};
+    TDialogSearch s{&known};
+    EnumWindows(&FindOwnDialog, reinterpret_cast<LPARAM>(&s));
+    return s.Found;
+}
+
+// Acts `times` times, each after two ticks of the auto-close timer (of a limit of 4): the
+// dialog outlives them only when every act restarts the count. False when it closed.
+bool ActEveryTwoTicks(HWND d, int times, const std::function<void(int)>& act) {
+    for (int i = 0; i < times; ++i) {
+        if (!WaitUntil([&] { return AutoCloseCount() >= 2 || !IsWindow(d); }) || !IsWindow(d))
+            return false;
+        act(i);
+        if (!WaitUntil([&] { return AutoCloseCount() < 2 || !IsWindow(d); }) || !IsWindow(d))
+            return false;
+    }
+    return true;
+}
+
+TEST(ClassicDialog, TypingAndClickingInItsControlsRestartTheAutoCloseCount) {
+    TDialogReport report;
+    ReportCounter = 4; // the restart box shows
+    TLogOptions log = report.Options().LogOptions();
+    log.Include(loAppendReproduceText); // and so does the steps edit
+    report.Options().SetLogOptions(log);
+    report.Options().SetAutoCloseDialogSecs(4);
+    bool stayed = false;
+    WithDialog(ShowClassic, [&](HWND d) {
+        const std::string steps = "step";
+        stayed = ActEveryTwoTicks(d, 6, [&](int i) {
+            if (i < 4)
+                Type(d, kReproduce, steps[i]);
+            else
+                SendDlgItemMessageW(d, kRestart, BM_CLICK, 0, 0);
+        });
+        Click(d, kNoSend);
+        WaitUntil([&] { return !IsWindow(d); });
+    });
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(report.Options().ReproduceText(), "step");
+}
+
+TEST(ClassicDialog, TheTimersCloseWithAHalfTypedAddressAsksNothing) {
+    TDialogReport report;
+    report.Options().SetEMailSendMode(esmSMTPClient);
+    report.Options().SetAutoCloseDialogSecs(1);
+    bool closed = false, asked = false;
+    WithDialog(ShowClassic, [&](HWND d) {
+        SetEmailText(d, "user@exam");
+        HWND box = nullptr;
+        WaitUntil([&] {
+            box = OtherDialog(d);
+            return box || !IsWindow(d);
+        });
+        closed = !IsWindow(d);
+        asked = box != nullptr;
+        if (box) { // the dialog waits for nobody: let it go
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            WaitUntil([&] { return !IsWindow(box); });
+            SetEmailText(d, "");
+            PostMessageW(d, WM_CLOSE, 0, 0);
+        }
+    });
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(Report.DialogType, edtNone);
+    ReportTexts = TReportTexts{};
+    ReportUserEmail.clear();
+}
+
+TEST(ReproduceRequest, TypingRestartsTheAutoCloseCount) {
+    TDialogReport report;
+    TLogOptions log = report.Options().LogOptions();
+    log.Include(loAppendReproduceText);
+    report.Options().SetLogOptions(log);
+    report.Options().SetAutoCloseDialogSecs(4);
+    bool stayed = false;
+    WithDialog(ShowReproduceRequest, [&](HWND d) {
+        stayed = ActEveryTwoTicks(d, 6, [&](int) { Type(d, 101, 'x'); });
+        PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(report.Options().ReproduceText(), "xxxxxx");
+}
+
 TEST(ReproduceRequest, IsAskedOnlyWhenWantedAndKeepsWhatWasTyped) {
     TDialogReport report;
     TLogOptions log = report.Options().LogOptions();

@@ -234,7 +234,7 @@ TEST_F(ClEmailShell, URLInTheRegisteredCommand) {
     ReportTexts.TextToSend = "the whole log file";
     EXPECT_TRUE(SendEmailByShell("a@x.jp;b@y.jp", "Bug & %KV_MAIL_WORD%", "Line 1\r\nLine 2"));
     EXPECT_EQ(Recorded(), "\"" + recorder_ +
-                              "\" \"mailto:a@x.jp;b@y.jp?Subject=Bug%20%26%20word"
+                              "\" \"mailto:a%40x%2Ejp%3Bb%40y%2Ejp?Subject=Bug%20%26%20word"
                               "&Body=Line%201%0D%0ALine%202%0D%0A%0D%0A%0D%0A"
                               "Report%20%25KV%5FMAIL%5FWORD%25%0D%0A\xB1\x93\xFA\x95\x5C\"");
 }
