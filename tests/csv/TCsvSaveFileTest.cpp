@@ -6,6 +6,7 @@
 #include "csv/TCodePage.h"
 #include "csv/TCsvSaveFile.h"
 #include "csv/TCsvUtility.h"
+#include "csv/TStringUtility.h"
 
 namespace {
 
@@ -72,6 +73,13 @@ TEST(TCsvSaveFile, OpeningModesAndCodePages) {
          {u"\u3042", u"x"},
          "\x82\xA0,x\r\n",
          true},
+        {"ANSI: minus and dash as their Shift_JIS look-alikes",
+         nullptr,
+         true,
+         0,
+         {u"\u2212", u"\u2014\"", u"\U00020B9F"},
+         "\x81\x7C,\"\x81\x5C\"\"\",\x8E\xB6\r\n",
+         true},
         {"new empties the file",
          "a\r\nb\r\n",
          true,
@@ -125,6 +133,47 @@ TEST(TCsvSaveFile, ManyRowsAreWrittenInOrder) {
         }
     } // the destructor writes what is gathered
     EXPECT_EQ(f.Read(), expected);
+}
+
+// Whatever way a line takes to its bytes (encoded cell by cell, or converted whole where a cell
+// holds a surrogate or a composing mark), the file holds what converting the whole text of
+// each line gives: mapping fixes, quoting, cleaning and the platform's choices included.
+TEST(TCsvSaveFile, RowsGiveTheBytesOfTheirLinesConvertedWhole) {
+    std::vector<Cells> rows = {
+        {u"plain", u"\u3042\u6f22\u5b57", u"\uff76\uff85", u"\u00a5\u00e9\u00a7"},
+        {u"\u2212\u2014\u203e\u2011\ufe58\ufe63", u"\u525d\u5861\u9830\u301c\uff5e"},
+        {u"\u3042,\u3044", u"\"\u5f15\"", u"\u6539\r\n\u884c", u" \u3000", u"\u03b1\u0416"},
+        {std::u16string(u"\u3042\0\u3044", 3), u"\U00020b9f", u"x\U0001f600y"},
+        {u"\u304b\u3099", u"e\u0301", std::u16string(1, char16_t(0xD800)),
+         u"a" + std::u16string(1, char16_t(0xDC00)) + u"b"},
+        {std::u16string(1, u'\0')},
+        {},
+        {u"\ufffd\uffff\ue000\uf8f0", u""},
+    };
+    // Every other unit, in long cells, so each block of the encoder's table is met.
+    for (unsigned from = 0x80; from < 0x10000; from += 0x1000) {
+        std::u16string cell;
+        for (unsigned u = from; u < from + 0x1000 && u < 0x10000; ++u)
+            if (u % 2 == 0 && (u < 0xD800 || u > 0xDFFF)) cell.push_back(static_cast<char16_t>(u));
+        rows.push_back({cell, u"\u3042"});
+    }
+    for (const unsigned short codePage : {0, 932, 65001, 20932, 1200}) {
+        for (const std::u16string lineBreak : {u"\n", u"<br>"}) {
+            kvtest::TempFile f("save_encoded.csv");
+            std::string expected = TCodePage::GetBom(codePage);
+            {
+                TCsvSaveFile w(f.Path(), lineBreak, codePage);
+                ASSERT_TRUE(w.Open(true));
+                for (const Cells& row : rows) {
+                    ASSERT_TRUE(w.WriteRow(row));
+                    expected += TStringUtility::StringToBytes(
+                        TCsvUtility::MakeCsvLine(row, lineBreak) + u"\r\n", codePage);
+                }
+            }
+            EXPECT_TRUE(f.Read() == expected)
+                << "code page " << codePage << ", line break " << kv::Utf16ToUtf8(lineBreak);
+        }
+    }
 }
 
 #ifndef _WIN32
