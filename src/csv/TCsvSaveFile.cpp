@@ -1,17 +1,11 @@
 #include "csv/TCsvSaveFile.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "base/Stream.h"
 #include "csv/TCodePage.h"
 #include "csv/TStringUtility.h"
-
-namespace {
-// Lines are converted and written once this many code units (or bytes) are gathered. Lines
-// end with CR LF, so a batch never cuts a character or a shift state.
-constexpr size_t kBatchUnits = 64 * 1024;
-constexpr size_t kBatchBytes = 256 * 1024;
-} // namespace
 
 TCsvSaveFile::TCsvSaveFile(std::u16string fileName, std::u16string lineBreak,
                            unsigned short codePage)
@@ -25,7 +19,7 @@ bool TCsvSaveFile::Open(bool isNew) {
     AtStart = true;
     failed_ = false;
     pending_.clear();
-    used_ = 0;
+    gathered_.used = 0;
     encoder_ = TCodePageEncoder::For(CodePage);
     if (!isNew && kv::FileExists(FileName)) {
         Handle = kv::FileOpenWriteOnly(FileName);
@@ -49,49 +43,42 @@ bool TCsvSaveFile::WriteRow(const std::vector<std::u16string>& cells) {
 }
 
 bool TCsvSaveFile::LineAdded() {
-    if (encoder_ == nullptr) {
-        pending_ += u"\r\n";
-        return pending_.size() >= kBatchUnits ? Flush() : true;
-    }
-    if (pending_.empty()) {
-        char* d = Room(2);
-        d[0] = '\r';
-        d[1] = '\n';
-        used_ += 2;
-    } else {
-        // A line the encoder left alone: converted whole, after the bytes gathered before it.
-        pending_ += u"\r\n";
-        const std::string bytes = TStringUtility::StringToBytes(pending_, CodePage);
-        pending_.clear();
-        std::copy(bytes.begin(), bytes.end(), Room(bytes.size()));
-        used_ += bytes.size();
-    }
-    return used_ >= kBatchBytes ? Flush() : true;
+    pending_ += u"\r\n";
+    return pending_.size() >= kBatchUnits ? Flush() : true;
 }
 
-bool TCsvSaveFile::EncodeCell(std::u16string_view cell) {
-    const size_t start = used_;
+bool TCsvSaveFile::EncodeCell(Gathered& into, std::u16string_view cell) const {
+    const size_t start = into.used;
     size_t done = 0;
-    used_ = static_cast<size_t>(
-        encoder_->Encode(cell, Room(cell.size() * TCodePageEncoder::kMaxBytesPerUnit), true, done) -
-        bytes_.data());
+    char* end = encoder_->Encode(cell, into.Room(cell.size() * TCodePageEncoder::kMaxBytesPerUnit),
+                                 true, done);
+    into.used = static_cast<size_t>(end - into.bytes.data());
     if (done == cell.size()) return true;
-    const char16_t stop = cell[done];
-    if (stop >= 0x80) return false; // a unit only the whole-line conversion encodes
+    if (cell[done] >= 0x80) return false; // a unit only the whole-line conversion encodes
     // A cell to quote or clean: made as the line would hold it, then encoded.
-    used_ = start;
-    scratch_.clear();
-    TCsvUtility::AppendCell(scratch_, cell, LineBreak);
-    used_ = static_cast<size_t>(
-        encoder_->Encode(scratch_, Room(scratch_.size() * TCodePageEncoder::kMaxBytesPerUnit),
-                         false, done) -
-        bytes_.data());
-    return done == scratch_.size();
+    into.used = start;
+    std::u16string& text = into.scratch;
+    text.clear();
+    TCsvUtility::AppendCell(text, cell, LineBreak);
+    end = encoder_->Encode(text, into.Room(text.size() * TCodePageEncoder::kMaxBytesPerUnit), false,
+                           done);
+    into.used = static_cast<size_t>(end - into.bytes.data());
+    return done == text.size();
 }
 
-char* TCsvSaveFile::Room(size_t n) {
-    if (bytes_.size() - used_ < n) bytes_.resize(std::max(kBatchBytes + 4096, (used_ + n) * 2));
-    return bytes_.data() + used_;
+char* TCsvSaveFile::Gathered::Room(size_t n) {
+    if (bytes.size() - used < n) bytes.resize(std::max(kBatchBytes + 4096, (used + n) * 2));
+    return bytes.data() + used;
+}
+
+void TCsvSaveFile::Gathered::Put(std::string_view b) {
+    std::copy(b.begin(), b.end(), Room(b.size()));
+    used += b.size();
+}
+
+unsigned TCsvSaveFile::EncodingThreads() {
+    // A few: past that the file's writing is the bottleneck.
+    return std::min(std::thread::hardware_concurrency(), 4u);
 }
 
 bool TCsvSaveFile::WriteText(std::u16string_view text) {
@@ -99,7 +86,7 @@ bool TCsvSaveFile::WriteText(std::u16string_view text) {
 }
 
 bool TCsvSaveFile::WriteBytes(std::string_view bytes) {
-    if ((!pending_.empty() || used_ != 0) && !Flush()) return false;
+    if ((!pending_.empty() || gathered_.used != 0) && !Flush()) return false;
     if (failed_ || Handle == -1) return false;
     // A short write (disk full) loses data as surely as a failed one.
     if (kv::FileWrite(Handle, bytes.data(), bytes.size()) != static_cast<long long>(bytes.size()))
@@ -116,10 +103,10 @@ void TCsvSaveFile::WriteBom() {
 }
 
 bool TCsvSaveFile::Flush() {
-    if (used_ != 0) {
-        const size_t n = used_;
-        used_ = 0; // the buffer keeps its size for the next batch
-        return WriteBytes(std::string_view(bytes_.data(), n));
+    if (gathered_.used != 0) {
+        const size_t n = gathered_.used;
+        gathered_.used = 0; // the buffer keeps its size for the next batch
+        return WriteBytes(std::string_view(gathered_.bytes.data(), n));
     }
     if (pending_.empty()) return !failed_;
     const std::string bytes = TStringUtility::StringToBytes(pending_, CodePage);

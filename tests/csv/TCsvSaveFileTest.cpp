@@ -176,6 +176,38 @@ TEST(TCsvSaveFile, RowsGiveTheBytesOfTheirLinesConvertedWhole) {
     }
 }
 
+// Many rows at once are encoded by several threads in chunks: the file holds the same lines in
+// the same order as row by row, whichever way each line takes to its bytes.
+TEST(TCsvSaveFile, RowsWrittenAtOnceAreTheLinesInOrder) {
+    const std::u16string pair = u"\U00020b9f", mark = u"\u304b\u3099";
+    std::vector<Cells> rows;
+    for (int i = 0; i < 3 * TCsvSaveFile::kChunkRows + 77; ++i) {
+        const std::u16string n = kv::IntToStr(i);
+        rows.push_back({n, u"\u540d\u524d" + n, i % 7 == 0 ? u"a,\"" + n : u"\u2212" + n,
+                        i % 97 == 0    ? pair
+                        : i % 101 == 0 ? mark
+                                       : u"x"});
+    }
+    for (const unsigned short codePage : {0, 65001, 1200}) {
+        kvtest::TempFile f("save_at_once.csv");
+        std::string expected = TCodePage::GetBom(codePage);
+        for (const Cells& row : rows)
+            expected += TStringUtility::StringToBytes(
+                TCsvUtility::MakeCsvLine(row, u"\n") + u"\r\n", codePage);
+        {
+            TCsvSaveFile w(f.Path(), u"\n", codePage);
+            ASSERT_TRUE(w.Open(true));
+            ASSERT_TRUE(w.WriteRow({u"first"}));
+            expected.insert(TCodePage::GetBom(codePage).size(),
+                            TStringUtility::StringToBytes(u"first\r\n", codePage));
+            EXPECT_TRUE(w.WriteRowsOf(
+                rows.size(), [&](size_t k) -> const Cells& { return rows[k]; },
+                [](size_t, int) {}));
+        }
+        EXPECT_TRUE(f.Read() == expected) << "code page " << codePage;
+    }
+}
+
 #ifndef _WIN32
 TEST(TCsvSaveFile, FailedWriteIsReported) {
     // /dev/full takes the open and refuses every write, like a full disk.
@@ -184,6 +216,13 @@ TEST(TCsvSaveFile, FailedWriteIsReported) {
     bool ok = true;
     for (int i = 0; i < 10000 && ok; ++i) ok = w.WriteRow({u"some text", u"more"});
     EXPECT_FALSE(ok && w.Flush());
+    w.Close();
+    const Cells row = {u"some text", u"more"};
+    TCsvSaveFile many(u"/dev/full", u"\n", 0);
+    ASSERT_TRUE(many.Open(false));
+    EXPECT_FALSE(many.WriteRowsOf(
+        10 * TCsvSaveFile::kChunkRows, [&](size_t) -> const Cells& { return row; },
+        [](size_t, int) {}));
 }
 #endif
 
