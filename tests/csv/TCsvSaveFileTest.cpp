@@ -181,7 +181,7 @@ TEST(TCsvSaveFile, RowsGiveTheBytesOfTheirLinesConvertedWhole) {
 TEST(TCsvSaveFile, RowsWrittenAtOnceAreTheLinesInOrder) {
     const std::u16string pair = u"\U00020b9f", mark = u"\u304b\u3099";
     std::vector<Cells> rows;
-    for (int i = 0; i < 3 * TCsvSaveFile::kChunkRows + 77; ++i) {
+    for (int i = 0; i < 3 * static_cast<int>(TCsvSaveFile::kChunkRows) + 77; ++i) {
         const std::u16string n = kv::IntToStr(i);
         rows.push_back({n, u"\u540d\u524d" + n, i % 7 == 0 ? u"a,\"" + n : u"\u2212" + n,
                         i % 97 == 0    ? pair
