@@ -69,7 +69,7 @@ void TKolvane::MakeKeyIndex() {
     if (first >= rightRows) return;
     uint32_t size = 16;
     while (size < static_cast<uint32_t>(rightRows - first) * 2u) size *= 2;
-    groups_.assign(size, Group{0, -1, -1, 0, nullptr, false});
+    groups_.assign(size, Group{0, -1, -1, 0, nullptr});
     mask_ = size - 1;
     nextInGroup_.assign(static_cast<size_t>(rightRows), -1);
     indexed_.assign(static_cast<size_t>(rightRows), 0);
@@ -91,7 +91,7 @@ void TKolvane::MakeKeyIndex() {
         for (;; slot = (slot + 1) & mask_) {
             Group& g = groups_[slot];
             if (g.first < 0) {
-                g = Group{hash, r, r, static_cast<uint32_t>(key.size()), key.data(), false};
+                g = Group{hash, r, r, static_cast<uint32_t>(key.size()), key.data()};
                 break;
             }
             if (g.Holds(key, hash)) {
@@ -138,13 +138,13 @@ void TKolvane::JoinRow(int i) {
             }
         }
         const int32_t slot = FindGroup(key, hash);
-        if (slot >= 0 && !groups_[slot].consumed) {
+        if (slot >= 0 && groups_[slot].last >= 0) {
             // The key's right rows go to this, the first left row with the key, and no other.
             for (int32_t j = groups_[slot].first; j >= 0; j = nextInGroup_[j]) {
                 Rows.emplace_back(i, j, JoinedCells(Left, i, Right, j));
                 indexed_[j] = 0;
             }
-            groups_[slot].consumed = true;
+            groups_[slot].last = -1; // consumed
             return;
         }
     }

@@ -94,11 +94,10 @@ private:
     struct Group {
         uint32_t hash;
         int32_t first; // first right row of the key, -1 for a free slot
-        int32_t last;
+        int32_t last;  // last right row while the index is filled; -1 once consumed
         uint32_t keyLength;
         // The key cell's text in the right table: a probe then reads the table's text only.
         const char16_t* keyText;
-        bool consumed;
         bool Holds(std::u16string_view key, uint32_t h) const {
             return hash == h && keyLength == key.size() &&
                    std::u16string_view(keyText, keyLength) == key;
