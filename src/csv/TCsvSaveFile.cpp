@@ -1,6 +1,9 @@
 #include "csv/TCsvSaveFile.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <thread>
 
 #include "base/Stream.h"
@@ -74,6 +77,84 @@ char* TCsvSaveFile::Gathered::Room(size_t n) {
 void TCsvSaveFile::Gathered::Put(std::string_view b) {
     std::copy(b.begin(), b.end(), Room(b.size()));
     used += b.size();
+}
+
+bool TCsvSaveFile::RunChunks(size_t chunks, unsigned threads,
+                             const std::function<void(size_t, Gathered&)>& encode,
+                             const std::function<bool(const Gathered&)>& write) {
+    struct Slot {
+        Gathered bytes;
+        bool ready = false;
+    };
+    const size_t window = 2 * static_cast<size_t>(threads);
+    std::vector<Slot> slots(window); // chunk c goes to slot c % window
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t next = 0;    // the next chunk to encode
+    size_t written = 0; // chunks taken by the writer
+    bool stop = false;
+    std::exception_ptr error;
+    auto work = [&] {
+        while (true) {
+            size_t c;
+            {
+                std::unique_lock<std::mutex> hold(lock);
+                changed.wait(hold,
+                             [&] { return stop || next >= chunks || next < written + window; });
+                if (stop || next >= chunks) return;
+                c = next++;
+            }
+            Gathered bytes;
+            try {
+                encode(c, bytes);
+            } catch (...) {
+                const std::lock_guard<std::mutex> hold(lock);
+                if (!error) error = std::current_exception();
+                stop = true;
+                changed.notify_all();
+                return;
+            }
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                slots[c % window].bytes = std::move(bytes);
+                slots[c % window].ready = true;
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> pool;
+    auto finish = [&] {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            stop = true;
+        }
+        changed.notify_all();
+        for (std::thread& t : pool) t.join();
+    };
+    try {
+        for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    bool ok = true;
+    for (size_t c = 0; c < chunks && ok; ++c) {
+        Gathered bytes;
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            Slot& slot = slots[c % window];
+            changed.wait(hold, [&] { return slot.ready || stop; });
+            if (!slot.ready) break; // an encode failed
+            bytes = std::move(slot.bytes);
+            slot.ready = false;
+            written = c + 1;
+        }
+        changed.notify_all();
+        ok = write(bytes);
+    }
+    finish();
+    if (error) std::rethrow_exception(error);
+    return ok;
 }
 
 unsigned TCsvSaveFile::EncodingThreads() {

@@ -8,7 +8,7 @@
 // and every line in another code page, is built as text and converted whole.
 #include <algorithm>
 #include <cstdint>
-#include <future>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,6 +78,12 @@ private:
     bool EncodeCell(Gathered& into, std::u16string_view cell) const;
     // Threads that encode at once (1: no helper threads).
     static unsigned EncodingThreads();
+    // Has threads threads run encode(chunk, bytes) for chunks 0..chunks-1, at most two per
+    // thread ahead of the one being written, and calls write with each chunk's bytes on the
+    // calling thread in chunk order until it returns false. Rethrows what an encode threw.
+    static bool RunChunks(size_t chunks, unsigned threads,
+                          const std::function<void(size_t, Gathered&)>& encode,
+                          const std::function<bool(const Gathered&)>& write);
 
     std::u16string pending_;
     const TCodePageEncoder* encoder_ = nullptr;
@@ -155,30 +161,12 @@ bool TCsvSaveFile::WriteRowsOf(size_t count, const RowAt& rowAt, const Prefetch&
         return true;
     }
     if (!Flush()) return false;
-    // Rounds of one chunk per thread; a round is encoded while the one before it is written.
     const size_t chunks = (count + kChunkRows - 1) / kChunkRows;
-    size_t next = 0;
-    auto launch = [&](std::vector<std::future<Gathered>>& round) {
-        round.clear();
-        for (unsigned t = 0; t < threads && next < chunks; ++t, ++next) {
-            const size_t from = next * kChunkRows, to = std::min(count, from + kChunkRows);
-            round.push_back(std::async(std::launch::async, [&writeSome, from, to] {
-                Gathered g;
-                writeSome(g, from, to);
-                return g;
-            }));
-        }
-    };
-    std::vector<std::future<Gathered>> round, following;
-    launch(round);
-    while (!round.empty()) {
-        if (!failed_) launch(following);
-        for (auto& f : round) {
-            const Gathered g = f.get();
-            if (!failed_) WriteBytes(std::string_view(g.bytes.data(), g.used));
-        }
-        round.swap(following);
-        following.clear();
-    }
-    return !failed_;
+    const bool written = RunChunks(
+        chunks, threads,
+        [&](size_t c, Gathered& into) {
+            writeSome(into, c * kChunkRows, std::min(count, (c + 1) * kChunkRows));
+        },
+        [&](const Gathered& g) { return WriteBytes(std::string_view(g.bytes.data(), g.used)); });
+    return written && !failed_;
 }
