@@ -38,22 +38,58 @@ char* TCodePageEncoder::Encode(std::u16string_view text, char* out, bool csvStop
     return out;
 }
 
+namespace {
+
+// Bytes of the character that starts at lead, by the code page's own rules.
+size_t CharacterBytes(unsigned codePage, uint8_t lead) {
+    if (codePage == 932)
+        return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1;
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC0 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    return 0; // not a character of the Basic Multilingual Plane
+}
+
+uint32_t MakeEntry(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > TCodePageEncoder::kMaxBytesPerUnit) return 0;
+    uint32_t e = 0;
+    for (size_t k = 0; k < bytes.size(); ++k)
+        e |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[k])) << (8 * k);
+    return e | static_cast<uint32_t>(bytes.size()) << 24;
+}
+
+} // namespace
+
 const TCodePageEncoder::Block* TCodePageEncoder::FillBlock(unsigned index) const {
     const std::lock_guard<std::mutex> lock(fillLock_);
     if (const Block* b = blocks_[index].load(std::memory_order_acquire)) return b;
     auto block = std::make_unique<Block>();
+    block->fill(0);
+    std::u16string units; // the block's units that get an entry
     for (unsigned low = 0; low < 256; ++low) {
         const char16_t u = static_cast<char16_t>(index << 8 | low);
-        uint32_t& e = (*block)[low];
-        e = 0;
         if (u >= 0xD800 && u <= 0xDFFF) continue;
         if (codePage_ == 932 && MayComposeWithPrevious(u)) continue;
-        const std::string bytes =
-            TStringUtility::StringToBytes(std::u16string_view(&u, 1), codePage_);
-        if (bytes.empty() || bytes.size() > kMaxBytesPerUnit) continue;
-        for (size_t k = 0; k < bytes.size(); ++k)
-            e |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[k])) << (8 * k);
-        e |= static_cast<uint32_t>(bytes.size()) << 24;
+        units.push_back(u);
+    }
+    // One conversion for the whole block (under emulation a platform call costs as much as
+    // thousands of table look-ups), cut into characters by the code page's lead bytes; these
+    // units convert alike alone and side by side. Should the cut not come out even, each unit
+    // is converted on its own.
+    const std::string bytes = TStringUtility::StringToBytes(units, codePage_);
+    size_t at = 0;
+    bool even = true;
+    for (size_t i = 0; i < units.size() && even; ++i) {
+        const size_t n =
+            at < bytes.size() ? CharacterBytes(codePage_, static_cast<uint8_t>(bytes[at])) : 0;
+        even = n != 0 && at + n <= bytes.size();
+        if (even) (*block)[units[i] & 0xFF] = MakeEntry(std::string_view(bytes).substr(at, n));
+        at += n;
+    }
+    if (!even || at != bytes.size()) {
+        for (const char16_t u : units)
+            (*block)[u & 0xFF] =
+                MakeEntry(TStringUtility::StringToBytes(std::u16string_view(&u, 1), codePage_));
     }
     owned_[index] = std::move(block);
     blocks_[index].store(owned_[index].get(), std::memory_order_release);
