@@ -40,7 +40,7 @@ public:
     // threads encode this many rows at a time.
     static constexpr size_t kBatchBytes = 256 * 1024;
     static constexpr size_t kBatchUnits = 64 * 1024;
-    static constexpr size_t kChunkRows = 4096;
+    static constexpr size_t kChunkRows = 1024;
 
     std::u16string FileName;
     intptr_t Handle = -1;
