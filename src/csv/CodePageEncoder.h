@@ -1,9 +1,9 @@
 #pragma once
 // UTF-16 straight to the bytes of a code page, unit by unit, through a table filled from the
-// whole-text conversion itself (TStringUtility::StringToBytes of each unit, mapping fix
-// included), one block of 256 units when a unit of it is first met. So a writer encodes each
-// cell once, where converting whole lines costs a platform call per batch and two more passes
-// (under Wine that call alone was half of a large save).
+// whole-text conversion itself (TStringUtility::StringToBytes, mapping fix included), one
+// block of 256 units when a unit of it is first met. So a writer encodes each cell once, where
+// converting whole lines costs a platform call per batch and two more passes (under Wine that
+// call alone was half of a large save).
 //
 // Units whose bytes can depend on their neighbours have no entry: surrogates (pairs, and the
 // dropping of lone ones) and, for 932, the units the platform's composite check may combine
