@@ -80,6 +80,10 @@ mkdir -p "$out"
 
 # The Wine half: every case under Wine, on this host or in the test VM (scripts/vm/).
 if [ "$half" = --wine-half ]; then
+  # Wine's desktop needs a display: a private Xvfb server unless one is given.
+  if [ -z "${DISPLAY:-}" ] && [ -z "${KOLVANE_BENCH_XVFB:-}" ]; then
+    exec env KOLVANE_BENCH_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+  fi
   source scripts/wine-env.sh "$root/$win/wineprefix"
   trap 'wine_env_stop' EXIT
   wine_env_start
