@@ -6,6 +6,13 @@
 # bench/outputs.sha256 (the outputs of the code before the speed work: a faster join must not
 # change a byte), and prints the figures.
 # Timings are reported, never judged. Needs what scripts/setup.sh installs.
+#
+# Each case runs three times natively (RUNS) and the run of median total is reported. Options:
+#   --peer         also times a one-thread embedded SQL engine (DuckDB from npm, installed into
+#                  build/peer) doing the same full outer join on the UTF-8 copies of the pairs,
+#                  interleaved with kolvane's runs, and prints kolvane's median over the peer's
+#   --large        adds the 4M-row Shift_JIS pair (give the test VM KOLVANE_VM_MEMORY=6G)
+#   --native-only  skips the Wine half
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,7 +26,17 @@ data=bench/data
 out=build/bench-out
 # bench/run.sh --wine-half runs only the Wine half of the cases (on this host or in the test VM)
 # over the builds and data a full run made.
-half=${1:-}
+half= peer= large= nativeOnly=
+for arg in "$@"; do
+  case $arg in
+    --wine-half) half=$arg ;;
+    --peer) peer=1 ;;
+    --large) large=1 ;;
+    --native-only) nativeOnly=1 ;;
+    *) echo "usage: bench/run.sh [--peer] [--large] [--native-only]" >&2; exit 2 ;;
+  esac
+done
+runs=${RUNS:-3}
 
 if [ "$half" != --wine-half ]; then
   echo "== build (native -O2 and Windows)"
@@ -44,6 +61,8 @@ if [ "$half" != --wine-half ]; then
   make_pair 1m-sjis 1000000 sjis
   make_pair 1m-utf8 1000000 utf8
   make_pair 100k-sjis 100000 sjis
+  [ -z "$peer" ] || make_pair 100k-utf8 100000 utf8 # the peer reads UTF-8
+  [ -z "$large" ] || make_pair 4m-sjis 4000000 sjis
   ls -l "$data"/*/*.csv | awk '{ printf "  %-32s %7.1f MB\n", $NF, $5 / 1e6 }'
 fi
 
@@ -54,10 +73,17 @@ cases=(
   "100k 100k-sjis --lt --rt"
   "100k-sorted 100k-sjis --lt --rt --view 1 --sort ${SORT_TEXT:-3,1,11,0,0,0}"
 )
+[ -z "$large" ] || cases+=("4m-sjis 4m-sjis --lt --rt")
+# The peer's input: the UTF-8 copy of each Shift_JIS pair it is compared on.
+declare -A peerPair=([1m-sjis]=1m-utf8 [100k]=100k-utf8)
 mkdir -p "$out"
 
 # The Wine half: every case under Wine, on this host or in the test VM (scripts/vm/).
 if [ "$half" = --wine-half ]; then
+  # Wine's desktop needs a display: a private Xvfb server unless one is given.
+  if [ -z "${DISPLAY:-}" ] && [ -z "${KOLVANE_BENCH_XVFB:-}" ]; then
+    exec env KOLVANE_BENCH_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+  fi
   source scripts/wine-env.sh "$root/$win/wineprefix"
   trap 'wine_env_stop' EXIT
   wine_env_start
@@ -75,6 +101,20 @@ if [ "$half" = --wine-half ]; then
   exit 0
 fi
 
+if [ -n "$peer" ] && [ ! -d build/peer/node_modules/@duckdb/node-api ]; then
+  echo "== peer: npm install @duckdb/node-api into build/peer"
+  npm install --silent --no-save --prefix build/peer @duckdb/node-api >/dev/null
+fi
+
+total_of() { awk '/^total / { print $(NF-1) }' "$1"; }
+# The file of the run whose total is the median of the runs' totals.
+median_run() { # prefix runs
+  local i
+  for ((i = 1; i <= $2; i++)); do echo "$(total_of "$1.$i.txt") $1.$i.txt"; done |
+    sort -g | awk -v n="$2" 'NR == int((n + 1) / 2) { print $2 }'
+}
+
+ratios=()
 for c in "${cases[@]}"; do
   # shellcheck disable=SC2086
   set -- $c
@@ -83,16 +123,38 @@ for c in "${cases[@]}"; do
   l=$root/$data/$pair/left.csv r=$root/$data/$pair/right.csv
   echo "== $name natively: $*"
   rm -f "$out/$name-native.csv"
-  "$native/bench/kolvane-bench" --left "$l" --right "$r" "$@" --out "$out/$name-native.csv" |
-    tee "$out/$name-native.txt"
+  withPeer=
+  [ -n "$peer" ] && [ -n "${peerPair[$name]:-}" ] && withPeer=${peerPair[$name]}
+  for ((i = 1; i <= runs; i++)); do
+    "$native/bench/kolvane-bench" --left "$l" --right "$r" "$@" --out "$out/$name-native.csv" \
+      >"$out/$name-native.$i.txt"
+    echo "   run $i: $(total_of "$out/$name-native.$i.txt") s"
+    if [ -n "$withPeer" ]; then
+      NODE_PATH=$root/build/peer/node_modules node bench/peer-duckdb.cjs \
+        "$data/$withPeer/left.csv" "$data/$withPeer/right.csv" "$out/$name-peer.csv" \
+        >"$out/$name-peer.$i.txt"
+      echo "   peer $i: $(total_of "$out/$name-peer.$i.txt") s"
+    fi
+  done
+  cp "$(median_run "$out/$name-native" "$runs")" "$out/$name-native.txt"
+  cat "$out/$name-native.txt"
+  if [ -n "$withPeer" ]; then
+    cp "$(median_run "$out/$name-peer" "$runs")" "$out/$name-peer.txt"
+    k=$(total_of "$out/$name-native.txt") p=$(total_of "$out/$name-peer.txt")
+    ratios+=("$(awk -v n="$name" -v k="$k" -v p="$p" 'BEGIN {
+      printf "%-12s kolvane %.3f s, peer %.3f s (medians of the runs): ratio %.2f", n, k, p, k / p }')")
+  fi
 done
 
-source scripts/vm/vm.sh
-if winvm_wanted; then
-  echo "== in the test VM ($(winvm_reason)): its figures are those of an emulated machine"
-  winvm_run -w "$out" -- env SORT_TEXT="${SORT_TEXT:-3,1,11,0,0,0}" bash bench/run.sh --wine-half
-else
-  bash bench/run.sh --wine-half
+if [ -z "$nativeOnly" ]; then
+  source scripts/vm/vm.sh
+  if winvm_wanted; then
+    echo "== in the test VM ($(winvm_reason)): its figures are those of an emulated machine"
+    winvm_run -w "$out" -- env SORT_TEXT="${SORT_TEXT:-3,1,11,0,0,0}" \
+      bash bench/run.sh --wine-half ${large:+--large}
+  else
+    bash bench/run.sh --wine-half ${large:+--large}
+  fi
 fi
 
 # Figures of one run's report: load left, load right, join, order, write, total, peak MiB x2.
@@ -105,7 +167,9 @@ failed=0
 for c in "${cases[@]}"; do
   name=${c%% *}
   same=identical
-  if ! cmp -s "$out/$name-native.csv" "$out/$name-wine.csv"; then
+  if [ -n "$nativeOnly" ]; then
+    same=native-only
+  elif ! cmp -s "$out/$name-native.csv" "$out/$name-wine.csv"; then
     same=DIFFERENT
     failed=1
   fi
@@ -121,7 +185,8 @@ for c in "${cases[@]}"; do
   fi
   echo "-- $name: outputs $same ($(stat -c %s "$out/$name-native.csv") bytes native)"
   summary+=("$(printf '%-12s native %s %s' "$name" "$(figures "$out/$name-native.txt")" "$same")")
-  summary+=("$(printf '%-12s wine   %s %s' "$name" "$(figures "$out/$name-wine.txt")" "$same")")
+  [ -n "$nativeOnly" ] ||
+    summary+=("$(printf '%-12s wine   %s %s' "$name" "$(figures "$out/$name-wine.txt")" "$same")")
 done
 
 echo
@@ -132,4 +197,9 @@ for line in "${summary[@]}"; do
   # shellcheck disable=SC2086
   printf '%-12s %-6s %7s %7s %7s %7s %7s %7s %8s %8s %s\n' $line
 done
+if [ ${#ratios[@]} -gt 0 ]; then
+  echo
+  echo "== against the one-thread peer (natively, same machine, same run)"
+  printf '%s\n' "${ratios[@]}"
+fi
 exit "$failed"

@@ -2,7 +2,9 @@
 # Fuzzes the readers of outside input with libFuzzer under AddressSanitizer and UBSan (native
 # build with clang), each target starting from its committed seed corpus (copied, never changed):
 # the crash component's options stream and debug-data readers (.map, TD32, UL, stored debug data),
-# its DNS reply and SMTP reply-code readers;
+# its DNS reply and SMTP reply-code readers, the stored log file and the XML form of its reports,
+# the HTTP and FTP reply checks and redirect targets, the trackers' pages (alone and as the
+# tracker clients read them), the WinCGI request file and zip extraction;
 # the CSV load from raw bytes, the INI files, comma and sort-condition text, the command line.
 # Usage: scripts/fuzz.sh [seconds per target, default 60]
 set -euo pipefail
@@ -30,6 +32,13 @@ targets=(
   fuzz_DebugData:fuzz/cldata
   fuzz_DnsReply:fuzz/dns_reply
   fuzz_SmtpReply:fuzz/smtp_reply
+  fuzz_LogFile:fuzz/log_file
+  fuzz_LogXML:fuzz/log_xml
+  fuzz_WebReplies:fuzz/web_replies
+  fuzz_WebForms:fuzz/web_forms
+  fuzz_TrackerPages:fuzz/tracker_pages
+  fuzz_WinCGIRequest:fuzz/wincgi_request
+  fuzz_ZipExtraction:fuzz/zip
   fuzz/csv_load_fuzz:tests/data/fuzz/csv_load
   fuzz/ini_file_fuzz:tests/data/fuzz/ini_file
   fuzz/comma_text_fuzz:tests/data/fuzz/comma_text

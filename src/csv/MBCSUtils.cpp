@@ -417,6 +417,10 @@ bool MayCompose(std::u16string_view text) {
 
 } // namespace
 
+bool MayComposeWithPrevious(char16_t unit) {
+    return (kComposingUnits[unit >> 5] >> (unit & 31)) & 1u;
+}
+
 std::u16string AnsiToUTF16(std::string_view bytes, unsigned codePage) {
     std::u16string out;
     if (bytes.empty()) return out;

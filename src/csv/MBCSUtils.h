@@ -19,6 +19,10 @@ std::u16string MbcsMappingFix_UnicodeToCP932(std::u16string text);
 std::u16string MbcsMappingFix_UnicodeToJISX0208(std::u16string text);
 std::u16string MbcsMappingFix_JISX0213ToJISX0208(std::u16string text);
 
+// Whether unit may be the second of a composing pair: only text holding such a unit can be
+// changed by the platform's composite check when encoding to 932.
+bool MayComposeWithPrevious(char16_t unit);
+
 // Surrogate pairs combine; lone surrogates are dropped.
 std::vector<char32_t> UTF16ToUTF32(std::u16string_view text);
 std::u16string UTF32ToUTF16(const std::vector<char32_t>& codePoints);

@@ -1,14 +1,14 @@
 #include "csv/TCsvSaveFile.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
 #include "base/Stream.h"
 #include "csv/TCodePage.h"
 #include "csv/TStringUtility.h"
-
-namespace {
-// Lines are converted and written once this many code units are gathered. Lines end with
-// CR LF, so a batch never cuts a character or a shift state.
-constexpr size_t kBatchUnits = 64 * 1024;
-} // namespace
 
 TCsvSaveFile::TCsvSaveFile(std::u16string fileName, std::u16string lineBreak,
                            unsigned short codePage)
@@ -22,6 +22,8 @@ bool TCsvSaveFile::Open(bool isNew) {
     AtStart = true;
     failed_ = false;
     pending_.clear();
+    gathered_.used = 0;
+    encoder_ = TCodePageEncoder::For(CodePage);
     if (!isNew && kv::FileExists(FileName)) {
         Handle = kv::FileOpenWriteOnly(FileName);
         if (Handle == -1) return false;
@@ -45,8 +47,119 @@ bool TCsvSaveFile::WriteRow(const std::vector<std::u16string>& cells) {
 
 bool TCsvSaveFile::LineAdded() {
     pending_ += u"\r\n";
-    if (pending_.size() >= kBatchUnits) return Flush();
-    return true;
+    return pending_.size() >= kBatchUnits ? Flush() : true;
+}
+
+bool TCsvSaveFile::EncodeCell(Gathered& into, std::u16string_view cell) const {
+    const size_t start = into.used;
+    size_t done = 0;
+    char* end = encoder_->Encode(cell, into.Room(cell.size() * TCodePageEncoder::kMaxBytesPerUnit),
+                                 true, done);
+    into.used = static_cast<size_t>(end - into.bytes.data());
+    if (done == cell.size()) return true;
+    if (cell[done] >= 0x80) return false; // a unit only the whole-line conversion encodes
+    // A cell to quote or clean: made as the line would hold it, then encoded.
+    into.used = start;
+    std::u16string& text = into.scratch;
+    text.clear();
+    TCsvUtility::AppendCell(text, cell, LineBreak);
+    end = encoder_->Encode(text, into.Room(text.size() * TCodePageEncoder::kMaxBytesPerUnit), false,
+                           done);
+    into.used = static_cast<size_t>(end - into.bytes.data());
+    return done == text.size();
+}
+
+char* TCsvSaveFile::Gathered::Room(size_t n) {
+    if (bytes.size() - used < n) bytes.resize(std::max(kBatchBytes + 4096, (used + n) * 2));
+    return bytes.data() + used;
+}
+
+void TCsvSaveFile::Gathered::Put(std::string_view b) {
+    std::copy(b.begin(), b.end(), Room(b.size()));
+    used += b.size();
+}
+
+bool TCsvSaveFile::RunChunks(size_t chunks, unsigned threads,
+                             const std::function<void(size_t, Gathered&)>& encode,
+                             const std::function<bool(const Gathered&)>& write) {
+    struct Slot {
+        Gathered bytes;
+        bool ready = false;
+    };
+    const size_t window = 2 * static_cast<size_t>(threads);
+    std::vector<Slot> slots(window); // chunk c goes to slot c % window
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t next = 0;    // the next chunk to encode
+    size_t written = 0; // chunks taken by the writer
+    bool stop = false;
+    std::exception_ptr error;
+    auto work = [&] {
+        while (true) {
+            size_t c;
+            {
+                std::unique_lock<std::mutex> hold(lock);
+                changed.wait(hold,
+                             [&] { return stop || next >= chunks || next < written + window; });
+                if (stop || next >= chunks) return;
+                c = next++;
+            }
+            Gathered bytes;
+            try {
+                encode(c, bytes);
+            } catch (...) {
+                const std::lock_guard<std::mutex> hold(lock);
+                if (!error) error = std::current_exception();
+                stop = true;
+                changed.notify_all();
+                return;
+            }
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                slots[c % window].bytes = std::move(bytes);
+                slots[c % window].ready = true;
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> pool;
+    auto finish = [&] {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            stop = true;
+        }
+        changed.notify_all();
+        for (std::thread& t : pool) t.join();
+    };
+    try {
+        for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    bool ok = true;
+    for (size_t c = 0; c < chunks && ok; ++c) {
+        Gathered bytes;
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            Slot& slot = slots[c % window];
+            changed.wait(hold, [&] { return slot.ready || stop; });
+            if (!slot.ready) break; // an encode failed
+            bytes = std::move(slot.bytes);
+            slot.ready = false;
+            written = c + 1;
+        }
+        changed.notify_all();
+        ok = write(bytes);
+    }
+    finish();
+    if (error) std::rethrow_exception(error);
+    return ok;
+}
+
+unsigned TCsvSaveFile::EncodingThreads() {
+    // A few: past that the file's writing is the bottleneck.
+    return std::min(std::thread::hardware_concurrency(), 4u);
 }
 
 bool TCsvSaveFile::WriteText(std::u16string_view text) {
@@ -54,7 +167,7 @@ bool TCsvSaveFile::WriteText(std::u16string_view text) {
 }
 
 bool TCsvSaveFile::WriteBytes(std::string_view bytes) {
-    if (!pending_.empty() && !Flush()) return false;
+    if ((!pending_.empty() || gathered_.used != 0) && !Flush()) return false;
     if (failed_ || Handle == -1) return false;
     // A short write (disk full) loses data as surely as a failed one.
     if (kv::FileWrite(Handle, bytes.data(), bytes.size()) != static_cast<long long>(bytes.size()))
@@ -71,6 +184,11 @@ void TCsvSaveFile::WriteBom() {
 }
 
 bool TCsvSaveFile::Flush() {
+    if (gathered_.used != 0) {
+        const size_t n = gathered_.used;
+        gathered_.used = 0; // the buffer keeps its size for the next batch
+        return WriteBytes(std::string_view(gathered_.bytes.data(), n));
+    }
     if (pending_.empty()) return !failed_;
     const std::string bytes = TStringUtility::StringToBytes(pending_, CodePage);
     pending_.clear(); // keeps its capacity for the next batch

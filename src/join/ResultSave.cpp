@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr int kFetchAhead = 16;
-
 // The data columns of one grid row (grid columns 2 and on), as the grid would show them.
 class GridRowCells {
 public:
@@ -34,18 +32,20 @@ TResultSaveStatus SaveResultRows(const TKolvaneGridModel& model, const std::u16s
     const bool skipTitle = !isNew && !file.AtStart && model.GetFixedRowCount() == 2;
     const size_t columns = static_cast<size_t>(model.GetColCount() - 2);
     // Only rows the grid shows: no line of empty cells when the join produced no data row.
+    const int first = skipTitle ? 2 : 1;
     const int last = model.GetVisibleCount();
-    for (int r = skipTitle ? 2 : 1; r <= last; ++r) {
-        // Right rows come in key order, not file order: fetch the rows a few lines ahead, so
-        // the memory latency overlaps the writing of the lines before them.
-        if (r + kFetchAhead <= last) boost::get<2>(model.VisibleRow(r + kFetchAhead)).Prefetch(0);
-        if (r + kFetchAhead / 2 <= last)
-            boost::get<2>(model.VisibleRow(r + kFetchAhead / 2)).Prefetch(1);
-        const GridRowCells cells(boost::get<2>(model.VisibleRow(r)), columns);
-        if (!file.WriteRowOf(cells)) {
-            file.Close();
-            return TResultSaveStatus::WriteFailed;
-        }
+    const size_t count = last >= first ? static_cast<size_t>(last - first + 1) : 0;
+    const auto rowAt = [&](size_t k) {
+        return GridRowCells(boost::get<2>(model.VisibleRow(first + static_cast<int>(k))), columns);
+    };
+    // Right rows come in key order, not file order: fetching rows a few lines ahead overlaps
+    // their memory latency with the writing of the lines before them.
+    const auto prefetch = [&](size_t k, int stage) {
+        boost::get<2>(model.VisibleRow(first + static_cast<int>(k))).Prefetch(stage);
+    };
+    if (!file.WriteRowsOf(count, rowAt, prefetch)) {
+        file.Close();
+        return TResultSaveStatus::WriteFailed;
     }
     const bool flushed = file.Flush();
     file.Close();

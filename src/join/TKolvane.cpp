@@ -1,5 +1,7 @@
 #include "join/TKolvane.h"
 
+#include <algorithm>
+
 namespace {
 
 // FNV-1a over the key's code units; ordinal equality decides, the hash only narrows.
@@ -67,18 +69,29 @@ void TKolvane::MakeKeyIndex() {
     if (first >= rightRows) return;
     uint32_t size = 16;
     while (size < static_cast<uint32_t>(rightRows - first) * 2u) size *= 2;
-    groups_.assign(size, Group{0, -1, -1, 0, nullptr, false});
+    groups_.assign(size, Group{0, -1, -1, 0, nullptr});
     mask_ = size - 1;
     nextInGroup_.assign(static_cast<size_t>(rightRows), -1);
     indexed_.assign(static_cast<size_t>(rightRows), 0);
+    // Rows are indexed in order (a key's rows are chained in ascending order), each slot
+    // fetched kAhead rows before its row is inserted.
+    std::array<uint32_t, kAhead> hashes{};
+    auto hashAhead = [&](int r) {
+        if (r >= rightRows) return;
+        const uint32_t h = HashKey(Right->CellView(r, RightKey));
+        hashes[r % kAhead] = h;
+        __builtin_prefetch(&groups_[h & mask_], 1);
+    };
+    for (int r = first; r < first + kAhead; ++r) hashAhead(r);
     for (int r = first; r < rightRows; ++r) {
+        const uint32_t hash = hashes[r % kAhead];
+        hashAhead(r + kAhead);
         const std::u16string_view key = Right->CellView(r, RightKey);
-        const uint32_t hash = HashKey(key);
         uint32_t slot = hash & mask_;
         for (;; slot = (slot + 1) & mask_) {
             Group& g = groups_[slot];
             if (g.first < 0) {
-                g = Group{hash, r, r, static_cast<uint32_t>(key.size()), key.data(), false};
+                g = Group{hash, r, r, static_cast<uint32_t>(key.size()), key.data()};
                 break;
             }
             if (g.Holds(key, hash)) {
@@ -104,22 +117,34 @@ void TKolvane::JoinRow(int i) {
     Rows.clear();
     if (Below(LeftKey, LeftCols)) {
         const std::u16string_view key = Left->CellView(i, LeftKey);
-        const uint32_t hash = i == prefetchedRow_ ? prefetchedHash_ : HashKey(key);
-        // The index is far larger than the caches: fetch the next row's slot while this row
-        // is being joined.
-        if (!groups_.empty() && i + 1 < Left->GetRowCount()) {
-            prefetchedRow_ = i + 1;
-            prefetchedHash_ = HashKey(Left->CellView(i + 1, LeftKey));
-            __builtin_prefetch(&groups_[prefetchedHash_ & mask_]);
+        uint32_t hash;
+        if (groups_.empty()) {
+            hash = 0; // nothing to find
+        } else {
+            if (i < aheadBegin_ || i >= aheadEnd_) aheadBegin_ = aheadEnd_ = i;
+            const int end = std::min(i + kAhead, Left->GetRowCount());
+            for (; aheadEnd_ < end; ++aheadEnd_) {
+                const uint32_t h = HashKey(Left->CellView(aheadEnd_, LeftKey));
+                aheadHashes_[aheadEnd_ % kAhead] = h;
+                __builtin_prefetch(&groups_[h & mask_]);
+            }
+            hash = aheadHashes_[i % kAhead];
+            aheadBegin_ = i + 1;
+            // Halfway there the slot of a later row is at hand: fetch the key text it points
+            // to, which the compare reads next.
+            if (i + kAhead / 2 < aheadEnd_) {
+                const Group& later = groups_[aheadHashes_[(i + kAhead / 2) % kAhead] & mask_];
+                if (later.first >= 0) __builtin_prefetch(later.keyText);
+            }
         }
         const int32_t slot = FindGroup(key, hash);
-        if (slot >= 0 && !groups_[slot].consumed) {
+        if (slot >= 0 && groups_[slot].last >= 0) {
             // The key's right rows go to this, the first left row with the key, and no other.
             for (int32_t j = groups_[slot].first; j >= 0; j = nextInGroup_[j]) {
                 Rows.emplace_back(i, j, JoinedCells(Left, i, Right, j));
                 indexed_[j] = 0;
             }
-            groups_[slot].consumed = true;
+            groups_[slot].last = -1; // consumed
             return;
         }
     }

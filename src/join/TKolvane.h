@@ -2,6 +2,7 @@
 // The join engine: a full outer join of two loaded tables on one key column each, one left row
 // per step, where a key's right rows go to the first left row with that key only and the right
 // rows no left row took come last, in file order. Interface thread; borrows both tables.
+#include <array>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -93,11 +94,10 @@ private:
     struct Group {
         uint32_t hash;
         int32_t first; // first right row of the key, -1 for a free slot
-        int32_t last;
+        int32_t last;  // last right row while the index is filled; -1 once consumed
         uint32_t keyLength;
         // The key cell's text in the right table: a probe then reads the table's text only.
         const char16_t* keyText;
-        bool consumed;
         bool Holds(std::u16string_view key, uint32_t h) const {
             return hash == h && keyLength == key.size() &&
                    std::u16string_view(keyText, keyLength) == key;
@@ -113,6 +113,11 @@ private:
     std::vector<int32_t> nextInGroup_; // right row -> next right row of the same key
     std::vector<uint8_t> indexed_;     // right row -> 1 while indexed and not yet consumed
     uint32_t mask_ = 0;
-    int32_t prefetchedRow_ = -1; // the left row whose key hash is prefetchedHash_
-    uint32_t prefetchedHash_ = 0;
+    // The index is far larger than the caches, so the slots of the next left rows' keys are
+    // fetched while the rows before them are joined: the key hashes of left rows
+    // [aheadBegin_, aheadEnd_) are in aheadHashes_[row % kAhead].
+    static constexpr int kAhead = 8;
+    std::array<uint32_t, kAhead> aheadHashes_{};
+    int32_t aheadBegin_ = 0;
+    int32_t aheadEnd_ = 0;
 };

@@ -6,6 +6,7 @@
 #include "csv/TCodePage.h"
 #include "csv/TCsvSaveFile.h"
 #include "csv/TCsvUtility.h"
+#include "csv/TStringUtility.h"
 
 namespace {
 
@@ -72,6 +73,13 @@ TEST(TCsvSaveFile, OpeningModesAndCodePages) {
          {u"\u3042", u"x"},
          "\x82\xA0,x\r\n",
          true},
+        {"ANSI: minus and dash as their Shift_JIS look-alikes",
+         nullptr,
+         true,
+         0,
+         {u"\u2212", u"\u2014\"", u"\U00020B9F"},
+         "\x81\x7C,\"\x81\x5C\"\"\",\x8E\xB6\r\n",
+         true},
         {"new empties the file",
          "a\r\nb\r\n",
          true,
@@ -127,6 +135,82 @@ TEST(TCsvSaveFile, ManyRowsAreWrittenInOrder) {
     EXPECT_EQ(f.Read(), expected);
 }
 
+// Whatever way a line takes to its bytes (encoded cell by cell, or converted whole where a cell
+// holds a surrogate or a composing mark), the file holds what converting the text of all lines
+// at once gives (under 64 Ki units: one batch of a writer that converted batches of lines):
+// mapping fixes, quoting, cleaning and the platform's choices, composite check included.
+TEST(TCsvSaveFile, RowsGiveTheBytesOfTheirLinesConvertedWhole) {
+    std::vector<Cells> rows = {
+        {u"plain", u"\u3042\u6f22\u5b57", u"\uff76\uff85", u"\u00a5\u00e9\u00a7"},
+        {u"\u2212\u2014\u203e\u2011\ufe58\ufe63", u"\u525d\u5861\u9830\u301c\uff5e"},
+        {u"\u3042,\u3044", u"\"\u5f15\"", u"\u6539\r\n\u884c", u" \u3000", u"\u03b1\u0416"},
+        {std::u16string(u"\u3042\0\u3044", 3), u"\U00020b9f", u"x\U0001f600y"},
+        {u"\u304b\u3099", u"e\u0301", std::u16string(1, char16_t(0xD800)),
+         u"a" + std::u16string(1, char16_t(0xDC00)) + u"b"},
+        {std::u16string(1, u'\0')},
+        {},
+        {u"\ufffd\uffff\ue000\uf8f0", u""},
+    };
+    // Every other unit, in long cells, so each block of the encoder's table is met.
+    for (unsigned from = 0x80; from < 0x10000; from += 0x1000) {
+        std::u16string cell;
+        for (unsigned u = from; u < from + 0x1000 && u < 0x10000; ++u)
+            if (u % 2 == 0 && (u < 0xD800 || u > 0xDFFF)) cell.push_back(static_cast<char16_t>(u));
+        rows.push_back({cell, u"\u3042"});
+    }
+    for (const unsigned short codePage : {0, 932, 65001, 20932, 1200}) {
+        for (const std::u16string lineBreak : {u"\n", u"<br>"}) {
+            kvtest::TempFile f("save_encoded.csv");
+            std::u16string text;
+            {
+                TCsvSaveFile w(f.Path(), lineBreak, codePage);
+                ASSERT_TRUE(w.Open(true));
+                for (const Cells& row : rows) {
+                    ASSERT_TRUE(w.WriteRow(row));
+                    text += TCsvUtility::MakeCsvLine(row, lineBreak) + u"\r\n";
+                }
+            }
+            ASSERT_LT(text.size(), 64u * 1024);
+            const std::string expected =
+                TCodePage::GetBom(codePage) + TStringUtility::StringToBytes(text, codePage);
+            EXPECT_TRUE(f.Read() == expected)
+                << "code page " << codePage << ", line break " << kv::Utf16ToUtf8(lineBreak);
+        }
+    }
+}
+
+// Many rows at once are encoded by several threads in chunks: the file holds the same lines in
+// the same order as row by row, whichever way each line takes to its bytes.
+TEST(TCsvSaveFile, RowsWrittenAtOnceAreTheLinesInOrder) {
+    const std::u16string pair = u"\U00020b9f", mark = u"\u304b\u3099";
+    std::vector<Cells> rows;
+    for (int i = 0; i < 3 * static_cast<int>(TCsvSaveFile::kChunkRows) + 77; ++i) {
+        const std::u16string n = kv::IntToStr(i);
+        rows.push_back({n, u"\u540d\u524d" + n, i % 7 == 0 ? u"a,\"" + n : u"\u2212" + n,
+                        i % 97 == 0    ? pair
+                        : i % 101 == 0 ? mark
+                                       : u"x"});
+    }
+    for (const unsigned short codePage : {0, 65001, 1200}) {
+        kvtest::TempFile f("save_at_once.csv");
+        std::string expected = TCodePage::GetBom(codePage);
+        for (const Cells& row : rows)
+            expected += TStringUtility::StringToBytes(
+                TCsvUtility::MakeCsvLine(row, u"\n") + u"\r\n", codePage);
+        {
+            TCsvSaveFile w(f.Path(), u"\n", codePage);
+            ASSERT_TRUE(w.Open(true));
+            ASSERT_TRUE(w.WriteRow({u"first"}));
+            expected.insert(TCodePage::GetBom(codePage).size(),
+                            TStringUtility::StringToBytes(u"first\r\n", codePage));
+            EXPECT_TRUE(w.WriteRowsOf(
+                rows.size(), [&](size_t k) -> const Cells& { return rows[k]; },
+                [](size_t, int) {}));
+        }
+        EXPECT_TRUE(f.Read() == expected) << "code page " << codePage;
+    }
+}
+
 #ifndef _WIN32
 TEST(TCsvSaveFile, FailedWriteIsReported) {
     // /dev/full takes the open and refuses every write, like a full disk.
@@ -135,6 +219,13 @@ TEST(TCsvSaveFile, FailedWriteIsReported) {
     bool ok = true;
     for (int i = 0; i < 10000 && ok; ++i) ok = w.WriteRow({u"some text", u"more"});
     EXPECT_FALSE(ok && w.Flush());
+    w.Close();
+    const Cells row = {u"some text", u"more"};
+    TCsvSaveFile many(u"/dev/full", u"\n", 0);
+    ASSERT_TRUE(many.Open(false));
+    EXPECT_FALSE(many.WriteRowsOf(
+        10 * TCsvSaveFile::kChunkRows, [&](size_t) -> const Cells& { return row; },
+        [](size_t, int) {}));
 }
 #endif
 

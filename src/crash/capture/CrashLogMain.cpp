@@ -18,6 +18,7 @@ namespace kv::crash {
 std::atomic<uint8_t> LibraryActive{0};
 std::atomic<uint8_t> ActiveState{0};
 bool DeferToMainModule = false;
+uintptr_t MainInstance = 0;
 bool InstallRuntimeHooks = false;
 bool RunInline = false;
 bool CallForGetLogText = false;
@@ -504,31 +505,54 @@ int CrashLogListCount() {
     return static_cast<int>(Components().size());
 }
 
+// Each event runs the raising module's export first (not while this module runs handlers for
+// another module's report), then this module's components and the global variable.
 void DoExceptionNotify(bool& handled) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleNotify("CrashLog_ExceptionNotifyEvent", EventRecord(), handled);
     Fire(&TCrashLogEvents::OnExceptionNotify, ExceptionNotify, handled);
 }
 void DoHandledExceptionNotify(bool& handled) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleNotify("CrashLog_HandledExceptionNotifyEvent", EventRecord(), handled);
     Fire(&TCrashLogEvents::OnHandledExceptionNotify, HandledExceptionNotify, handled);
 }
 void DoExceptionActionNotify(TCrashActionType action, bool& flag) {
+    if (!detail::t_runningForeignEvent) detail::RaisingModuleAction(EventRecord(), action, flag);
     Fire(&TCrashLogEvents::OnExceptionActionNotify, ExceptionActionNotify, action, flag);
 }
 void DoExceptionErrorNotify(TCrashLogErrorCode code, bool& flag) {
+    if (!detail::t_runningForeignEvent) detail::RaisingModuleError(EventRecord(), code, flag);
     Fire(&TCrashLogEvents::OnExceptionErrorNotify, ExceptionErrorNotify, code, flag);
 }
 void DoPasswordRequest(std::string& password) {
-    Fire(&TCrashLogEvents::OnPasswordRequest, PasswordRequest, password);
+    // The raising module answers for itself; this module's handlers answer through the
+    // password exports only.
+    if (detail::t_runningForeignEvent) {
+        Fire(&TCrashLogEvents::OnPasswordRequest, PasswordRequest, password);
+        return;
+    }
+    if (!detail::RaisingModulePassword(EventRecord(), password))
+        Fire(&TCrashLogEvents::OnPasswordRequest, PasswordRequest, password);
 }
 void DoCustomDataRequest(TStrings& data) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleList("CrashLog_CustomDataRequestEventEx", EventRecord(), data);
     Fire(&TCrashLogEvents::OnCustomDataRequest, CustomDataRequest, data);
 }
 void DoAttachedFilesRequest(TStrings& files) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleList("CrashLog_AttachedFilesRequestEvent", EventRecord(), files);
     Fire(&TCrashLogEvents::OnAttachedFilesRequest, AttachedFilesRequest, files);
 }
 void DoCustomWebFieldsRequest(TStrings& fields) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleList("CrashLog_CustomWebFieldsRequestEvent", EventRecord(), fields);
     Fire(&TCrashLogEvents::OnCustomWebFieldsRequest, CustomWebFieldsRequest, fields);
 }
 void DoCustomButtonClickNotify(bool& flag) {
+    if (!detail::t_runningForeignEvent)
+        detail::RaisingModuleNotify("CrashLog_CustomButtonClickEvent", EventRecord(), flag);
     Fire(&TCrashLogEvents::OnCustomButtonClickNotify, CustomButtonClickNotify, flag);
 }
 
@@ -594,7 +618,6 @@ bool GetCompilationDate(uintptr_t module, bool utc, TDateTime& date) {
 std::vector<std::string> HiddenUnitNames() {
     // The component's own sources: frames in them say nothing about the program's fault.
     return {"CrashLogMain.cpp",
-            "CrashLogMain_win.cpp",
             "CrashLogMainCapture_win.cpp",
             "CrashLogMainReport_win.cpp",
             "CrashLogMainThreads_win.cpp",
@@ -602,6 +625,9 @@ std::vector<std::string> HiddenUnitNames() {
             "CrashLogMainFreeze_win.cpp",
             "CrashLogMainFramework_win.cpp",
             "CrashLogMainStartup_win.cpp",
+            "CrashLogMainUnit_win.cpp",
+            "CrashLogMainWebOutput_win.cpp",
+            "CrashLogMainWraps_win.cpp",
             "CrashLogExceptions.cpp",
             "CrashLogUtils.cpp",
             "CrashLogUtils_win.cpp",

@@ -158,6 +158,9 @@ extern bool DeferToMainModule;
 extern bool InstallRuntimeHooks;
 extern bool RunInline;
 
+// The runtime's main instance: the program's module; 0 in a library until it adopts one.
+extern uintptr_t MainInstance;
+
 // Exported variables.
 extern bool CallForGetLogText;
 extern bool UseExceptionThread;
@@ -466,6 +469,15 @@ void CrashLogMainInit();
 void CrashLogMainDone();
 // The component's own source units, hidden from call stacks.
 std::vector<std::string> HiddenUnitNames();
+// In a library module (module) whose runtime has no main instance yet: the first registered
+// module that is no library and carries the component's stored data becomes the main instance
+// (the modules list is refreshed first). Nothing in a program or once a main instance is set.
+void AdoptLibraryMainInstance(uintptr_t module);
+// Long file names of the module that holds the component, of the one that holds the C++
+// runtime's base exception class (linked statically: the same module), and of the C Runtime
+// library the compiler's code calls ("msvcrt.dll" alone when it is not loaded).
+std::string GetRuntimeModuleFileName();
+std::string GetCompilerRuntimeModuleFileName();
 
 // Test view of the handled-by-code cache: entries held and lookups answered from it.
 int HandledCacheCount();

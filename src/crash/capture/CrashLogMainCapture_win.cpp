@@ -22,6 +22,8 @@ namespace {
 thread_local ThreadCaptureBlock t_capture;
 
 constexpr uint32_t kLanguageRaiseCode = 0x0EEDFADE;
+// The flags of the runtime's second raise form.
+constexpr uint32_t kCodeRaiseSecondFlags = 0xC0000025;
 
 bool IsSystemCode(uint32_t code) {
     return code >= kCodeSystemFirst && code <= kCodeSystemLast;
@@ -55,6 +57,8 @@ void ReleaseCapture() {
     ThreadCaptureBlock& b = t_capture;
     const std::unique_ptr<EForeignException> owned(b.Substitute);
     b.Substitute = nullptr;
+    const std::unique_ptr<kv::Exception> translated(b.Translated);
+    b.Translated = nullptr;
 }
 
 uint32_t StackTop() {
@@ -157,6 +161,43 @@ const void* ThrownObject(void* thrown, const std::type_info* type) {
     const std::unique_ptr<EForeignException> previous(b.Substitute);
     b.Substitute = substitute.release();
     return b.Substitute;
+}
+
+void* MainModuleExport(const char* name) {
+    const HMODULE main = GetModuleHandleW(nullptr);
+    if (!main || reinterpret_cast<uintptr_t>(main) == OwnModule()) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(main, name));
+}
+
+const kv::Exception* CallExceptObject(const EXCEPTION_RECORD* record, const CONTEXT* context,
+                                      bool notify) {
+    if (!record) return nullptr;
+    ThreadCaptureBlock& b = Capture();
+    std::unique_ptr<kv::Exception> made = ObjectFromRecord(record);
+    const std::unique_ptr<kv::Exception> previous(b.Translated);
+    b.Translated = made.release();
+    const kv::Exception* object = b.Translated;
+    try {
+        if (record->ExceptionCode == kCodeThreadNaming) return object;
+        CopyRecordAndContext(record, context);
+        const auto address = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
+        if (State && GetCurrentThreadId() == State->MainThreadId) {
+            // The main thread reports when the framework or the unhandled path sees it.
+            RecordRaise(object, address, false);
+        } else if (notify) {
+            NotifyRaisedException(object, address, false, nullptr);
+        }
+        if (DeferToMainModule) {
+            using TCallExceptObject =
+                void*(__stdcall*)(const EXCEPTION_RECORD*, const CONTEXT*, BOOL);
+            if (const auto forward = reinterpret_cast<TCallExceptObject>(
+                    MainModuleExport("CrashLog_CallExceptObject")))
+                forward(record, context, FALSE);
+        }
+    } catch (...) {
+        // The object is what the caller asked for, whatever went wrong in recording it.
+    }
+    return object;
 }
 
 // ---- The handled-by-code test ----
@@ -266,6 +307,14 @@ bool ExceptionManagerImpl(const void* object, uintptr_t address, TRaiserType rai
                           uintptr_t module) {
     if (!State) return true;
     TCriticalSectionGuard lock(State->ReportLock);
+    if (DeferToMainModule) {
+        // The main module's component makes the report.
+        using TExceptionManager = BOOL(__stdcall*)(const void*, void*, int, HMODULE);
+        if (const auto forward =
+                reinterpret_cast<TExceptionManager>(MainModuleExport("ExceptionManager")))
+            return forward(object, reinterpret_cast<void*>(address), raiser,
+                           reinterpret_cast<HMODULE>(OwnModule())) != FALSE;
+    }
     const void* last = LastRaisedObject.load();
     if (!IsCrashLogActive() || !IsCrashLogActiveInThread(GetCurrentThreadId()) ||
         !(IsReportableObject(object) || IsReportableObject(last)))
@@ -325,6 +374,32 @@ void MakeRaiseContext(ThreadCaptureBlock& b, const void* object, uintptr_t addre
     std::memcpy(b.ExceptionRecord.ExceptionInformation, params, sizeof params);
 }
 
+// The context and record of a forwarded raise: registers from the raiser's arguments (EBX,
+// ESI, EDI, EBP, ESP at 2 to 6), the instruction 5 bytes before the raise.
+void MakeForwardedContext(ThreadCaptureBlock& b, const ULONG_PTR* arguments, uintptr_t raise,
+                          const void* object, uintptr_t recordAddress, uint32_t flags,
+                          uint32_t parameters) {
+    std::memset(b.Context, 0, sizeof b.Context);
+    CONTEXT& c = ContextOf(b);
+    c.ContextFlags = kContextControlInteger;
+    c.Eax = static_cast<DWORD>(reinterpret_cast<uintptr_t>(object));
+    c.Ebx = static_cast<DWORD>(arguments[2]);
+    c.Esi = static_cast<DWORD>(arguments[3]);
+    c.Edi = static_cast<DWORD>(arguments[4]);
+    c.Ebp = static_cast<DWORD>(arguments[5]);
+    c.Ecx = b.RaiseEcx;
+    c.Edx = static_cast<DWORD>(recordAddress);
+    c.Esp = b.RaiseStackPosition;
+    c.Eip = static_cast<DWORD>(raise - 5);
+    b.ExceptionRecord = TExceptionRecordCopy{};
+    b.ExceptionRecord.ExceptionCode = kLanguageRaiseCode;
+    b.ExceptionRecord.ExceptionFlags = flags;
+    b.ExceptionRecord.ExceptionAddress = static_cast<uint32_t>(recordAddress);
+    b.ExceptionRecord.NumberParameters = parameters;
+    for (uint32_t i = 0; i < parameters; ++i)
+        b.ExceptionRecord.ExceptionInformation[i] = static_cast<uint32_t>(arguments[i]);
+}
+
 } // namespace
 
 void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address,
@@ -349,9 +424,63 @@ void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address
         b.RaisedAddress = address;
         b.RaisedType = type;
         b.ReportedThrown = nullptr;
+        if (DeferToMainModule) {
+            // The main module's component learns of the raise as its own runtime's.
+            ULONG_PTR arguments[7];
+            for (int i = 0; i < 7; ++i) arguments[i] = b.ExceptionRecord.ExceptionInformation[i];
+            ForwardRaiseToMainModule(kLanguageRaiseCode, 1, 7, arguments);
+        }
         NotifyRaisedException(object, address, true, type); // records the raise first
     } catch (...) {
         // Nothing of the component's own work may change where the throw goes.
+    }
+}
+
+// A raise another module's component hands over: the language raise forms of the runtime's
+// raise routine. Any other code is not this runtime's and is left to the system's handling.
+void ForwardRaiseToMainModule(uint32_t code, uint32_t flags, uint32_t count,
+                              const ULONG_PTR* arguments) {
+    using TCallGeneralRaise = void(__stdcall*)(DWORD, DWORD, DWORD, DWORD, const ULONG_PTR*);
+    if (const auto forward =
+            reinterpret_cast<TCallGeneralRaise>(MainModuleExport("CrashLog_CallGeneralRaise")))
+        forward(code, flags, count, Capture().RaiseStackPosition, arguments);
+}
+
+void HandleGeneralRaise(uint32_t code, uint32_t flags, uint32_t count, const ULONG_PTR* arguments) {
+    ThreadCaptureBlock& b = Capture();
+    if (DeferToMainModule) ForwardRaiseToMainModule(code, flags, count, arguments);
+    if (code != kLanguageRaiseCode || !arguments) return;
+    if (b.CaptureGuard.load() || b.DispatchGuard) return; // the component's own raises
+    if (flags == 1 && count == 7 && IsValidBlockAddr(arguments, 7 * sizeof(ULONG_PTR))) {
+        // address, object, then EBX, ESI, EDI, EBP and ESP of the raiser.
+        const uintptr_t address = arguments[0];
+        const void* object = reinterpret_cast<const void*>(arguments[1]);
+        b.StackPoint = b.RaiseStackPosition;
+        MakeForwardedContext(b, arguments, address, object, address, flags, 7);
+        RecordRaise(object, address, true);
+        CopyRaisingThreadStack(address, true);
+        b.RaisedObject = object;
+        b.RaisedAddress = address;
+        b.RaisedThrown = nullptr;
+        b.RaisedType = nullptr;
+        return;
+    }
+    if (flags == kCodeRaiseSecondFlags && count == 8 &&
+        IsValidBlockAddr(arguments, 8 * sizeof(ULONG_PTR))) {
+        // The runtime's second raise form: the raise address lies 4 bytes after argument 0.
+        const void* object = reinterpret_cast<const void*>(arguments[1]);
+        const uintptr_t address = arguments[0] + 4;
+        b.RaisedObject = object;
+        b.RaisedAddress = address;
+        b.RaisedThrown = nullptr;
+        b.RaisedType = nullptr;
+        MakeForwardedContext(b, arguments, arguments[0], object, address, flags, 7);
+        if (!State || GetCurrentThreadId() != State->MainThreadId || IsConsoleApplication()) {
+            NotifyRaisedException(object, address, true, nullptr);
+        } else {
+            RecordRaise(object, address, true);
+            CopyRaisingThreadStack(address, true);
+        }
     }
 }
 
@@ -468,7 +597,9 @@ LONG CALLBACK FirstChanceHandler(EXCEPTION_POINTERS* pointers) {
 LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
 
 LONG WINAPI LastChanceExceptionFilter(EXCEPTION_POINTERS* pointers) {
-    if (IsCrashLogActive() && IsCrashLogInstalled() && pointers && pointers->ExceptionRecord) {
+    // A library that leaves its reports to the main module's component leaves this one too.
+    if (!DeferToMainModule && IsCrashLogActive() && IsCrashLogInstalled() && pointers &&
+        pointers->ExceptionRecord) {
         const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
         if (record->ExceptionCode == kCodeStackOverflow) {
             // No stack is left for the report: another thread makes it.
@@ -505,6 +636,12 @@ void RemoveCaptureHooks() {
 
 void InstallLastChanceFilter() {
     g_previousFilter = SetUnhandledExceptionFilter(&LastChanceExceptionFilter);
+}
+
+void RemoveLastChanceFilter() {
+    // Only while it is still the process's filter: a later one keeps its place.
+    const LPTOP_LEVEL_EXCEPTION_FILTER current = SetUnhandledExceptionFilter(g_previousFilter);
+    if (current != &LastChanceExceptionFilter) SetUnhandledExceptionFilter(current);
 }
 
 // ---- The stack-overflow reporter ----

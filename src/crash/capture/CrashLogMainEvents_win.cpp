@@ -2,6 +2,7 @@
 // exceptions, threads and events, and the public functions by their names.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "crash/capture/CrashLogMainWin.h"
@@ -22,24 +23,62 @@ void CopyOut(const std::string& text, char* buffer, int size) {
     buffer[n] = '\0';
 }
 
-// Runs an event on this module's handlers for a record of another module: the record becomes
-// the current one for the time of the handlers.
+// Whether the class of a valid object lies in this module (objects of other modules' classes
+// are no objects this module's handlers can use).
+bool ClassOfThisModule(const void* object) {
+    const std::type_info* cls = GetValidObjectClass(object);
+    return cls && FindModuleOfAddr(reinterpret_cast<uintptr_t>(cls)) == OwnModule();
+}
+
+// Runs an event on this module's handlers for a record of another module: a copy of the record
+// becomes the current one for the time of the handlers, with an object of this module's (the
+// caller's own, or one made from the system record) and this module's options of the module
+// the caller reports for; those options go to the shared block afterwards, where the caller
+// reads them back.
 template <class F> void WithForeignRecord(TCrashExceptionRecord* record, F run) {
     Report.SavedRecord = Report.Record;
+    std::unique_ptr<kv::Exception> made;
     if (record) {
         Report.Record = *record;
+        const void* object = record->ExceptionObject;
+        if (!ClassOfThisModule(object)) {
+            object = nullptr;
+            const TExceptionRecordCopy* system = record->Win32ExceptionRecord;
+            if (system && IsValidBlockAddr(system, sizeof *system)) {
+                EXCEPTION_RECORD copy{};
+                std::memcpy(&copy, system, std::min(sizeof copy, sizeof *system));
+                made = ObjectFromRecord(&copy);
+                object = made.get();
+                LastExceptionObject.store(object);
+            }
+        }
+        Report.Record.ExceptionObject = object;
         Report.Record.ModulesList = ModulesList();
-        if (!IsValidObjectReference(Report.Record.ExceptionObject))
-            Report.Record.ExceptionObject = nullptr;
+        const TCrashModuleOptions* callerOptions = record->CurrentModuleOptions;
+        uintptr_t module = 0;
+        if (callerOptions && IsValidBlockAddr(callerOptions, sizeof *callerOptions))
+            module = callerOptions->ModuleHandle();
+        const PCrashModuleInfo info = module ? ModuleInfoByHandle(module) : nullptr;
+        Report.Record.CurrentModuleOptions = info ? info->ExtraInformation.Options.get() : nullptr;
     }
     TCrashExceptionRecord* previous = Report.CurrentRecord;
     Report.CurrentRecord = &Report.Record;
+    const bool outer = t_runningForeignEvent;
+    t_runningForeignEvent = true;
     try {
         run();
     } catch (...) {}
+    t_runningForeignEvent = outer;
     Report.CurrentRecord = previous;
+    if (made) {
+        made.reset();
+        LastExceptionObject.store(nullptr);
+    }
+    try {
+        if (Report.Record.CurrentModuleOptions)
+            WriteSharedOptions(*Report.Record.CurrentModuleOptions);
+    } catch (...) {}
     Report.Record = Report.SavedRecord;
-    LastExceptionObject.store(nullptr);
 }
 
 // The creator of a thread another module reports, with a copy of its stack bytes.
@@ -66,6 +105,89 @@ void ListEvent(TCrashExceptionRecord* record, const char* in, char* out, int out
 
 } // namespace
 
+namespace kv::crash::detail {
+
+thread_local bool t_runningForeignEvent = false;
+
+namespace {
+
+// The module that raised the report's exception, when it is another module of the process that
+// carries the component at a version within this one's hundred.
+HMODULE RaisingModule(const TCrashExceptionRecord* record) {
+    if (!record) return nullptr;
+    const uintptr_t module = FindModuleOfAddr(record->ExceptionAddress);
+    if (!module || module == OwnModule() || !IsCrashLogModule(module) ||
+        !VersionWithinHundred(GetCrashLogModuleVersion(module)))
+        return nullptr;
+    return reinterpret_cast<HMODULE>(module);
+}
+
+template <class T> T RaisingExport(const TCrashExceptionRecord* record, const char* name) {
+    const HMODULE module = RaisingModule(record);
+    return module ? reinterpret_cast<T>(GetProcAddress(module, name)) : nullptr;
+}
+
+} // namespace
+
+bool RaisingModuleNotify(const char* exportName, TCrashExceptionRecord* record, bool& flag) {
+    using TNotify = void(__stdcall*)(TCrashExceptionRecord*, BOOL*);
+    const auto notify = RaisingExport<TNotify>(record, exportName);
+    if (!notify) return false;
+    BOOL value = flag ? TRUE : FALSE;
+    notify(record, &value);
+    flag = value != FALSE;
+    return true;
+}
+
+bool RaisingModuleAction(TCrashExceptionRecord* record, TCrashActionType action, bool& flag) {
+    using TAction = void(__stdcall*)(TCrashExceptionRecord*, int, BOOL*);
+    const auto notify = RaisingExport<TAction>(record, "CrashLog_ExceptionActionNotifyEvent");
+    if (!notify) return false;
+    BOOL value = flag ? TRUE : FALSE;
+    notify(record, static_cast<int>(action), &value);
+    flag = value != FALSE;
+    return true;
+}
+
+bool RaisingModuleError(TCrashExceptionRecord* record, TCrashLogErrorCode code, bool& flag) {
+    using TError = void(__stdcall*)(TCrashExceptionRecord*, int, BOOL*);
+    const auto notify = RaisingExport<TError>(record, "CrashLog_ExceptionErrorNotifyEvent");
+    if (!notify) return false;
+    BOOL value = flag ? TRUE : FALSE;
+    notify(record, static_cast<int>(code), &value);
+    flag = value != FALSE;
+    return true;
+}
+
+bool RaisingModulePassword(TCrashExceptionRecord* record, std::string& password) {
+    constexpr int kMaxPassword = 255;
+    char text[kMaxPassword + 1] = {};
+    CopyOut(password, text, sizeof text);
+    using TPasswordEx = void(__stdcall*)(TCrashExceptionRecord*, char*, int);
+    using TPassword = void(__stdcall*)(char*, int);
+    if (const auto ask = RaisingExport<TPasswordEx>(record, "CrashLog_PasswordRequestEventEx")) {
+        ask(record, text, kMaxPassword);
+    } else if (const auto old = RaisingExport<TPassword>(record, "CrashLog_PasswordRequestEvent")) {
+        old(text, kMaxPassword);
+    } else {
+        return false;
+    }
+    password = text;
+    return true;
+}
+
+bool RaisingModuleList(const char* exportName, TCrashExceptionRecord* record,
+                       const TStrings& list) {
+    using TList = void(__stdcall*)(TCrashExceptionRecord*, const char*, char*, int);
+    const auto request = RaisingExport<TList>(record, exportName);
+    if (!request) return false;
+    // The raising module's handlers fill a list of its own; nothing comes back.
+    request(record, GetTextStr(list).c_str(), nullptr, 0);
+    return true;
+}
+
+} // namespace kv::crash::detail
+
 extern "C" {
 
 // ---- Capture ----
@@ -79,25 +201,21 @@ __declspec(dllexport) BOOL
                : FALSE;
 }
 
-__declspec(dllexport) void __stdcall CrashLog_CallGeneralRaise(DWORD, DWORD, DWORD,
+__declspec(dllexport) void __stdcall CrashLog_CallGeneralRaise(DWORD code, DWORD flags, DWORD count,
                                                                DWORD raiseStackPosition,
-                                                               const ULONG_PTR*) {
-    // Raises of other runtimes carry nothing this one reports; the position is kept for the
-    // next stack walk of the thread.
-    Capture().RaiseStackPosition = raiseStackPosition;
+                                                               const ULONG_PTR* arguments) {
+    if (LibraryActive.load() == 0) return;
+    try {
+        Capture().RaiseStackPosition = raiseStackPosition;
+        HandleGeneralRaise(code, flags, count, arguments);
+    } catch (...) {
+        // The raise goes on in the calling module whatever happens here.
+    }
 }
 
 __declspec(dllexport) void* __stdcall CrashLog_CallExceptObject(EXCEPTION_RECORD* record,
                                                                 CONTEXT* context, BOOL notify) {
-    if (!record || record->ExceptionCode == kCodeThreadNaming) return nullptr;
-    CopyRecordAndContext(record, context);
-    const auto address = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
-    RecordRaise(nullptr, address, false);
-    if (notify && State && GetCurrentThreadId() != State->MainThreadId) {
-        const std::unique_ptr<kv::Exception> object = ObjectFromRecord(record);
-        NotifyRaisedException(object.get(), address, false, nullptr);
-    }
-    return nullptr;
+    return const_cast<kv::Exception*>(CallExceptObject(record, context, notify != FALSE));
 }
 
 __declspec(dllexport) BOOL __stdcall CrashLog_LastLanguageException() {

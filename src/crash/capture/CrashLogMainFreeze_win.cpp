@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "crash/capture/CrashLogMainWin.h"
+#include "crash/debug/ClDebugModules.h"
 #include "crash/debug/ClCallStack.h"
 
 namespace kv::crash::detail {
@@ -117,6 +118,12 @@ DWORD FreezeThreadId() {
 }
 
 void StartFreezeWatchdog() {
+    // Modules met while the watchdog starts (its thread's start reaches the thread registry) are
+    // not read in full now: that may ask the program for a password, on the starting thread.
+    struct Hold {
+        Hold() { HoldModuleRegistration(); }
+        ~Hold() { AllowModuleRegistration(); }
+    } hold;
     std::lock_guard<std::mutex> lock(g_freezeLock);
     if (!State || IntoIDE() || g_freezeThread) return;
     TCrashModuleOptions* options = CurrentOptionsOrNull();

@@ -82,6 +82,17 @@ void CloseThreadHandle(uintptr_t handle);
 uint32_t CurrentThreadId();
 // The platform's stand-ins of the report half (a message box for the dialog).
 void InstallPlatformReportHalf(TCrashReportHalf& half);
+// The event exports of the module that raised the report's exception, when that is another
+// module of the process carrying the component at a compatible version: each runs that
+// module's handlers on a copy of the current record. False when there is no such module.
+bool RaisingModuleNotify(const char* exportName, TCrashExceptionRecord* record, bool& flag);
+bool RaisingModuleAction(TCrashExceptionRecord* record, TCrashActionType action, bool& flag);
+bool RaisingModuleError(TCrashExceptionRecord* record, TCrashLogErrorCode code, bool& flag);
+bool RaisingModulePassword(TCrashExceptionRecord* record, std::string& password);
+bool RaisingModuleList(const char* exportName, TCrashExceptionRecord* record, const TStrings& list);
+// Set while this module's handlers run for another module's report: the exports run no
+// exports again (no forwarding loop).
+extern thread_local bool t_runningForeignEvent;
 // A module record for a file named in a foreign call stack (kept for the life of the process).
 TCrashModuleInfo* ForeignModuleInfo(const std::string& fileName);
 

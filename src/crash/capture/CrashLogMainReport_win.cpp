@@ -367,6 +367,10 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
     g_reportThread.store(GetCurrentThreadId());
     g_reportInProgress.store(true);
     TCrashReport& r = Report;
+    // The request is for this report alone, whichever way it goes (a filter that takes the
+    // exception too): it never carries over to the next report.
+    logTextOnly = CallForGetLogText;
+    CallForGetLogText = false;
     try {
         r.StartTime = Now();
         r.ExceptionObject = object;
@@ -403,19 +407,24 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
         // The options of the module the exception belongs to.
         TCrashModuleOptionsEx* options = State->ReportOptions.get();
         r.Options = options;
+        // A report for a hosting program's object: the metadata module's options, named after
+        // the hosted program.
+        const PCrashModuleInfo metadata = CallFromCOMObject && State->MetadataModule
+                                              ? ModuleInfoByHandle(State->MetadataModule)
+                                              : nullptr;
         SetSection(101);
-        PCrashModuleInfo chosen = ModuleInfoByAddr(address);
-        if (!HasDebugInformation(chosen)) {
+        PCrashModuleInfo chosen = metadata ? metadata : ModuleInfoByAddr(address);
+        if (!metadata && !HasDebugInformation(chosen)) {
             SetSection(102);
             if (PCrashModuleInfo m = ModuleInfoByHandle(module)) chosen = m;
         }
-        if (!chosen || (!HasDebugInformation(chosen) && fallback)) {
+        if (!chosen || (!metadata && !HasDebugInformation(chosen) && fallback)) {
             SetSection(103);
             if (PCrashModuleInfo m = ModuleInfoByHandle(fallback)) chosen = m;
         }
         if (!chosen) throw kv::Exception(u"No module information for the exception.");
         options->Assign(chosen->ExtraInformation.Options.get());
-        if (options->BehaviourOptions().Contains(boUseMainModuleOptions)) {
+        if (!metadata && options->BehaviourOptions().Contains(boUseMainModuleOptions)) {
             PCrashModuleInfo main = ModuleInfoByHandle(fallback);
             if (HasDebugInformation(main)) {
                 options->Assign(main->ExtraInformation.Options.get());
@@ -424,7 +433,12 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
         }
         options->SetModuleName(chosen->Name);
         options->SetModuleHandle(chosen->Handle);
-        r.ModuleHandle = chosen->Handle;
+        if (metadata) {
+            const std::string hosted = DotNetHostedFile(Real_GetMainModuleFileName());
+            options->SetModuleName(hosted);
+            options->SetModuleHandle(reinterpret_cast<uintptr_t>(GetModuleHandleA(hosted.c_str())));
+        }
+        r.ModuleHandle = options->ModuleHandle();
         SetSection(104);
         options->SetReproduceText("");
 
@@ -552,10 +566,7 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
             SetSection(702);
             if (ReportHalf.BuildLogText) ReportHalf.BuildLogText();
 
-            logTextOnly = CallForGetLogText;
-            if (logTextOnly) {
-                CallForGetLogText = false;
-            } else {
+            if (!logTextOnly) {
                 SetSection(703);
                 SetSection(704);
                 r.Record.ModulesList = ModulesList();
@@ -565,9 +576,11 @@ bool ProcessExceptionReport(const void* object, uintptr_t address, bool language
                 ClearLastCrashLogError();
                 SetSection(706);
                 SetReportEnvironment();
-                if (ReportHalf.IsCGIApplication && ReportHalf.IsCGIApplication() &&
-                    ReportHalf.LastHTMLPageFromFile)
-                    r.LastHTMLPage = ReportHalf.LastHTMLPageFromFile();
+                if (ReportHalf.IsCGIApplication && ReportHalf.IsCGIApplication()) {
+                    r.LastHTMLPage = LastHTMLPage();
+                    if (r.LastHTMLPage.empty() && ReportHalf.LastHTMLPageFromFile)
+                        r.LastHTMLPage = ReportHalf.LastHTMLPageFromFile();
+                }
                 if (ShouldRestoreMainWindow(raiser)) CallInRaisingThread(&RestoreMainWindow);
                 CallInRaisingThread([&] {
                     bool handled = r.NotifyHandled;

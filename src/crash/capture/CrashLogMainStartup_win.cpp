@@ -60,6 +60,8 @@ void PatchKernel32() {
         void* replacement;
         void** saved;
     } patches[] = {
+        {"WriteFile", reinterpret_cast<void*>(&HookedWriteFile),
+         reinterpret_cast<void**>(&Real.WriteFile)},
         {"CreateThread", reinterpret_cast<void*>(&HookedCreateThread),
          reinterpret_cast<void**>(&Real.CreateThread)},
         {"ResumeThread", reinterpret_cast<void*>(&HookedResumeThread),
@@ -75,6 +77,13 @@ void PatchKernel32() {
             // A procedure the module does not import is left alone.
         }
         if (!*p.saved) *p.saved = old;
+        if (std::strcmp(p.name, "WriteFile") == 0) {
+            try {
+                HookExtensionProc();
+            } catch (const kv::Exception&) {
+                // An extension procedure that cannot be detoured keeps its own way.
+            }
+        }
     }
     const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
     auto lookup = [&](void** slot, const char* name) {
@@ -253,11 +262,24 @@ TCrashModuleOptions* DotNetCrashLogOptions() {
 void SetMetadataFilePath(const std::string& path) {
     if (!State) return;
     if (State->MetadataModule) {
-        FreeLibrary(reinterpret_cast<HMODULE>(State->MetadataModule));
+        const uintptr_t module = State->MetadataModule;
         State->MetadataModule = 0;
+        if (TCrashModulesList* modules = ModulesList()) {
+            modules->Lock();
+            for (int i = modules->Count() - 1; i >= 0; --i)
+                if (modules->GetItem(i)->Handle == module) modules->Delete(i);
+            modules->Unlock();
+        }
+        FreeLibrary(reinterpret_cast<HMODULE>(module));
         if (!State->MetadataFilePath.empty()) ForceDeleteFile(State->MetadataFilePath);
     }
     State->MetadataFilePath = path;
+    // The library whose options a report for a hosting program's object runs with.
+    if (!path.empty()) {
+        const HMODULE module = LoadLibraryExA(path.c_str(), nullptr, 0);
+        State->MetadataModule = reinterpret_cast<uintptr_t>(module);
+        if (module) ModuleInfoByHandle(State->MetadataModule);
+    }
 }
 
 std::string MetadataFilePath() {
@@ -276,6 +298,40 @@ int HandledCacheHits() {
     return State->HandledCacheHits;
 }
 
+void AdoptLibraryMainInstance(uintptr_t module) {
+    if (MainInstance != 0 || !IsModuleLibrary(module) || !ModulesList()) return;
+    RefreshModulesList();
+    TCrashModulesList* modules = ModulesList();
+    modules->Lock();
+    for (int i = 0; i < modules->Count() && MainInstance == 0; ++i) {
+        const uintptr_t handle = modules->GetItem(i)->Handle;
+        if (!IsModuleLibrary(handle) && IsCrashLogModule(handle)) MainInstance = handle;
+    }
+    modules->Unlock();
+}
+
+std::string GetRuntimeModuleFileName() {
+    return GetLongModuleFileName(
+        FindModuleOfAddr(reinterpret_cast<uintptr_t>(&typeid(std::exception))));
+}
+
+std::string GetCompilerRuntimeModuleFileName() {
+    const HMODULE runtime = GetModuleHandleW(L"msvcrt.dll");
+    return runtime ? GetLongModuleFileName(reinterpret_cast<uintptr_t>(runtime))
+                   : std::string("msvcrt.dll");
+}
+
+namespace {
+
+// Whether this module leaves its work to the main module's component: the main instance is
+// another module that carries the component at a version not older than this one's.
+bool MainModuleTakesOver() {
+    return MainInstance != 0 && MainInstance != OwnModule() && IsCrashLogModule(MainInstance) &&
+           GetCrashLogModuleVersion(MainInstance) >= CrashLogCurrentVersion;
+}
+
+} // namespace
+
 void CrashLogMainInit() {
     // The codecs of the stored block and the options class the registry makes; both are needed
     // before this module's own block is read.
@@ -286,7 +342,9 @@ void CrashLogMainInit() {
     CLDataPasswordRequest = &PasswordOfModule;
 
     CriticalError = [](const std::string& section) { HandleInternalError(section); };
-    DeferToMainModule = false;
+    const bool library = IsModuleLibrary(OwnModule());
+    MainInstance = library ? 0 : OwnModule();
+    DeferToMainModule = MainModuleTakesOver();
     // The runtime is linked into this module: its procedures are ours to replace.
     InstallRuntimeHooks = true;
     LibraryActive.store(1);
@@ -336,6 +394,10 @@ void CrashLogMainInit() {
     CrashLogUtilsHooks.LastExceptionClassName = [] {
         return GetValidObjectClassName(Report.ExceptionObject);
     };
+    CrashLogUtilsHooks.ThrownObjectSize = [](const void* object) -> uint32_t {
+        const ThreadCaptureBlock& b = Capture();
+        return object && object == b.AllocatedThrown ? b.AllocatedThrownSize : 0;
+    };
 
     if (!IntoIDE() && InstallRuntimeHooks) {
         InstallCaptureHooks();
@@ -344,6 +406,10 @@ void CrashLogMainInit() {
         StartOverflowReporter();
     }
     if (!IntoIDE()) StartFreezeWatchdog();
+    if (library) {
+        AdoptLibraryMainInstance(OwnModule());
+        DeferToMainModule = MainModuleTakesOver();
+    }
 }
 
 void CrashLogMainDone() {
@@ -359,6 +425,24 @@ void CrashLogMainDone() {
         g_state.release(); // left to the process's end
         return;
     }
+    // The last step runs in every case, also when an earlier one fails: the stack copy is freed
+    // and the state goes. After a failure, what a thread of the component may still use (its
+    // locks) is left to the process's end; only the stack copy is freed.
+    bool completed = false;
+    struct FinalStep {
+        const bool& completed;
+        ~FinalStep() {
+            LibraryActive.store(0);
+            State = nullptr;
+            if (!g_state) return;
+            if (completed) {
+                g_state.reset();
+                return;
+            }
+            std::vector<uint8_t>().swap(g_state->StackCopy);
+            g_state.release();
+        }
+    } finalStep{completed};
     if (State && LibraryActive.load() != 0) {
         // A running report finishes first, then what its send thread still does.
         WaitForReportsToEnd();
@@ -380,8 +464,7 @@ void CrashLogMainDone() {
         FreeModulesList();
         FreeProcessesList();
     }
-    State = nullptr;
-    g_state.reset();
+    completed = true;
 }
 
 } // namespace kv::crash

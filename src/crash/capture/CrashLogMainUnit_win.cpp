@@ -6,6 +6,7 @@
 #include "crash/capture/CrashLogMain.h"
 #include "crash/capture/CrashLogMainWin.h"
 #include "crash/core/ClCore.h"
+#include "crash/debug/ClDebugModules.h"
 
 namespace {
 
@@ -36,6 +37,8 @@ struct TCrashLogStartup {
             // Shut-down goes on.
         }
         detail::ReleaseOutOfMemoryBlock();
+        // The last-chance filter stays for a program's whole life; a library's goes with it.
+        if (IsModuleLibrary(detail::OwnModule())) detail::RemoveLastChanceFilter();
     }
 };
 __attribute__((init_priority(102))) TCrashLogStartup g_crashLogStartup;

@@ -39,6 +39,12 @@ struct ThreadCaptureBlock {
     // stay trivially destructible: the runtime frees a thread's thread-local storage before it
     // runs the destructors of its thread-local objects.
     EForeignException* Substitute = nullptr;
+    // The object last made from a system exception record for another module (owned; replaced by
+    // the next one, freed when the thread's routine ends).
+    kv::Exception* Translated = nullptr;
+    // The last object the C++ runtime allocated for a throw of this thread, and its size.
+    const void* AllocatedThrown = nullptr;
+    uint32_t AllocatedThrownSize = 0;
     bool Touched = false;
 };
 static_assert(std::is_trivially_destructible_v<ThreadCaptureBlock>);
@@ -85,6 +91,18 @@ bool ExceptionManagerImpl(const void* object, uintptr_t address, TRaiserType rai
 // The object of a system exception record; made and freed by the caller.
 std::unique_ptr<kv::Exception> ObjectFromRecord(const EXCEPTION_RECORD* record);
 bool Hooking();
+// An export of the process's main module when that is another module than this one; else null.
+void* MainModuleExport(const char* name);
+// Hands a raise to the main module's component (a module that defers to it).
+void ForwardRaiseToMainModule(uint32_t code, uint32_t flags, uint32_t count,
+                              const ULONG_PTR* arguments);
+// A raise that another module's component hands over (the runtime's language raise forms).
+void HandleGeneralRaise(uint32_t code, uint32_t flags, uint32_t count, const ULONG_PTR* arguments);
+// The object of a system exception record, recorded for the report as a raise of this thread
+// (notify: reported off the main thread when nothing takes it). The object stays the calling
+// thread's until its next call; null for a null record.
+const kv::Exception* CallExceptObject(const EXCEPTION_RECORD* record, const CONTEXT* context,
+                                      bool notify);
 // A C++ throw (rethrow: a catch block raises what it handles again).
 void OnLanguageRaise(void* thrown, const std::type_info* type, uintptr_t address,
                      uint32_t callerEsp, uint32_t callerEbp, bool rethrow);
@@ -95,6 +113,8 @@ void DiscardThreadStart(void* boot);
 void InstallCaptureHooks();
 void RemoveCaptureHooks();
 void InstallLastChanceFilter();
+// Puts the previous filter back (a library whose code goes away with it).
+void RemoveLastChanceFilter();
 // The thread a report made on the calling thread belongs to (the watchdog reports for the main
 // thread, the overflow reporter for the overflowed one); 0 = the calling thread.
 extern thread_local uint32_t t_reportForThread;
@@ -160,6 +180,13 @@ bool InCallback(); // an event callback of a report runs on this thread
 void StartOverflowReporter();
 void StopOverflowReporter();
 bool ReportOverflow(EXCEPTION_POINTERS* pointers);
+
+// Web output: the kernel32 WriteFile replacement (a CGI program's page), the detour of this
+// module's HttpExtensionProc export (an ISAPI extension's page), and the page kept last.
+BOOL WINAPI HookedWriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written,
+                            LPOVERLAPPED overlapped);
+void HookExtensionProc();
+std::string LastHTMLPage();
 
 // The freeze watchdog's thread id (its reports belong to the main thread).
 DWORD FreezeThreadId();

@@ -10,6 +10,7 @@
 
 extern "C" {
 // The runtime's routines behind the wraps.
+void* __real___cxa_allocate_exception(size_t size);
 [[noreturn]] void __real___cxa_throw(void* thrown, std::type_info* type, void (*dest)(void*));
 [[noreturn]] void __real___cxa_rethrow();
 _Unwind_Reason_Code __real__Unwind_RaiseException(_Unwind_Exception* exception);
@@ -23,6 +24,17 @@ using namespace kv::crash;
 using namespace kv::crash::detail;
 
 extern "C" {
+
+// The runtime's class records carry no instance size: the size a throw allocates is kept.
+void* __wrap___cxa_allocate_exception(size_t size) {
+    void* thrown = __real___cxa_allocate_exception(size);
+    if (LibraryActive.load(std::memory_order_relaxed) != 0) {
+        ThreadCaptureBlock& b = Capture();
+        b.AllocatedThrown = thrown;
+        b.AllocatedThrownSize = static_cast<uint32_t>(size);
+    }
+    return thrown;
+}
 
 [[noreturn]] __attribute__((noinline)) void __wrap___cxa_throw(void* thrown, std::type_info* type,
                                                                void (*dest)(void*)) {

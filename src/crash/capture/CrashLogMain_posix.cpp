@@ -23,6 +23,22 @@ uint32_t CurrentThreadId() {
     return 1;
 }
 void InstallPlatformReportHalf(TCrashReportHalf&) {}
+thread_local bool t_runningForeignEvent = false;
+bool RaisingModuleNotify(const char*, TCrashExceptionRecord*, bool&) {
+    return false;
+}
+bool RaisingModuleAction(TCrashExceptionRecord*, TCrashActionType, bool&) {
+    return false;
+}
+bool RaisingModuleError(TCrashExceptionRecord*, TCrashLogErrorCode, bool&) {
+    return false;
+}
+bool RaisingModulePassword(TCrashExceptionRecord*, std::string&) {
+    return false;
+}
+bool RaisingModuleList(const char*, TCrashExceptionRecord*, const TStrings&) {
+    return false;
+}
 
 } // namespace detail
 

@@ -4,6 +4,8 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -149,6 +151,68 @@ uintptr_t Addr(const void* p) {
     return reinterpret_cast<uintptr_t>(p);
 }
 
+// Instance sizes: the component's own classes, then those recorded at run time. Slots are
+// claimed once and published by their class pointer, so readers take no lock.
+struct TInstanceSize {
+    const std::type_info* cls;
+    uint32_t size;
+};
+template <class T> constexpr TInstanceSize SizeOf() {
+    return {&typeid(T), static_cast<uint32_t>(sizeof(T))};
+}
+constexpr TInstanceSize kOwnInstanceSizes[] = {
+    SizeOf<kv::Exception>(),
+    SizeOf<kv::EAbort>(),
+    SizeOf<EExceptionObjectCopy>(),
+    SizeOf<EExternal>(),
+    SizeOf<EAccessViolation>(),
+    SizeOf<EStackOverflow>(),
+    SizeOf<EDivByZero>(),
+    SizeOf<EIntOverflow>(),
+    SizeOf<EInvalidOp>(),
+    SizeOf<EZeroDivide>(),
+    SizeOf<EOverflow>(),
+    SizeOf<EUnderflow>(),
+    SizeOf<EPrivilege>(),
+    SizeOf<EControlC>(),
+    SizeOf<EExternalException>(),
+    SizeOf<EFrozenApplication>(),
+    SizeOf<ECrashLogGeneralError>(),
+    SizeOf<TActiveXException>(),
+    SizeOf<EForeignException>(),
+};
+constexpr int kInstanceSizeSlots = 256;
+struct TInstanceSizeSlot {
+    std::atomic<const std::type_info*> cls;
+    uint32_t size;
+};
+TInstanceSizeSlot g_instanceSizes[kInstanceSizeSlots];
+std::atomic<int> g_instanceSizeClaimed{0};
+
+// Size of an object whose class cls is valid.
+uint32_t InstanceSizeOf(const void* object, const std::type_info* cls) {
+    for (const TInstanceSize& s : kOwnInstanceSizes)
+        if (s.cls == cls) return s.size;
+    const int n = std::min(g_instanceSizeClaimed.load(), kInstanceSizeSlots);
+    for (int i = 0; i < n; ++i)
+        if (g_instanceSizes[i].cls.load(std::memory_order_acquire) == cls)
+            return g_instanceSizes[i].size;
+    return CrashLogUtilsHooks.ThrownObjectSize ? CrashLogUtilsHooks.ThrownObjectSize(object) : 0;
+}
+
+// The class of an object whose virtual-table pointer leads to a valid class.
+const std::type_info* ClassOfObject(const void* object) {
+    uintptr_t vptr = 0, cls = 0;
+    if (!object || !ReadPtr(Addr(object), vptr) || !ReadPtr(vptr - sizeof(void*), cls)) {
+        return nullptr;
+    }
+    const auto* type = reinterpret_cast<const std::type_info*>(cls);
+    return KindOfClass(cls, nullptr) != ClassKind::None ? type : nullptr;
+}
+
+// Objects larger than this are only taken when their whole instance is readable.
+constexpr uint32_t kCheckedInstanceSize = 1024;
+
 } // namespace
 
 bool IsValidClass(const std::type_info* cls) {
@@ -156,12 +220,20 @@ bool IsValidClass(const std::type_info* cls) {
 }
 
 const std::type_info* GetValidObjectClass(const void* object) {
-    uintptr_t vptr = 0, cls = 0;
-    if (!object || !ReadPtr(Addr(object), vptr) || !ReadPtr(vptr - sizeof(void*), cls)) {
-        return nullptr;
-    }
-    const auto* type = reinterpret_cast<const std::type_info*>(cls);
-    return IsValidClass(type) ? type : nullptr;
+    const std::type_info* type = ClassOfObject(object);
+    if (!type) return nullptr;
+    const uint32_t size = InstanceSizeOf(object, type);
+    if (size > kCheckedInstanceSize && !IsValidBlockAddr(Addr(object), size)) return nullptr;
+    return type;
+}
+
+void RegisterInstanceSize(const std::type_info& cls, uint32_t size) {
+    for (int i = 0; i < std::min(g_instanceSizeClaimed.load(), kInstanceSizeSlots); ++i)
+        if (g_instanceSizes[i].cls.load(std::memory_order_acquire) == &cls) return;
+    const int slot = g_instanceSizeClaimed.fetch_add(1);
+    if (slot >= kInstanceSizeSlots) return;
+    g_instanceSizes[slot].size = size;
+    g_instanceSizes[slot].cls.store(&cls, std::memory_order_release);
 }
 
 bool IsValidObjectReference(const void* object) {
@@ -205,8 +277,9 @@ bool IsLanguageException(const void* object) {
     return !InheritsFromNamedClass(object, "EExternal");
 }
 
-uint32_t GetObjectInstanceSize(const void*) {
-    return 0;
+uint32_t GetObjectInstanceSize(const void* object) {
+    const std::type_info* type = ClassOfObject(object);
+    return type ? InstanceSizeOf(object, type) : 0;
 }
 
 std::string GetValidObjectClassName(const void* object) {

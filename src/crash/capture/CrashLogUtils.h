@@ -43,8 +43,16 @@ bool InheritsFromNamedClass(const void* object, std::string_view name);
 bool IsReportableObject(const void* object);
 // No system exception turned into an object ("EExternal" and its descendants).
 bool IsLanguageException(const void* object);
-// The runtime keeps no instance size in its class records: always 0.
+// The instance size of a valid object: its class's recorded size (the component's own classes
+// and those recorded with RegisterInstanceSize), else the size the C++ runtime allocated for it
+// when the calling thread threw it (a program linked with the component); 0 when neither is
+// known or the object is invalid. The runtime's class records carry no size of their own.
 uint32_t GetObjectInstanceSize(const void* object);
+// Records the instance size of a class (the first record of a class counts; at most 256).
+void RegisterInstanceSize(const std::type_info& cls, uint32_t size);
+template <class T> void RegisterInstanceSize() {
+    RegisterInstanceSize(typeid(T), static_cast<uint32_t>(sizeof(T)));
+}
 // The class name of a valid object; empty for an invalid one.
 std::string GetValidObjectClassName(const void* object);
 
@@ -80,6 +88,8 @@ struct TCrashLogUtilsHooks {
     std::string (*CurrentCallStackText)() = nullptr;
     // The class name of the object of the report being built; empty for none.
     std::string (*LastExceptionClassName)() = nullptr;
+    // The size the C++ runtime allocated for an object the calling thread threw; 0 for any other.
+    uint32_t (*ThrownObjectSize)(const void* object) = nullptr;
 };
 extern TCrashLogUtilsHooks CrashLogUtilsHooks;
 

@@ -189,6 +189,13 @@ size_t AnsiPrefixLength(std::string_view s, size_t maxBytes) {
     return n;
 }
 
+size_t AnsiFindLastOf(std::string_view s, std::string_view chars) {
+    size_t found = std::string_view::npos;
+    for (size_t i = 0; i < s.size(); i += AnsiCharSize(s, i))
+        if (AnsiCharSize(s, i) == 1 && chars.find(s[i]) != std::string_view::npos) found = i;
+    return found;
+}
+
 std::string ExtractFileDrive(std::string_view fileName) {
 #ifdef _WIN32
     if (fileName.size() >= 2 && fileName[1] == ':') return std::string(fileName.substr(0, 2));
@@ -232,8 +239,10 @@ void ExtractList(std::string_view text, TStrings& list, const TCharSet& separato
                  bool raw) {
     const std::string s = raw ? std::string(text) : Trim(text);
     size_t start = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (!separators.Contains(static_cast<unsigned char>(s[i]))) continue;
+    for (size_t i = 0; i < s.size(); i += AnsiCharSize(s, i)) {
+        // A separator's code as the second byte of a double-byte character separates nothing.
+        if (AnsiCharSize(s, i) != 1 || !separators.Contains(static_cast<unsigned char>(s[i])))
+            continue;
         std::string item = raw ? s.substr(start, i - start + 1) : Trim(s.substr(start, i - start));
         if (!item.empty() || keepEmpty) list.push_back(std::move(item));
         start = i + 1;
@@ -247,8 +256,9 @@ void ExtractStringsEx(const TCharSet& separators, std::string_view text, TString
     size_t i = 0;
     while (i < text.size() && separators.Contains(static_cast<unsigned char>(text[i]))) ++i;
     size_t start = i;
-    for (; i < text.size(); ++i) {
-        if (!separators.Contains(static_cast<unsigned char>(text[i]))) continue;
+    for (; i < text.size(); i += AnsiCharSize(text, i)) {
+        if (AnsiCharSize(text, i) != 1 || !separators.Contains(static_cast<unsigned char>(text[i])))
+            continue;
         list.push_back(Trim(text.substr(start, i - start)));
         start = i + 1;
     }

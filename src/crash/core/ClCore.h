@@ -72,6 +72,9 @@ size_t AnsiCharSize(std::string_view s, size_t i);
 // The length of the longest start of s that is at most maxBytes long and ends between two ANSI
 // characters: a text cut there never ends in half a double-byte character.
 size_t AnsiPrefixLength(std::string_view s, size_t maxBytes);
+// Position of the last single-byte character of s that is one of chars (the second byte of a
+// double-byte character never counts); npos when there is none.
+size_t AnsiFindLastOf(std::string_view s, std::string_view chars);
 
 // File name parts; the delimiters are kPathDelim and, on Windows, the drive colon.
 std::string ExtractFileDrive(std::string_view fileName); // "C:" or "\\server\share"

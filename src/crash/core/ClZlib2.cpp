@@ -123,7 +123,7 @@ bool CloseZipFile(TZipHandle zip) {
 }
 
 bool ExtractZipFiles(const std::string& archiveFileName, const std::string& outDir,
-                     const std::string& password) {
+                     const std::string& password, uint64_t maxBytes) {
     unzFile uf = unzOpen(detail::NativeFileName(archiveFileName).c_str());
     if (!uf) return false;
     const std::string folder = IncludeLastBackslash(outDir);
@@ -132,6 +132,8 @@ bool ExtractZipFiles(const std::string& archiveFileName, const std::string& outD
     unz_global_info global{};
     if (unzGetGlobalInfo(uf, &global) != UNZ_OK) ok = false;
     std::string buffer(kCopyChunk, '\0');
+    uint64_t inflated = 0; // of every entry so far, written or not
+    bool overBound = false;
     for (uLong i = 0; i < global.number_entry; ++i) {
         char name[257] = {};
         unz_file_info info{};
@@ -141,17 +143,30 @@ bool ExtractZipFiles(const std::string& archiveFileName, const std::string& outD
         } else if (unzOpenCurrentFilePassword(uf, pass) != UNZ_OK) {
             ok = false;
         } else {
-            const intptr_t h = kv::FileCreate(AnsiToUtf16(folder + name));
+            const std::string target = folder + name;
+            const intptr_t h = kv::FileCreate(AnsiToUtf16(target));
             if (h == kv::kInvalidFile) ok = false;
             int n;
-            while ((n = unzReadCurrentFile(uf, buffer.data(), kCopyChunk)) > 0)
+            while ((n = unzReadCurrentFile(uf, buffer.data(), kCopyChunk)) > 0) {
+                // A small archive can claim gigabytes: stop before the bound is passed.
+                if (inflated + static_cast<uint64_t>(n) > maxBytes) {
+                    overBound = true;
+                    break;
+                }
+                inflated += static_cast<uint64_t>(n);
                 if (h != kv::kInvalidFile &&
                     kv::FileWrite(h, buffer.data(), static_cast<size_t>(n)) != n)
                     ok = false;
+            }
             if (n < 0) ok = false;
             if (h != kv::kInvalidFile) kv::FileClose(h);
+            if (overBound) {
+                ok = false;
+                if (h != kv::kInvalidFile) ForceDeleteFile(target); // no entry left cut short
+            }
             if (unzCloseCurrentFile(uf) != UNZ_OK) ok = false; // also the CRC check
         }
+        if (overBound) break;
         if (i + 1 < global.number_entry && unzGoToNextFile(uf) != UNZ_OK) {
             ok = false;
             break;

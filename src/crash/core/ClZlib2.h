@@ -3,6 +3,7 @@
 // inflate) and zip archives with traditional PKWARE encryption. The zip routines report failure
 // only by their results. Any thread; one archive handle per thread at a time.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "base/Exception.h"
@@ -37,9 +38,13 @@ bool AddZipFile(TZipHandle zip, const std::string& fileName, const std::string& 
                 const std::string& password);
 // Closes the open entry and the archive; true when the archive was closed without error.
 bool CloseZipFile(TZipHandle zip);
+// The most bytes ExtractZipFiles writes for one archive unless told otherwise: far above the
+// attachments of any report (each is read whole into memory when it is zipped), far below what
+// a small archive of highly compressed data can claim.
+constexpr uint64_t kMaxExtractedBytes = uint64_t{256} << 20;
 // Writes every entry of the archive into outDir (overwriting); true when every entry was
 // written and closed without error. Entries whose names would leave outDir are not written.
 bool ExtractZipFiles(const std::string& archiveFileName, const std::string& outDir,
-                     const std::string& password);
+                     const std::string& password, uint64_t maxBytes = kMaxExtractedBytes);
 
 } // namespace kv::crash

@@ -276,8 +276,10 @@ std::string TCrashModuleOptions::OutputFile(const std::string& fileName) const {
 
 std::string FileNameOfComputer(std::string_view computerName) {
     std::string name(computerName);
-    for (char& c : name)
-        if (std::string_view("\"*/:<>?\\|").find(c) != std::string_view::npos) c = '_';
+    for (size_t i = 0; i < name.size(); i += AnsiCharSize(name, i))
+        if (AnsiCharSize(name, i) == 1 &&
+            std::string_view("\"*/:<>?\\|").find(name[i]) != std::string_view::npos)
+            name[i] = '_';
     return name;
 }
 

@@ -338,8 +338,8 @@ std::string TClAbstractMapParser::MapStringToFileName(TMapString s) const {
     }
     while (end > s && IsBlank(t[end - 1])) --end;
     size_t start = s;
-    for (size_t i = s; i < end; ++i)
-        if (t[i] == '\\' || t[i] == '|') start = i + 1;
+    for (size_t i = s; i < end; i += AnsiCharSize(t, i))
+        if (AnsiCharSize(t, i) == 1 && (t[i] == '\\' || t[i] == '|')) start = i + 1;
     for (size_t i = end; i > start; --i)
         if (t[i - 1] == '.') {
             end = i - 1;

@@ -49,7 +49,7 @@ bool SplitToDebugInfo(const std::string& text, TCrashDebugInfo& info) {
 } // namespace
 
 void SetShortString(std::string& field, std::string_view text, size_t maxLength) {
-    field.assign(text.substr(0, maxLength));
+    field.assign(text.substr(0, AnsiPrefixLength(text, maxLength)));
 }
 
 void SetHiddenUnits(std::vector<std::string> unitFileNames) {

@@ -13,7 +13,7 @@ namespace kv::crash {
 namespace {
 
 std::string FileNamePart(const std::string& path) {
-    const size_t at = path.find_last_of("\\/:");
+    const size_t at = AnsiFindLastOf(path, "\\/:");
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 

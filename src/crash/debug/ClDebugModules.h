@@ -78,6 +78,13 @@ bool LoadModuleCLData(TCrashModuleInfo& info);
 
 // True while RefreshModulesList runs (set only under the registry's lock).
 bool ModuleEnumerationActive();
+// Module registration held back (the component holds it while it starts its watchdog): a module
+// met meanwhile, other than the component's own, is registered as a refresh registers it (type
+// unknown, no exports, no debug data or password asked), and in full at its first lookup after
+// the hold. Holds nest.
+void HoldModuleRegistration();
+void AllowModuleRegistration();
+bool ModuleRegistrationHeld();
 
 // ---- What the registry borrows from other parts of the component ----
 

@@ -56,5 +56,10 @@ bool LoadModuleCLData(TCrashModuleInfo&) {
 bool ModuleEnumerationActive() {
     return false;
 }
+void HoldModuleRegistration() {}
+void AllowModuleRegistration() {}
+bool ModuleRegistrationHeld() {
+    return false;
+}
 
 } // namespace kv::crash

@@ -155,6 +155,33 @@ bool ModuleEnumerationActive() {
     return g_enumerating;
 }
 
+namespace {
+std::atomic<int> g_registrationHolds{0};
+} // namespace
+
+void HoldModuleRegistration() {
+    ++g_registrationHolds;
+}
+
+void AllowModuleRegistration() {
+    if (--g_registrationHolds < 0) g_registrationHolds = 0;
+}
+
+bool ModuleRegistrationHeld() {
+    return g_registrationHolds.load() > 0;
+}
+
+namespace {
+
+// Whether a module is registered lightly now: while a refresh enumerates, and while
+// registration is held back, except the component's own module (its options object stays the
+// one the program holds).
+bool LightRegistration(uintptr_t handle) {
+    return g_enumerating || (ModuleRegistrationHeld() && handle != OwnModule());
+}
+
+} // namespace
+
 uintptr_t FindModuleOfAddr(uintptr_t address) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
@@ -172,7 +199,7 @@ PCrashModuleInfo ModuleInfoByHandle(uintptr_t handle) {
     for (int i = 0; i < list->Count(); ++i) {
         PCrashModuleInfo info = list->GetItem(i);
         if (info->Handle != handle) continue;
-        if (info->ModuleType == mtUnknown && !g_enumerating) {
+        if (info->ModuleType == mtUnknown && !LightRegistration(handle)) {
             list->Delete(i); // a light entry of a refresh becomes a full one
             break;
         }
@@ -204,7 +231,7 @@ bool AddModuleInfo(uintptr_t handle, const std::string& fileName, bool full) {
     GetFileVersionInfoText(fileName, info->Description, info->Version);
     info->Size = GetFileSizeByName(fileName);
     info->FunctionsList = std::make_unique<TCrashFunctionsList>();
-    const bool enumerating = g_enumerating;
+    const bool enumerating = LightRegistration(handle);
     if (!full || enumerating) {
         info->ModuleType = mtUnknown;
     } else {
@@ -413,11 +440,12 @@ bool LoadModuleCLData(TCrashModuleInfo& info) {
         bool read = false;
         if (HasCLDataResource(info.Handle)) {
             read = FindResourceBytes(info.Handle, "CLDATA", data, size) &&
-                   ReadCLDataResource(data, size, info, g_enumerating, own);
+                   ReadCLDataResource(data, size, info, LightRegistration(info.Handle), own);
         } else {
             std::vector<uint8_t> tail;
-            read = HasCLDataTrailer(info.Handle) && ReadTrailerBytes(info.Handle, tail) &&
-                   ReadCLDataTrailer(tail.data(), tail.size(), info, g_enumerating);
+            read =
+                HasCLDataTrailer(info.Handle) && ReadTrailerBytes(info.Handle, tail) &&
+                ReadCLDataTrailer(tail.data(), tail.size(), info, LightRegistration(info.Handle));
         }
         // Another module's running component publishes its live options.
         if (read && !own) info.ExtraInformation.Options->LoadSharedData();

@@ -85,8 +85,8 @@ private:
 };
 
 bool HasExtension(const std::string& name) {
-    const size_t dot = name.find_last_of('.');
-    const size_t slash = name.find_last_of("\\/:");
+    const size_t dot = AnsiFindLastOf(name, ".");
+    const size_t slash = AnsiFindLastOf(name, "\\/:");
     return dot != std::string::npos && (slash == std::string::npos || dot > slash);
 }
 

@@ -224,7 +224,8 @@ void CloseClassicDialog(TClassicDialog& d) {
             *ReportTexts.RecordLogText = ReplaceUserEmailItem(*ReportTexts.RecordLogText, email);
         ReportTexts.TextToSend = ReportTexts.LogText;
         WriteString(kDialogIniFile, "User", "Email", email);
-    } else if (!email.empty()) {
+    } else if (!email.empty() && !IsAutoClosing()) {
+        // Asked only of a person: the timer's close leaves the unfinished address out.
         MessageBoxA(window, DialogText(mtInvalidEmailMsg).c_str(),
                     DialogText(mtErrorMsgCaption).c_str(),
                     MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST);
@@ -270,7 +271,8 @@ INT_PTR CALLBACK MSClassicDialogProc(HWND window, UINT message, WPARAM wParam, L
     TClassicDialog* d = g_classic;
     if (!d) return FALSE;
     try {
-        if (IsAutoCloseInput(message, false)) RestartAutoCloseCount();
+        if (IsAutoCloseInput(message, false) || IsControlNotification(message, lParam))
+            RestartAutoCloseCount();
         switch (message) {
         case WM_INITDIALOG:
             d->Window = window;

@@ -74,7 +74,10 @@ int WrappedTextHeight(std::u16string_view Text, int Width, const TTextMeasure& M
         if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
         if (line.empty()) line = u" ";
         int w = 0;
-        bool counted = false; // once per line, also when it starts with an empty word
+        // A line's height counts once. A zero-width word (a line that starts with a blank, and
+        // every empty line, measured as one blank) leaves the running width at 0: counting
+        // whenever the width is 0 would make such a line two lines high.
+        bool counted = false;
         size_t wordStart = 0;
         for (size_t i = 0; i <= line.size(); ++i) {
             if (i < line.size() && !IsWordBreak(line[i])) continue;

@@ -19,6 +19,40 @@ namespace {
 
 bool g_captionActive = true;
 TAutoCloseCount g_autoClose;
+// The dialog whose auto-close count runs, and whether its timer is sending the close request.
+HWND g_autoCloseDialog = nullptr;
+bool g_autoClosing = false;
+
+// A message hook of one thread; released with its owner.
+class ThreadMessageHook {
+public:
+    ThreadMessageHook() = default;
+    ~ThreadMessageHook() { Reset(); }
+    ThreadMessageHook(const ThreadMessageHook&) = delete;
+    ThreadMessageHook& operator=(const ThreadMessageHook&) = delete;
+    void Reset(HHOOK hook = nullptr) {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        hook_ = hook;
+    }
+    explicit operator bool() const { return hook_ != nullptr; }
+
+private:
+    HHOOK hook_ = nullptr;
+};
+ThreadMessageHook g_inputHook;
+
+// Keys and clicks go to the control with the focus or under the pointer, not to the dialog:
+// every input message the dialog's thread takes for the dialog or one of its controls counts.
+LRESULT CALLBACK WatchDialogInput(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        const HWND dialog = g_autoCloseDialog;
+        if (dialog && msg->hwnd && IsAutoCloseInput(msg->message, false) &&
+            (msg->hwnd == dialog || IsChild(dialog, msg->hwnd)))
+            g_autoClose.Restart();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 HWND g_keepInFrontDialog = nullptr;
 std::vector<HWND> g_windowSnapshot;
 
@@ -247,11 +281,23 @@ bool PaintCustomCaption(UINT Message, WPARAM WParam, const std::string& Caption,
 void StartAutoCloseTimer(HWND Window) {
     if (DialogOptions().AutoCloseDialogSecs() <= 0) return;
     g_autoClose.Restart();
+    g_autoCloseDialog = Window;
+    if (!g_inputHook)
+        g_inputHook.Reset(
+            SetWindowsHookExW(WH_GETMESSAGE, &WatchDialogInput, nullptr, GetCurrentThreadId()));
     SetTimer(Window, kAutoCloseTimer, 1000, nullptr);
 }
 
 void StopAutoCloseTimer(HWND Window) {
     KillTimer(Window, kAutoCloseTimer);
+    if (Window == g_autoCloseDialog) {
+        g_autoCloseDialog = nullptr;
+        g_inputHook.Reset();
+    }
+}
+
+bool IsAutoClosing() {
+    return g_autoClosing;
 }
 
 void RestartAutoCloseCount() {
@@ -278,7 +324,9 @@ bool HandleDialogTimer(HWND Window, UINT_PTR Id) {
         const int32_t seconds = DialogOptions().AutoCloseDialogSecs();
         if (seconds > 0 && g_autoClose.Tick(seconds)) {
             KillTimer(Window, kAutoCloseTimer);
+            g_autoClosing = true;
             SendMessageW(Window, WM_CLOSE, 0, 0);
+            g_autoClosing = false;
         }
         return true;
     }
@@ -293,6 +341,10 @@ bool HandleDialogTimer(HWND Window, UINT_PTR Id) {
         return true;
     }
     return false;
+}
+
+bool IsControlNotification(UINT Message, LPARAM LParam) {
+    return Message == WM_COMMAND && LParam != 0;
 }
 
 bool IsAutoCloseInput(UINT Message, bool WithCommands) {

@@ -69,10 +69,13 @@ constexpr UINT_PTR kVisibilityTimer = 1;
 constexpr UINT_PTR kAutoCloseTimer = 2;
 constexpr UINT_PTR kKeepInFrontTimer = 3;
 // Every 1,000 ms while AutoCloseDialogSecs is above 0; sends WM_CLOSE once the count reaches it.
+// Until it stops, input to the window or any of its controls restarts the count.
 void StartAutoCloseTimer(HWND Window);
 void StopAutoCloseTimer(HWND Window);
 void RestartAutoCloseCount();
 int32_t AutoCloseCount();
+// True while the close request comes from the auto-close timer: nobody is there to answer.
+bool IsAutoClosing();
 // Keeps the dialog in front of the process's own windows that existed when it started.
 void StartKeepInFrontTimer(HWND Window);
 void StopKeepInFrontTimer(HWND Window);
@@ -81,6 +84,8 @@ bool HandleDialogTimer(HWND Window, UINT_PTR Id);
 // Whether a message restarts the auto-close count (notifications, keys, button presses and
 // double clicks in client and non-client area, the wheel; commands too when WithCommands).
 bool IsAutoCloseInput(UINT Message, bool WithCommands);
+// A control's notification to its dialog (typing into an edit, clicking a check box): input too.
+bool IsControlNotification(UINT Message, LPARAM LParam);
 
 // ---- The process's windows ----
 

@@ -8,7 +8,7 @@ namespace kv::crash {
 namespace {
 
 void PutShortString(std::string& record, size_t at, const std::string& text) {
-    const size_t n = text.size() < 89 ? text.size() : 89;
+    const size_t n = AnsiPrefixLength(text, 89);
     record[at] = static_cast<char>(n);
     std::memcpy(&record[at + 1], text.data(), n);
 }

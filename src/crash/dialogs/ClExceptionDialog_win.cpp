@@ -707,7 +707,8 @@ INT_PTR CALLBACK ExceptionDialogProc(HWND window, UINT message, WPARAM wParam, L
     TExceptionDialog* d = g_dialog;
     if (!d) return FALSE;
     try {
-        if (IsAutoCloseInput(message, false)) RestartAutoCloseCount();
+        if (IsAutoCloseInput(message, false) || IsControlNotification(message, lParam))
+            RestartAutoCloseCount();
         switch (message) {
         case WM_INITDIALOG:
             d->Window = window;

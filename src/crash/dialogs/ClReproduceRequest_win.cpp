@@ -47,7 +47,8 @@ void InitRequest(HWND window) {
 
 INT_PTR CALLBACK ReproduceDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        if (IsAutoCloseInput(message, false)) RestartAutoCloseCount();
+        if (IsAutoCloseInput(message, false) || IsControlNotification(message, lParam))
+            RestartAutoCloseCount();
         switch (message) {
         case WM_INITDIALOG:
             InitRequest(window);

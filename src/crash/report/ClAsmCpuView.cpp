@@ -128,17 +128,19 @@ void AnnotateImmediate(void* param, uint32_t /*valueAddress*/, uint32_t operandS
     const TMemoryReader& memory = static_cast<const TAsmViewEnvironment*>(param)->Memory();
     std::string chars;
     bool endedByZero = false;
-    for (size_t i = 0; i < kMaxImmediateText; ++i) {
+    // One byte more than is shown: a double-byte character across the limit is left out whole.
+    for (size_t i = 0; i <= kMaxImmediateText; ++i) {
         uint8_t b = 0;
         if (uint64_t(address) + i > 0xFFFFFFFFu ||
             !memory.ReadU8(address + static_cast<uint32_t>(i), b))
             break;
         if (b == 0) {
-            endedByZero = true;
+            endedByZero = i < kMaxImmediateText;
             break;
         }
         chars += b < 32 ? '.' : static_cast<char>(b);
     }
+    if (chars.size() > kMaxImmediateText) chars.resize(AnsiPrefixLength(chars, kMaxImmediateText));
     // Nothing readable there: the number is no address.
     if (chars.empty() && !endedByZero && !memory.IsValid(address, 1)) return;
     result += "  ; '" + chars + "'";

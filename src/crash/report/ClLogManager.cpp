@@ -30,9 +30,9 @@ bool IsTitleLine(const std::vector<std::string>& lines, size_t i) {
     return colon != std::string::npos && colon + 1 == s.size();
 }
 
-// Removes blocks without item lines: title, rule and the empty line that follows them. When
-// the removed block was the last one, the empty line that separated it goes too, so the text
-// never ends in an empty line.
+// Removes blocks without item lines: title, rule and the empty line that follows them (as many
+// of the three as there are). When the removed block was the last one, the empty line before it
+// stays: stored log files have it, and their readers expect the layout as it is.
 void DropEmptyBlocks(std::vector<std::string>& lines) {
     size_t i = 0;
     while (i < lines.size()) {
@@ -40,10 +40,6 @@ void DropEmptyBlocks(std::vector<std::string>& lines) {
             const size_t n = std::min<size_t>(3, lines.size() - i);
             lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i),
                         lines.begin() + static_cast<std::ptrdiff_t>(i + n));
-            if (i == lines.size() && i > 0 && lines[i - 1].empty()) {
-                lines.pop_back();
-                --i;
-            }
             continue;
         }
         ++i;

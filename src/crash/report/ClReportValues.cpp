@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "crash/core/ClCore.h"
+#include "crash/capture/CrashLogExceptions.h"
 #include "crash/capture/CrashLogUtils.h"
 
 namespace kv::crash {
@@ -203,11 +204,14 @@ std::string DeviceMapSystemPart(const std::string& path) {
 
 std::string GetExceptionClassText(const void* exceptionObject) {
     if (!IsValidObjectReference(exceptionObject)) return "Unknown exception type";
+    // A foreign exception names its own type: its class is the same for every foreign type.
+    if (ClassInheritsFromName(GetValidObjectClass(exceptionObject), "TActiveXException"))
+        return static_cast<const TActiveXException*>(exceptionObject)->ExceptionType();
     return GetValidObjectClassName(exceptionObject);
 }
 
 std::string ModuleNameText(const std::string& fileName, const std::string& description) {
-    const size_t slash = fileName.find_last_of("\\/:");
+    const size_t slash = AnsiFindLastOf(fileName, "\\/:");
     std::string text = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
     const std::string desc = Trim(description);
     if (!desc.empty()) text += " - (" + desc + ")";

@@ -79,7 +79,8 @@ std::string ParametersText(const std::string& commandLine, const std::string& ma
 std::string VideoCardText(const std::string& adapter, const std::string& version, uint32_t memory);
 // The part of a device-map path from its "\SYSTEM" on (any case); empty when it has none.
 std::string DeviceMapSystemPart(const std::string& path);
-// The exception type value: the class name of a valid object, else "Unknown exception type".
+// The exception type value: a foreign exception's own type text, the class name of any other
+// valid object, else "Unknown exception type".
 std::string GetExceptionClassText(const void* exceptionObject);
 // "name.exe - (description)" from a module's file (folder dropped) and its description; the
 // description part only when the trimmed description is not empty.

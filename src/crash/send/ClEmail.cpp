@@ -32,7 +32,9 @@ std::string EncodeMailtoText(std::string_view Text) {
 }
 
 std::string MailtoURL(std::string_view To, std::string_view Subject, std::string_view Body) {
-    return "mailto:" + std::string(To) + "?Subject=" + EncodeMailtoText(Subject) +
+    // The addresses are encoded too: a quote among them would end the command's quoted
+    // argument and start arguments of its own.
+    return "mailto:" + EncodeMailtoText(To) + "?Subject=" + EncodeMailtoText(Subject) +
            "&Body=" + EncodeMailtoText(Body);
 }
 

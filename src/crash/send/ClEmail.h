@@ -43,7 +43,7 @@ bool SendEmailByShell(const std::string& To, const std::string& Subject,
 // 0x80 up are kept, and so is the second byte of a double-byte character of the ANSI code page
 // (encoding it alone would split the character).
 std::string EncodeMailtoText(std::string_view Text);
-// "mailto:" + To (as it stands) + "?Subject=" + encoded Subject + "&Body=" + encoded Body.
+// "mailto:" + encoded To + "?Subject=" + encoded Subject + "&Body=" + encoded Body.
 std::string MailtoURL(std::string_view To, std::string_view Subject, std::string_view Body);
 // The message followed by two empty lines and the report text.
 std::string MailtoBody(std::string_view Message, std::string_view ReportText);

@@ -13,10 +13,12 @@ constexpr const char* kCRLF = "\r\n";
 
 // A quoted-string of RFC 5322: a quote or backslash inside the name must not end it.
 std::string QuoteDisplayName(std::string_view name) {
+    const std::string text = OneString(name);
     std::string quoted = "\"";
-    for (const char c : OneString(name)) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
+    for (size_t i = 0; i < text.size(); i += AnsiCharSize(text, i)) {
+        // The second byte of a double-byte character is no backslash.
+        if (AnsiCharSize(text, i) == 1 && (text[i] == '"' || text[i] == '\\')) quoted += '\\';
+        quoted.append(text, i, AnsiCharSize(text, i));
     }
     return quoted + "\"";
 }

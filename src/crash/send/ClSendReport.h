@@ -23,6 +23,9 @@ namespace kv::crash {
 bool StartReportSending();
 // One complete send; the outcome shows in the message box, the last error and the events.
 void SendErrorReport();
+// Only when the report runs inline: dispatches this thread's waiting messages, so that the
+// modeless sending window answers. A quit request met there stays for the program's own loop.
+void PumpSendMessages();
 
 // ---- Steps ----
 

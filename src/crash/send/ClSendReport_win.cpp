@@ -46,7 +46,11 @@ void PumpSendMessages() {
     try {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) break;
+            if (msg.message == WM_QUIT) {
+                // The quit request belongs to the program's own loop, which ends on it.
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -183,11 +187,9 @@ void BuildBugReportZip(bool ForEmail) {
 }
 
 std::string GetCompressedCopyFileName() {
-    const std::string output = DialogOptions().OutputFile(Real_GetMainModuleFileName());
-    const size_t slash = output.find_last_of("\\/");
-    const std::string folder =
-        slash == std::string::npos ? std::string() : output.substr(0, slash + 1);
-    return AddFileNameSuffixes(folder + "BugReport.zip");
+    // The suffixed name is a bare name: the folder goes in front of it.
+    return ExtractFilePath(DialogOptions().OutputFile(Real_GetMainModuleFileName())) +
+           AddFileNameSuffixes("BugReport.zip");
 }
 
 void PruneCompressedCopies(const std::string& Folder) {
@@ -406,8 +408,8 @@ void SendErrorReport() {
             const std::string copy = GetCompressedCopyFileName();
             MoveFileExA(zip.c_str(), copy.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
-            const size_t slash = copy.find_last_of("\\/");
-            if (slash != std::string::npos) PruneCompressedCopies(copy.substr(0, slash));
+            const std::string folder = ExtractFilePath(copy);
+            if (!folder.empty()) PruneCompressedCopies(folder);
         }
         ForceDeleteFile(zip);
     } catch (...) {

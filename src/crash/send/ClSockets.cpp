@@ -19,7 +19,7 @@ std::string SocketErrorText(const std::string& Message, const std::string& Log,
 
 std::string LimitSocketErrorText(const std::string& Text) {
     if (Text.size() <= kMaxSocketErrorLength) return Text;
-    return Text.substr(0, kMaxSocketErrorLength) + "...";
+    return Text.substr(0, AnsiPrefixLength(Text, kMaxSocketErrorLength)) + "...";
 }
 
 std::string ConnectedLogLine(uint32_t NetAddress, uint16_t Port) {

@@ -125,8 +125,11 @@ std::string OptionTitle(std::string_view text) {
 }
 
 // Each option of a select body: its tag and its text (up to "</option>", the next option or the
-// body's end).
+// body's end). The next "</option>" is looked for again only once an option lies past it, so a
+// body whose options are never closed is read in one sweep, not once per option.
 template <typename Visit> void ForEachOption(std::string_view body, Visit visit) {
+    size_t closer = 0; // the first "</option>" at or after the last place it was looked for
+    bool closerFound = false;
     for (size_t from = 0;;) {
         const auto tag = NextTag(body, "<option", from);
         if (!tag) return;
@@ -136,7 +139,11 @@ template <typename Visit> void ForEachOption(std::string_view body, Visit visit)
             from = tag->After;
             continue;
         }
-        size_t end = FindText(body, "</option>", tag->After);
+        if (!closerFound || (closer != std::string_view::npos && closer < tag->After)) {
+            closer = FindText(body, "</option>", tag->After);
+            closerFound = true;
+        }
+        size_t end = closer;
         const size_t next = FindText(body, "<option", tag->After);
         if (end == std::string_view::npos || (next != std::string_view::npos && next < end))
             end = next == std::string_view::npos ? body.size() : next;
@@ -344,11 +351,13 @@ void TWebForm::AddCustomFields(const TStrings& customFields) {
 bool TWebForm::GetBugCountField(std::string_view fieldName) {
     const std::string title = FindFirstInputValue(html_, fieldName).value_or(std::string());
     // The count is the number between " - " and the next "]" (or the title's end); the first
-    // " - " followed by such a number counts, so a version with " - " in it does no harm.
+    // " - " followed by such a number counts, so a version with " - " in it does no harm. The
+    // next "]" is looked for again only once a " - " lies past it (one sweep of the title).
+    size_t close = title.find(']');
     for (size_t at = title.find(" - "); at != std::string::npos; at = title.find(" - ", at + 1)) {
         const size_t start = at + 3;
-        size_t end = title.find(']', start);
-        if (end == std::string::npos) end = title.size();
+        if (close != std::string::npos && close < start) close = title.find(']', start);
+        const size_t end = close == std::string::npos ? title.size() : close;
         const std::string_view digits = std::string_view(title).substr(start, end - start);
         if (digits.empty() ||
             !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))

@@ -327,7 +327,7 @@ std::string RefreshURL(std::string_view header) {
 }
 
 std::string BareFileName(std::string_view fileName) {
-    const size_t at = fileName.find_last_of("\\/");
+    const size_t at = AnsiFindLastOf(fileName, "\\/");
     return std::string(at == std::string_view::npos ? fileName : fileName.substr(at + 1));
 }
 

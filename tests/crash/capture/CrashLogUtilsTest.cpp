@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/Exception.h"
 #include "crash/debug/ClDebugInfo.h"
+#include "crash/capture/CrashLogExceptions.h"
 #include "crash/capture/CrashLogMain.h"
 #include "crash/capture/CrashLogUtils.h"
 
@@ -83,6 +87,36 @@ TEST(CrashLogUtils, ObjectTestsRefuseWildPointersWithoutFaulting) {
     EXPECT_FALSE(IsValidObjectReference(fake.data()));
     EXPECT_FALSE(IsValidObjectReference(zero.data()));
     EXPECT_FALSE(IsValidClass(reinterpret_cast<const std::type_info*>(junk.data())));
+}
+
+// A class whose size only a record tells.
+struct ERecordedLarge : kv::Exception {
+    ERecordedLarge() : kv::Exception(u"large") {}
+    char payload[3000] = {};
+};
+
+TEST(CrashLogUtils, InstanceSizesOfTheComponentsAndRecordedClasses) {
+    RegisterInstanceSize<ERecordedLarge>();
+    RegisterInstanceSize(typeid(ERecordedLarge), 1); // a second record changes nothing
+    const EAccessViolation av(u"av", TExceptionRecordCopy{});
+    const EFrozenApplication frozen(u"frozen");
+    const auto large = std::make_unique<ERecordedLarge>();
+    const modulea::EThing unrecorded(u"thing");
+    const std::vector<uintptr_t> junk(4, 0x41414141u);
+    static constexpr uint32_t kLarge = 3000 + sizeof(kv::Exception);
+    const struct {
+        const char* name;
+        const void* object;
+        uint32_t size;
+    } kCases[] = {
+        {"component's class", &av, sizeof(EAccessViolation)},
+        {"component's other class", &frozen, sizeof(EFrozenApplication)},
+        {"recorded class", large.get(), kLarge},
+        {"unrecorded class", &unrecorded, 0},
+        {"no object", junk.data(), 0},
+        {"null", nullptr, 0},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(GetObjectInstanceSize(c.object), c.size) << c.name;
 }
 
 TEST(CrashLogUtils, DateTimeToRFC822) {
@@ -272,4 +306,21 @@ TEST(CrashLogMain, TheExceptionIdComesFromTheFramesOnTheFrameChain) {
     EXPECT_EQ(MakeBugID("head", &clean, chain), MakeBugID("head", &clean));
     EXPECT_NE(MakeBugID("head", &stale), MakeBugID("head", &clean));
     EXPECT_EQ(MakeBugID("head", &clean).size(), 4u);
+}
+
+TEST(CrashLogMain, TheHiddenUnitsAreTheComponentsOwnSources) {
+    namespace fs = std::filesystem;
+    const fs::path crash = fs::path(KOLVANE_TEST_DATA) / ".." / ".." / "src" / "crash";
+    std::set<std::string> sources;
+    for (const auto& e : fs::recursive_directory_iterator(crash))
+        sources.insert(e.path().filename().string());
+    const std::vector<std::string> hidden = kv::crash::HiddenUnitNames();
+    for (const std::string& name : hidden)
+        EXPECT_TRUE(sources.count(name)) << name << " is no source of the component";
+    // Every unit of the engine that runs on Windows is among them.
+    for (const auto& e : fs::directory_iterator(crash / "capture")) {
+        const std::string name = e.path().filename().string();
+        if (e.path().extension() != ".cpp" || name.find("_posix") != std::string::npos) continue;
+        EXPECT_NE(std::find(hidden.begin(), hidden.end(), name), hidden.end()) << name;
+    }
 }

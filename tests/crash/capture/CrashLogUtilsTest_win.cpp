@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/Exception.h"
@@ -101,6 +103,32 @@ TEST(CrashLogUtilsWin, FreedObjectIsNoValidReference) {
     FlushValidBlockCache();
     EXPECT_FALSE(IsValidObjectReference(page));
     EXPECT_EQ(GetValidObjectClassName(page), "");
+}
+
+struct EWideObject : kv::Exception {
+    EWideObject() : kv::Exception(u"wide") {}
+    char payload[2000] = {};
+};
+
+TEST(CrashLogUtilsWin, ALargeObjectCountsOnlyWhenItsWholeInstanceIsReadable) {
+    RegisterInstanceSize<EWideObject>();
+    const auto model = std::make_unique<EWideObject>();
+    // Two pages, the second unreadable: an object's first word copied near the first page's end.
+    auto* pages = static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
+    FlushValidBlockCache();
+    uint8_t* const whole = pages;
+    uint8_t* const cut = pages + 4096 - 1024;
+    std::memcpy(whole, model.get(), sizeof(void*));
+    std::memcpy(cut, model.get(), sizeof(void*));
+    EXPECT_TRUE(IsValidObjectReference(whole));
+    EXPECT_FALSE(IsValidObjectReference(cut));
+    EXPECT_EQ(GetValidObjectClassName(cut), "");
+    VirtualFree(pages, 0, MEM_RELEASE);
+    FlushValidBlockCache();
 }
 
 DWORD WINAPI WaitForStop(void* stop) {

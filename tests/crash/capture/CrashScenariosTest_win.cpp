@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -11,6 +12,8 @@
 
 #include "../report/PngReader.h"
 #include "../support/CrashTestSupport.h"
+#include "../support/TestOverrides_win.h"
+#include "SessionLock_win.h"
 #include "crash/core/ClZlib2.h"
 #include "crash/report/ClLogManager.h"
 
@@ -61,8 +64,14 @@ constexpr DWORD kScenarioBoundMs = 240000;
 
 const char* const kConsole = KOLVANE_CRASH_SCENARIOS_CONSOLE;
 
-// The program's temporary folder: the test's unless one is given.
+// The scenario program's standard output goes to the file "stdout.txt" of its folder when
+// captured; otherwise it shares the test's.
+enum class StdOut { Shared, Captured };
+
+// The program gets the scenario's name as its argument, or arguments when given; its temporary
+// folder is the test's unless one is given.
 ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_CRASH_SCENARIOS,
+                        StdOut stdOut = StdOut::Shared, const std::string& arguments = "",
                         const std::string& tempFolder = std::string()) {
     const DWORD timeoutMs = kScenarioBoundMs;
     ScenarioRun run;
@@ -71,16 +80,28 @@ ScenarioRun RunScenario(const std::string& name, const char* program = KOLVANE_C
     const std::string out = dir.Ansi("out.txt");
     SetEnvironmentVariableA("KOLVANE_CRASH_OUT", out.c_str());
     SetEnvironmentVariableA("KOLVANE_CRASH_RESTARTED", nullptr);
-    std::string command = std::string("\"") + program + "\" " + name;
+    std::string command =
+        std::string("\"") + program + "\" " + (arguments.empty() ? name : arguments);
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    HANDLE captured = INVALID_HANDLE_VALUE;
+    if (stdOut == StdOut::Captured) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        captured = CreateFileA(dir.Ansi("stdout.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                               &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = captured;
+        si.hStdError = captured;
+    }
     PROCESS_INFORMATION pi{};
     char ownTemp[MAX_PATH] = {};
     GetEnvironmentVariableA("TMP", ownTemp, MAX_PATH);
     if (!tempFolder.empty()) SetEnvironmentVariableA("TMP", tempFolder.c_str());
-    const bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, run.folder.c_str(), &si, &pi);
+    const bool started =
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, captured != INVALID_HANDLE_VALUE,
+                       0, nullptr, run.folder.c_str(), &si, &pi) != FALSE;
     if (!tempFolder.empty()) SetEnvironmentVariableA("TMP", ownTemp[0] ? ownTemp : nullptr);
+    if (captured != INVALID_HANDLE_VALUE) CloseHandle(captured);
     if (!started) {
         ADD_FAILURE() << "cannot start " << command;
         return run;
@@ -334,7 +355,8 @@ std::map<std::string, std::string> ZipEntries(const std::string& zip) {
 TEST(CrashScenarios, TheReportsZipHoldsAPictureOfTheWindowOnScreenAndNoOneElsesFile) {
     kvtest::TempDir temp("screenshot_temp");
     const std::string shot = temp.Ansi("Screenshot.png");
-    const ScenarioRun run = RunScenario("screenshot-zip", KOLVANE_CRASH_SCENARIOS, temp.Ansi());
+    const ScenarioRun run =
+        RunScenario("screenshot-zip", KOLVANE_CRASH_SCENARIOS, StdOut::Shared, "", temp.Ansi());
     ASSERT_ENDED(run, "screenshot-zip");
     std::map<std::string, std::string> entries = ZipEntries(FileOf(run, "BugReport.zip"));
     ASSERT_EQ(entries.count("Screenshot.png"), 1u) << run.out;
@@ -362,7 +384,8 @@ TEST(CrashScenarios, TheReportsZipHoldsAPictureOfTheWindowOnScreenAndNoOneElsesF
     const HANDLE held = CreateFileA(shot.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    const ScenarioRun again = RunScenario("screenshot-zip", KOLVANE_CRASH_SCENARIOS, temp.Ansi());
+    const ScenarioRun again =
+        RunScenario("screenshot-zip", KOLVANE_CRASH_SCENARIOS, StdOut::Shared, "", temp.Ansi());
     const std::string left = ReadFileText(shot);
     CloseHandle(held);
     ASSERT_ENDED(again, "screenshot-zip");
@@ -494,6 +517,78 @@ TEST(CrashEngine, AConsoleProgramEndsAfterTheReportOfItsMainThread) {
     }
 }
 
+// A web program's response to its request: the header with the page's length, then the page:
+// the report's text, escaped, and the Ok button that leads back.
+void ExpectErrorPageResponse(const std::string& label, const std::string& response) {
+    const std::string start = "Status: 200 Error\r\nContent-Type: text/html\r\nContent-Length: ";
+    ASSERT_EQ(response.substr(0, start.size()), start) << label << "\n" << response;
+    const std::string end = "\r\nContent:\r\n\r\n";
+    const size_t body = response.find(end);
+    ASSERT_NE(body, std::string::npos) << label << "\n" << response;
+    const std::string page = response.substr(body + end.size());
+    EXPECT_EQ(std::to_string(page.size()), response.substr(start.size(), body - start.size()))
+        << label;
+    EXPECT_TRUE(Has(page, "web &lt;failure&gt;")) << label << "\n" << page;
+    EXPECT_FALSE(Has(page, "web <failure>")) << label << "\n" << page;
+    EXPECT_EQ(Count(page, "<input type=button value=\"Ok\" OnClick=\"history.go(-1)\""), 1)
+        << label << "\n"
+        << page;
+    EXPECT_TRUE(Has(page, "<!-- CrashLog ID: ")) << label << "\n" << page;
+}
+
+TEST(CrashScenarios, AWebProgramAnswersItsRequestWithTheErrorPage) {
+    {
+        // CGI: a console program with REQUEST_METHOD, answering on standard output.
+        SetEnvironmentVariableA("REQUEST_METHOD", "GET");
+        const ScenarioRun run = RunScenario("web-error-page", kConsole, StdOut::Captured);
+        SetEnvironmentVariableA("REQUEST_METHOD", nullptr);
+        ASSERT_ENDED(run, "web-error-page");
+        EXPECT_TRUE(Has(run.out, "SHOWED true")) << run.out;
+        ExpectErrorPageResponse("CGI", run.files.count("stdout.txt") ? run.files.at("stdout.txt")
+                                                                     : std::string());
+    }
+    // WinCGI: a windowed program started with its request file, answering into the output
+    // file the request names.
+    const kvtest::TempDir request("wincgi_request");
+    const std::string output = request.Ansi("out.htm");
+    kvtest::WriteFile(request, "out.htm", "");
+    const std::string ini = kvtest::WriteFile(
+        request, "req.ini",
+        "[CGI]\r\nRequest Method=GET\r\n[System]\r\nOutput File=" + output + "\r\n");
+    const ScenarioRun run = RunScenario("web-error-page-wincgi", KOLVANE_CRASH_SCENARIOS,
+                                        StdOut::Shared, "\"" + ini + "\"");
+    ASSERT_ENDED(run, "web-error-page-wincgi");
+    EXPECT_TRUE(Has(run.out, "SHOWED true")) << run.out;
+    ExpectErrorPageResponse("WinCGI", ReadFileText(output));
+}
+
+TEST(CrashScenarios, AReportGoesToTheMailClientWithItsZip) {
+    // The mail client's registry values belong to the session: one test at a time.
+    const kvtest::SessionLock mailRegistry(L"KolvaneTestMailClientRegistry");
+    const kvtest::TempDir records("mapi_scenario");
+    const std::string record = records.Ansi("mapi.txt");
+    const kvtest::EnvOverride recordTo("KOLVANE_MAPI_RECORD", record.c_str());
+    std::string fixture = KOLVANE_MAPI_FIXTURE;
+    std::replace(fixture.begin(), fixture.end(), '/', '\\');
+    const kvtest::RegValueOverride client(HKEY_CURRENT_USER, "Software\\Clients\\Mail", "",
+                                          "KolvaneMapiFixture");
+    const kvtest::RegValueOverride library(
+        HKEY_CURRENT_USER, "Software\\Clients\\Mail\\KolvaneMapiFixture", "DLLPath", fixture);
+    const ScenarioRun run = RunScenario("send-mapi");
+    ASSERT_ENDED(run, "send-mapi");
+    EXPECT_TRUE(Has(run.out, "SENT true")) << run.out;
+    const std::string got = ReadFileText(record);
+    EXPECT_TRUE(Has(got, "subject=Crash report send-mapi\n")) << got;
+    EXPECT_TRUE(Has(got, "note=The zip holds the log.")) << got;
+    EXPECT_TRUE(Has(got, "to class=1 name=dev@example.test address=SMTP:dev@example.test\n"))
+        << got;
+    EXPECT_TRUE(Has(got, "files=1\n")) << got;
+    const size_t name = got.find(" name=BugReport");
+    ASSERT_NE(name, std::string::npos) << got;
+    EXPECT_EQ(got.substr(got.find('\n', name) - 4, 5), ".zip\n") << got;
+    EXPECT_TRUE(Has(got, "logoff session=")) << got;
+}
+
 TEST(CrashEngine, AProgramThatEndsWhileItsReportIsSentWaitsForTheSend) {
     const ScenarioRun run = RunScenario("separate-send-no-thread");
     ASSERT_ENDED(run, "separate-send-no-thread");
@@ -570,6 +665,163 @@ TEST(CrashEngine, TheComponentsShutDownWaitsForAReportInProgress) {
     ASSERT_NE(end, std::string::npos) << run.out;
     ASSERT_NE(handlerEnd, std::string::npos) << run.out;
     EXPECT_EQ(Count(run.out, "REPORT END"), 1) << run.out;
+}
+
+// ---- Operations of the engine ----
+
+TEST(CrashEngine, AThrownObjectHasTheSizeItsThrowAllocated) {
+    const ScenarioRun run = RunScenario("instance-size");
+    ASSERT_ENDED(run, "instance-size");
+    // 1500 bytes of payload after a std::runtime_error (a vptr and a shared string pointer).
+    EXPECT_TRUE(Has(run.out, "THROWN SIZE 1508\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "LOCAL SIZE 0\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+TEST(CrashEngine, RaisesHandedOverByAnotherModuleAreRecordedAsThisModulesOwn) {
+    const ScenarioRun run = RunScenario("forwarded-raises");
+    ASSERT_ENDED(run, "forwarded-raises");
+    for (const char* line : {
+             "OTHER CODE ignored\n",
+             "LANGUAGE RAISE recorded\n",
+             // Eip 5 bytes before the raise, EBX and EDI from the arguments, ESP the raiser's.
+             "CONTEXT 00000000 00000011 00000033 00000000 0EEDFADE\n",
+             "STACK COPY made\n",
+             "SECOND FORM 00000004\n",
+             "EXCEPT OBJECT EAccessViolation recorded\n",
+             "EXCEPT MESSAGE Access violation at address ",
+             "NULL RECORD null\n",
+             "NAMING EExternalException not recorded\n",
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    EXPECT_TRUE(run.reports.empty()) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+TEST(CrashEngine, AProgramWithoutItsStoredDataRunsWithTheComponentInactive) {
+    const char* const inactive = KOLVANE_CRASH_SCENARIOS_INACTIVE;
+    const ScenarioRun probe = RunScenario("inactive-probe", inactive);
+    ASSERT_ENDED(probe, "inactive-probe");
+    EXPECT_EQ(probe.exitCode, 0u) << probe.out;
+    for (const char* line : {"START inactive-probe inactive\n", "HOOKS none\n", "REPORT refused\n",
+                             "THREAD RAN\n", "END\n"})
+        EXPECT_TRUE(Has(probe.out, line)) << line << probe.out;
+    // An exception nothing catches takes the runtime's own way: no report, the C runtime's
+    // abort. (A system exception would go on to the system's crash dialog, which no test may
+    // wait for.)
+    const ScenarioRun thrown = RunScenario("inactive-throw", inactive);
+    ASSERT_ENDED(thrown, "inactive-throw");
+    EXPECT_EQ(thrown.exitCode, 3u) << thrown.out;
+    for (const ScenarioRun* run : {&probe, &thrown}) {
+        EXPECT_TRUE(run->reports.empty()) << run->out;
+        EXPECT_FALSE(Has(run->out, "REPORT BEGIN")) << run->out;
+    }
+}
+
+TEST(CrashEngine, AHostingProgramsReportRunsWithTheMetadataLibrarysOptions) {
+    SetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", KOLVANE_MODULE_FIXTURE);
+    const ScenarioRun run = RunScenario("metadata");
+    SetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", nullptr);
+    ASSERT_ENDED(run, "metadata");
+    const std::string program = std::filesystem::path(KOLVANE_CRASH_SCENARIOS).filename().string();
+    for (const std::string line : {
+             std::string("LOADED yes\n"),
+             std::string("OPTIONS OF Metadata.dll\n"),
+             "REPORTED WITH 77 " + program + " program\n", // the hosted report
+             std::string("UNLOADED yes FILE deleted\n"),
+             std::string("MISSING own options\n"),
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    // The program's own report keeps its own options.
+    EXPECT_EQ(Count(run.out, "REPORTED WITH 77"), 1) << run.out;
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+TEST(CrashEngine, AReportForItsLogTextOnlyEndsWithTheTextAndNeverEndsTheProgram) {
+    const ScenarioRun run = RunScenario("log-text-only");
+    ASSERT_ENDED(run, "log-text-only");
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    for (const char* line : {
+             "FIRST text flag cleared\n",
+             "TERMINATING FILTER text flag cleared\n",
+             // A filter that takes the report silently leaves no text, and no earlier one.
+             "SILENT FILTER empty flag cleared\n",
+         })
+        EXPECT_TRUE(Has(run.out, line)) << line << run.out;
+    // Only the last report is made and saved.
+    ASSERT_EQ(run.reports.size(), 1u) << run.out;
+    EXPECT_TRUE(Has(run.reports[0], "normal report")) << run.reports[0];
+    EXPECT_TRUE(Has(run.out, "END\n")) << run.out;
+}
+
+// Which of the lines comes first in the output; npos when one is missing.
+bool InOrder(const std::string& out, const std::string& first, const std::string& second) {
+    const size_t a = out.find(first), b = out.find(second);
+    return a != std::string::npos && b != std::string::npos && a < b;
+}
+
+TEST(CrashEngine, ExceptionsTravelBetweenTheProgramAndALibraryThatCarriesTheComponent) {
+    SetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", KOLVANE_EVENT_FIXTURE);
+    const ScenarioRun run = RunScenario("modules");
+    SetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", nullptr);
+    ASSERT_ENDED(run, "modules");
+    const std::string& out = run.out;
+    const std::string program = std::filesystem::path(KOLVANE_CRASH_SCENARIOS).filename().string();
+    EXPECT_TRUE(Has(out, "LIBRARY installed deferring to the program\n")) << out;
+
+    // The library's exception: the program's component reports it; the library's handler runs
+    // first, through its export, on its own class's object, with its own modules and its own
+    // copy of the report's options; the option it changes reaches the program's report.
+    EXPECT_TRUE(Has(out, "RAISED INTO PROGRAM reported | raise recorded here\n")) << out;
+    // (The report runs with the main module's options, as the options ask by default.)
+    const std::string libraryFirst = "LIBRARY HANDLER library failure | ELibraryFailure | "
+                                     "library class | options " +
+                                     program + " | library modules";
+    const std::string programThen = "PROGRAM HANDLER library failure | ELibraryFailure | "
+                                    "foreign class";
+    EXPECT_TRUE(InOrder(out, libraryFirst, programThen)) << out;
+    const std::string readBack = "PROGRAM DATA REQUEST autocrash 55\n";
+    EXPECT_TRUE(InOrder(out, programThen, readBack)) << out;
+    EXPECT_TRUE(InOrder(out, readBack, "END OF LIBRARY REPORT")) << out;
+
+    // The reverse: the library's component reports the program's exception; the program's
+    // handler runs first, on its own object.
+    const std::string programFirst = "PROGRAM HANDLER program failure | EProgramFailure | "
+                                     "program class";
+    const std::string libraryThen = "LIBRARY HANDLER program failure | EProgramFailure | "
+                                    "foreign class";
+    EXPECT_TRUE(InOrder(out, "END OF LIBRARY REPORT", programFirst)) << out;
+    EXPECT_TRUE(InOrder(out, programFirst, libraryThen)) << out;
+    EXPECT_TRUE(InOrder(out, libraryThen, "END OF PROGRAM REPORT")) << out;
+
+    // An object of the library's class: the program's handler gets one made from the record.
+    EXPECT_TRUE(Has(out, "LIBRARY OBJECT EAccessViolation | foreign class\n")) << out;
+    const std::string madeHere = "PROGRAM HANDLER Access violation at address ";
+    EXPECT_TRUE(InOrder(out, "END OF PROGRAM REPORT", madeHere)) << out;
+    const size_t made = out.find(madeHere, out.find("END OF PROGRAM REPORT"));
+    ASSERT_NE(made, std::string::npos) << out;
+    EXPECT_TRUE(
+        Has(out.substr(made, out.find('\n', made) - made), "| EAccessViolation | program class"))
+        << out;
+    EXPECT_TRUE(InOrder(out, madeHere, "END OF SYSTEM REPORT")) << out;
+
+    // As an ISAPI extension: the server gets its page, and the library's component keeps it.
+    const std::string page = "<html><body>the ISAPI page</body></html>";
+    EXPECT_TRUE(Has(out, "SERVER GOT " + page + "\n")) << out;
+    EXPECT_TRUE(Has(out, "LIBRARY KEPT " + page + "\n")) << out;
+    EXPECT_TRUE(Has(out, "END\n")) << out;
+}
+
+TEST(CrashEngine, TheReportOfACGIProgramHoldsThePageItWroteToItsOutput) {
+    const ScenarioRun run = RunScenario("cgi-page", kConsole);
+    ASSERT_ENDED(run, "cgi-page");
+    EXPECT_TRUE(Has(run.out, "LAST PAGE Content-Type: text/html\r\n\r\n"
+                             "<html><body>the CGI page</body></html>\n"))
+        << run.out;
+    // The program's page went out all the same.
+    const auto page = run.files.find("page.out");
+    ASSERT_NE(page, run.files.end()) << run.out;
+    EXPECT_TRUE(Has(page->second, "<html><body>the CGI page</body></html>")) << page->second;
 }
 
 } // namespace

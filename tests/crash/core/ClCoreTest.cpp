@@ -104,6 +104,16 @@ TEST(ClCore, TrailBytesAreNoDelimiters) {
     EXPECT_FALSE(IsTrailByte("a\\", 1));
 }
 
+TEST(ClCore, ListsAreSplitBetweenCharacters) {
+    // ポ (83 7C) ends in the code of "|".
+    TStrings list;
+    ExtractList("\x83\x7C|b", list, CharSetOf("|"), true, false);
+    EXPECT_EQ(list, (TStrings{"\x83\x7C", "b"}));
+    list.clear();
+    ExtractStringsEx(CharSetOf("|"), "|\x83\x7C|b", list);
+    EXPECT_EQ(list, (TStrings{"\x83\x7C", "b"}));
+}
+
 TEST(ClCore, TextIsCutBetweenCharacters) {
     const std::string text = "a\x95\x5C\x8E\xA6"; // "a表示"
     static const struct {

@@ -185,3 +185,27 @@ TEST_F(ZipTest, EntriesThatWouldLeaveTheFolderAreNotWritten) {
 }
 
 } // namespace
+
+// A small archive of highly compressed data can claim far more than any report holds: the
+// extraction stops at its bound and leaves no entry cut short behind.
+TEST_F(ZipTest, ExtractionStopsAtItsBound) {
+    const std::string zeros(600 * 1024, '\0');
+    Put("a.bin", zeros);
+    Put("b.bin", zeros);
+    const std::string archive = dir_.Ansi("zeros.zip");
+    {
+        TZipWriter zip(archive, "");
+        zip.AddFile(dir_.Ansi("a.bin"), "a.bin");
+        zip.AddFile(dir_.Ansi("b.bin"), "b.bin");
+    }
+    ASSERT_LT(Read(archive).size(), 10000u);
+    const std::filesystem::path out = dir_.FsPath() / "out";
+    std::filesystem::create_directory(out);
+
+    EXPECT_FALSE(ExtractZipFiles(archive, dir_.Ansi("out"), "", 1 << 20));
+    EXPECT_EQ(Read(out / "a.bin"), zeros);
+    EXPECT_FALSE(std::filesystem::exists(out / "b.bin"));
+
+    EXPECT_TRUE(ExtractZipFiles(archive, dir_.Ansi("out"), "", 2 << 20));
+    EXPECT_EQ(Read(out / "b.bin"), zeros);
+}

@@ -258,6 +258,8 @@ TEST(TCrashModuleOptions, OutputFiles) {
     EXPECT_GT(withComputer.size(), dir.Ansi("app_.elf").size());
     EXPECT_EQ(FileNameOfComputer("PC:1"), "PC_1");
     EXPECT_EQ(FileNameOfComputer("a\"*/:<>?\\|b"), "a_________b");
+    // ソ and ポ end in the bytes of "\" and "|": the characters stay.
+    EXPECT_EQ(FileNameOfComputer("PC\x83\x5C\x83\x7C|"), "PC\x83\x5C\x83\x7C_");
 }
 
 } // namespace

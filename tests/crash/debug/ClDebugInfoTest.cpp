@@ -155,6 +155,8 @@ TEST(ClDebugInfo, ExternalLocations) {
          "C", "a.b"},
         {"at sign replaced", "U", "U.pas", "@Init", 1, true, ddSourceCode, "U.pas", "", "_Init"},
         {"no procedure", "U", "U.pas", "", 5, false, ddNone, "", "", ""},
+        {"double-byte names", "U", "C:\\\x95\x5C\\\x95\x5C.pas", "Run", 1, true, ddSourceCode,
+         "\x95\x5C.pas", "", "Run"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -174,6 +176,14 @@ TEST(ClDebugInfo, ExternalLocations) {
             EXPECT_EQ(info.Addr, 0x401234u);
         }
     }
+}
+
+TEST(ClDebugInfo, ShortStringsEndBetweenCharacters) {
+    std::string field;
+    SetShortString(field, std::string(254, 'a') + "\x95\x5C"); // 表 across the limit
+    EXPECT_EQ(field, std::string(254, 'a'));
+    SetShortString(field, "a\x95\x5C", 3);
+    EXPECT_EQ(field, "a\x95\x5C");
 }
 
 TEST(ClDebugInfo, FindExportByAddr) {

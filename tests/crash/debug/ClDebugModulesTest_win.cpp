@@ -163,6 +163,26 @@ TEST_F(ModuleRegistry, FixtureDllVersionAndExports) {
     EXPECT_EQ(GetCrashLogModuleVersion(handle), 0);
 }
 
+TEST_F(ModuleRegistry, AModuleMetWhileRegistrationIsHeldIsReadInFullAfterTheHold) {
+    FixtureCopy dll("held.dll");
+    const uintptr_t handle = dll.Load();
+    ASSERT_NE(handle, 0u);
+    HoldModuleRegistration();
+    HoldModuleRegistration(); // holds nest
+    AllowModuleRegistration();
+    const PCrashModuleInfo light = ModuleInfoByHandle(handle);
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(light->ModuleType, mtUnknown);
+    EXPECT_EQ(light->FunctionsList->Count(), 0);
+    EXPECT_EQ(ModuleInfoByHandle(handle)->ModuleType, mtUnknown); // kept while held
+    AllowModuleRegistration();
+    EXPECT_FALSE(ModuleRegistrationHeld());
+    const PCrashModuleInfo full = ModuleInfoByHandle(handle);
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(full->ModuleType, mtOSLibrary);
+    EXPECT_EQ(full->FunctionsList->Count(), 3);
+}
+
 TEST_F(ModuleRegistry, PackageNeedsBothResources) {
     FixtureCopy both("package.dll");
     both.AddResource("PACKAGEINFO", "info");

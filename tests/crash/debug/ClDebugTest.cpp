@@ -124,7 +124,8 @@ TEST(ClDebugMap, ParserHandsItemsToEvents) {
 TEST(ClDebugMap, MapStrings) {
     // Positions into a text: a name in parentheses, a plain word, a module parameter.
     const std::string text =
-        "(Unit.pas) rest\r\nName(x) Word\r\nC:\\dir\\Mod.obj  ACBP=A9\r\nx|y.z";
+        "(Unit.pas) rest\r\nName(x) Word\r\nC:\\dir\\Mod.obj  ACBP=A9\r\nx|y.z\r\n"
+        "d\\\x95\x5C\x8E\xA6.pas";
     TClMapParser parser(TClMapParser::TText{text});
     static constexpr struct {
         const char* name;
@@ -136,6 +137,7 @@ TEST(ClDebugMap, MapStrings) {
         {"word up to parenthesis", 17, "Name", "Name(x) Word"},
         {"parameter ends the file name", 31, "C:\\dir\\Mod.obj", "Mod"},
         {"bar as a folder delimiter", 56, "x|y.z", "y"},
+        {"double-byte name", 63, "d\\\x95\x5C\x8E\xA6.pas", "\x95\x5C\x8E\xA6"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "DialogTestSupport_win.h"
 
 namespace {
@@ -53,8 +55,40 @@ TEST(ClDialogSupportWin, TheProcesssWindowsAndTheDevelopmentEnvironmentsWindow) 
     EXPECT_FALSE(IsIDEProcess(GetCurrentProcessId()));
     const TPlainWindow ide(L"TAppBuilder", RECT{0, 0, 10, 10}, false);
     EXPECT_TRUE(IsIDEProcess(GetCurrentProcessId()));
-    // Started from the Unix side, the test has no Windows parent (0); never itself.
-    EXPECT_NE(GetParentProcessID(), GetCurrentProcessId());
+}
+
+// The child's half of the test below: set when the test program runs itself.
+constexpr char kExpectedParent[] = "KOLVANE_EXPECTED_PARENT";
+
+TEST(ClDialogSupportWin, TheParentProcessIsTheProgramThatStartedIt) {
+    char expected[32] = {};
+    if (GetEnvironmentVariableA(kExpectedParent, expected, sizeof expected)) {
+        EXPECT_EQ(GetParentProcessID(), std::stoul(expected));
+        return;
+    }
+    // The test program runs this test again as a child, which compares its parent with the
+    // process ID it is given.
+    char self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    std::string command =
+        std::string("\"") + self +
+        "\" --gtest_filter=ClDialogSupportWin.TheParentProcessIsTheProgramThatStartedIt";
+    SetEnvironmentVariableA(kExpectedParent, std::to_string(GetCurrentProcessId()).c_str());
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &si, &pi) != FALSE;
+    SetEnvironmentVariableA(kExpectedParent, nullptr);
+    ASSERT_TRUE(started);
+    const bool ended = WaitForSingleObject(pi.hProcess, kFindTimeoutMs) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(pi.hProcess, 99);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    ASSERT_TRUE(ended) << "the child test program did not end";
+    EXPECT_EQ(code, 0u) << "the child found another parent";
 }
 
 TEST(ClDialogSupportWin, CentringTruncatesHalvesTowardZero) {

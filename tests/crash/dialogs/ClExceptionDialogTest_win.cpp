@@ -6,7 +6,10 @@
 
 #include "DialogTestSupport_win.h"
 #include "crash/dialogs/ClExceptionDialog.h"
+#include "crash/capture/CrashLogUtils.h"
 #include "crash/report/ClReportHalf.h"
+#include "crash/debug/ClDebugProcesses.h"
+#include "crash/dialogs/ClListView.h"
 
 namespace {
 
@@ -178,16 +181,18 @@ TEST(ExceptionDialog, DetailedModeShowsThePagesTheSectionsAllow) {
     report.Options().SetForegroundTab(ftCPU);
     ReportTexts.CPUText = "EAX: 00000001";
     int tabs = 0, selected = -1, third = -1;
-    std::string firstTitle, thirdTitle, message, details;
+    std::string firstTitle, firstText, thirdTitle, message, details;
     WithDialog(ShowCrashLogDialog, [&](HWND d) {
         const HWND tab = GetDlgItem(d, kTab);
         tabs = TabCtrl_GetItemCount(tab);
         selected = TabCtrl_GetCurSel(tab);
-        auto pageTitle = [&] {
+        auto pageItem = [&](int id) {
             const HWND page = FindWindowExA(tab, nullptr, "#32770", nullptr);
-            return page ? ItemText(page, 102) : std::string();
+            return page ? ItemText(page, id) : std::string();
         };
+        auto pageTitle = [&] { return pageItem(102); };
         firstTitle = pageTitle();
+        firstText = pageItem(103);
         message = ItemText(d, kMessage);
         details = ItemText(d, kDetails);
         // The third tab shows the assembler page when modules and processes are off.
@@ -202,6 +207,7 @@ TEST(ExceptionDialog, DetailedModeShowsThePagesTheSectionsAllow) {
     EXPECT_EQ(tabs, 4);
     EXPECT_EQ(selected, 3); // the CPU page is the fourth tab
     EXPECT_EQ(firstTitle, "CPU Information");
+    EXPECT_EQ(firstText.substr(0, firstText.find_first_of("\r\n")), "EAX: 00000001");
     EXPECT_EQ(third, 2);
     EXPECT_EQ(thirdTitle, "Assembler Information");
     EXPECT_EQ(message, "An error has occurred during program execution.\r\n"
@@ -224,7 +230,7 @@ TEST(ExceptionDialog, AForegroundPageWhoseSectionIsOffOpensTheGeneralPage) {
     EXPECT_EQ(selected, 0);
 }
 
-TEST(ExceptionDialog, GeometryOffTheWorkAreaIsCentredAndTheStateIsStored) {
+TEST(ExceptionDialog, GeometryOffTheWorkAreaIsCentredAndTheMovedPlaceIsStored) {
     TDialogReport report;
     SetDialogOptions(report.Options(), {edoShowInDetailedMode});
     const std::string ini = TDialogReport::IniFile();
@@ -234,9 +240,17 @@ TEST(ExceptionDialog, GeometryOffTheWorkAreaIsCentredAndTheStateIsStored) {
     WriteInteger(ini, "Coordinates", "Top", 10);
     RECT area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    RECT window{};
+    RECT window{}, moved{};
+    const POINT target{area.left + 20, area.top + 30};
     WithDialog(ShowCrashLogDialog, [&](HWND d) {
         GetWindowRect(d, &window);
+        // Where the user moves the window is what the next dialog starts from.
+        SetWindowPos(d, nullptr, target.x, target.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        WaitUntil([&] {
+            GetWindowRect(d, &moved);
+            return moved.left == target.x && moved.top == target.y;
+        });
         Click(d, kOK);
     });
     // Centred: Left = L + (R - L - 600) div 2, Top = T + (B - T - 400) div 2; the window is the
@@ -248,7 +262,10 @@ TEST(ExceptionDialog, GeometryOffTheWorkAreaIsCentredAndTheStateIsStored) {
     EXPECT_EQ(ReadInteger(ini, "Coordinates", "WindowsState", 0), 1);
     EXPECT_EQ(ReadInteger(ini, "Coordinates", "Width", 0), 600);
     EXPECT_EQ(ReadInteger(ini, "Coordinates", "Height", 0), 400);
-    EXPECT_EQ(ReadInteger(ini, "Coordinates", "Left", 0), window.left);
+    EXPECT_EQ(moved.left, target.x);
+    EXPECT_EQ(moved.top, target.y);
+    EXPECT_EQ(ReadInteger(ini, "Coordinates", "Left", 0), target.x);
+    EXPECT_EQ(ReadInteger(ini, "Coordinates", "Top", 0), target.y);
 }
 
 TEST(ExceptionDialog, ARepeatedDialogOpensDetailedWithoutADetailsButton) {
@@ -283,6 +300,101 @@ TEST(ExceptionDialog, TheMessageBoxTypeShowsTheSystemsBox) {
     EXPECT_EQ(caption, "Error occurred");
     EXPECT_EQ(text, "Boxed.");
     EXPECT_EQ(Report.DialogType, edtNone);
+}
+
+// Trouble for the next dialog window of the thread that installs it, once; later dialogs are
+// shown as usual. Refuse: its creation fails (as on a system short of window resources).
+// NeverShow: it is made but never painted nor activated (as on a desktop nobody sees): its
+// procedure never gets those messages.
+class FirstDialogTrouble {
+public:
+    enum Kind { Refuse, NeverShow };
+    explicit FirstDialogTrouble(Kind kind) {
+        kind_ = kind;
+        window_ = nullptr;
+        hit_ = false;
+        hook_ = SetWindowsHookExW(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
+    }
+    ~FirstDialogTrouble() { UnhookWindowsHookEx(hook_); }
+    FirstDialogTrouble(const FirstDialogTrouble&) = delete;
+    FirstDialogTrouble& operator=(const FirstDialogTrouble&) = delete;
+    bool Installed() const { return hook_ != nullptr; }
+    static bool Hit() { return hit_; }
+    static HWND Window() { return window_; } // the unseen dialog; null for Refuse
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        const HWND w = reinterpret_cast<HWND>(wParam);
+        if (code == HCBT_CREATEWND && !hit_ && ClassOf(w) == "#32770") {
+            hit_ = true;
+            if (kind_ == Refuse) return 1;
+            window_ = w;
+            original_ = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Unseen)));
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static LRESULT CALLBACK Unseen(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_PAINT:
+        case WM_ACTIVATE:
+        case WM_NCACTIVATE:
+            return DefWindowProcW(w, message, wParam, lParam);
+        default:
+            return CallWindowProcW(original_, w, message, wParam, lParam);
+        }
+    }
+    static inline Kind kind_ = Refuse;
+    static inline HWND window_ = nullptr;
+    static inline WNDPROC original_ = nullptr;
+    static inline bool hit_ = false;
+    HHOOK hook_ = nullptr;
+};
+
+TEST(ExceptionDialog, ADialogThatIsNotShownFallsBackToTheSystemsBoxAndSwitchesTheDialogsOff) {
+    const struct {
+        const char* label;
+        TExceptionDialogType type;
+        FirstDialogTrouble::Kind trouble;
+    } cases[] = {
+        {"detailed dialog not created", edtCrashLog, FirstDialogTrouble::Refuse},
+        {"classic dialog not created", edtMSClassic, FirstDialogTrouble::Refuse},
+        {"detailed dialog never seen", edtCrashLog, FirstDialogTrouble::NeverShow},
+        {"classic dialog never seen", edtMSClassic, FirstDialogTrouble::NeverShow},
+    };
+    for (const auto& c : cases) {
+        TDialogReport report;
+        SetCustomErrorMessage("Not shown.");
+        ClearLastCrashLogError();
+        std::string caption, text;
+        {
+            const FirstDialogTrouble trouble(c.trouble);
+            ASSERT_TRUE(trouble.Installed());
+            WithDialog(
+                [&c] {
+                    Report.DialogType = c.type;
+                    ShowExceptionDialog(false);
+                },
+                [&](HWND d) {
+                    // Past the unseen dialog (it may still be up) to the box.
+                    const HWND box = d == FirstDialogTrouble::Window() ? WaitForDialog({d}) : d;
+                    if (!box) return;
+                    caption = WindowText(box);
+                    const HWND label = GetDlgItem(box, 0xFFFF);
+                    text = label ? WindowText(label) : std::string();
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
+                });
+            EXPECT_TRUE(FirstDialogTrouble::Hit()) << c.label;
+        }
+        SetCustomErrorMessage("");
+        EXPECT_EQ(caption, "Error occurred") << c.label;
+        EXPECT_EQ(text, "Not shown.") << c.label;
+        EXPECT_EQ(GetLastCrashLogErrorCode(), eeShowError) << c.label;
+        EXPECT_EQ(GetLastCrashLogErrorMsg(), "Cannot show the DialogBox window.") << c.label;
+        EXPECT_TRUE(Report.DialogsDisabled) << c.label;
+        EXPECT_EQ(Report.DialogType, edtNone) << c.label;
+        ClearLastCrashLogError();
+    }
 }
 
 } // namespace
@@ -385,6 +497,124 @@ TEST(ExceptionDialog, TheCallStackPageFoldsThreadBlocksAndSendsALineToTheDevelop
     EXPECT_EQ(*reinterpret_cast<const int32_t*>(record + 364), 3);
     // The columns' widths are kept for the next dialog.
     EXPECT_EQ(ReadInteger(TDialogReport::IniFile(), "Coordinates", "Col4", 0), 200);
+}
+
+// The icon of each row of a list: the bitmap index its record carries.
+std::vector<int> RowIcons(HWND list) {
+    std::vector<int> icons;
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        LVITEMA item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        const auto* row = reinterpret_cast<const TListViewItemRec*>(item.lParam);
+        icons.push_back(row ? row->Bmp : -2);
+    }
+    return icons;
+}
+
+// Every cell of a list, row by row.
+std::vector<std::vector<std::string>> Rows(HWND list, int columns) {
+    std::vector<std::vector<std::string>> rows;
+    for (int c = 0; c < columns; ++c) {
+        const std::vector<std::string> texts = ColumnTexts(list, c);
+        rows.resize(texts.size());
+        for (size_t r = 0; r < texts.size(); ++r) rows[r].push_back(texts[r]);
+    }
+    return rows;
+}
+
+TEST(ExceptionDialog, TheModulesAndProcessesPagesShowEachRecordsCellsAndIcon) {
+    TDialogReport report;
+    SetDialogOptions(report.Options(), {edoShowInDetailedMode});
+    TLogOptions log = report.Options().LogOptions();
+    log.Include(loSaveModulesAndProcessesSections);
+    report.Options().SetLogOptions(log);
+    report.Options().SetForegroundTab(ftModules);
+
+    TCrashModulesList modules;
+    auto module = [&](uintptr_t handle, const char* name, const char* description,
+                      const char* version, uint32_t size, TDateTime modified) {
+        auto m = std::make_unique<TCrashModuleInfo>();
+        m->Handle = handle;
+        m->Name = name;
+        m->Description = description;
+        m->Version = version;
+        m->Size = size;
+        m->LastModified = modified;
+        modules.Add(std::move(m));
+    };
+    module(0x10000000, "C:\\Program Files\\Kolvane\\Fixture.dll", "Fixture library", "1.2.3.4",
+           3000, EncodeDateTime(2026, 12, 11, 9, 12, 3, 0));
+    module(0x00400000, "D:\\kolvane.exe", "Kolvane", "2.0.1.77", 1048576, 0);
+    module(0x20000000, "C:\\Packages\\rtl.bpl", "", "7", 0, 0);
+    Report.Record.ModulesList = &modules;
+
+    // The machine's processes as the report took them.
+    const bool created = ProcessesList() == nullptr;
+    if (created) CreateProcessesList();
+    TCrashProcessesList& processes = *ProcessesList();
+    processes.Clear();
+    auto process = [&](uint32_t id, const char* name, const char* description, const char* version,
+                       uint32_t priority, uint32_t memory, uint32_t threads) {
+        auto p = std::make_unique<TCrashProcessInfo>();
+        p->ProcessID = id;
+        p->Name = name;
+        p->Description = description;
+        p->Version = version;
+        p->Priority = priority;
+        p->Memory = memory;
+        p->Threads = threads;
+        processes.Add(std::move(p));
+    };
+    process(1234, "C:\\Windows\\notepad.exe", "Notepad", "6.1.7600.16385", 32, 5242880, 3);
+    process(8, "System", "", "", 0x8000, 0, 0);
+
+    std::vector<std::vector<std::string>> moduleRows, processRows;
+    std::vector<int> moduleIcons, processIcons;
+    WithDialog(ShowCrashLogDialog, [&](HWND d) {
+        const HWND tab = GetDlgItem(d, kTab);
+        auto list = [&] {
+            const HWND page = FindWindowExA(tab, nullptr, "#32770", nullptr);
+            return page ? GetDlgItem(page, 103) : nullptr;
+        };
+        if (const HWND l = list()) {
+            moduleRows = Rows(l, 7);
+            moduleIcons = RowIcons(l);
+        }
+        TabCtrl_SetCurSel(tab, 3);
+        NMHDR change{tab, static_cast<UINT_PTR>(kTab), static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageW(d, WM_NOTIFY, kTab, reinterpret_cast<LPARAM>(&change));
+        if (const HWND l = list()) {
+            processRows = Rows(l, 8);
+            processIcons = RowIcons(l);
+        }
+        Click(d, kOK);
+    });
+    Report.Record.ModulesList = nullptr;
+    processes.Clear();
+    if (created) FreeProcessesList();
+
+    // Handle, name, description, version to its second number, size in rounded kilobytes,
+    // date, folder.
+    using Cells = std::vector<std::string>;
+    EXPECT_EQ(moduleRows,
+              (std::vector<Cells>{
+                  {"10000000", "Fixture.dll", "Fixture library", "1.2.x", "3 Kb",
+                   "2026-12-11 09:12:03", "C:\\Program Files\\Kolvane"},
+                  {"00400000", "kolvane.exe", "Kolvane", "2.0.x", "1024 Kb", "", "D:\\"},
+                  {"20000000", "rtl.bpl", "", "7", "", "", "C:\\Packages"},
+              }));
+    // A library, the program, a package.
+    EXPECT_EQ(moduleIcons, (std::vector<int>{0, 2, 1}));
+    // ID, name, description, version, working set, priority, threads ("??" unknown), folder.
+    EXPECT_EQ(processRows, (std::vector<Cells>{
+                               {"1234", "notepad.exe", "Notepad", "6.1.x", "5120 Kb", "Normal", "3",
+                                "C:\\Windows"},
+                               {"8", "System", "", "", "", "Above-Normal", "??", ""},
+                           }));
+    EXPECT_EQ(processIcons, (std::vector<int>{2, 2}));
 }
 
 TEST(ExceptionDialog, TheCheckBoxRowsAndTheSupportLinkSetTheWindowsHeight) {

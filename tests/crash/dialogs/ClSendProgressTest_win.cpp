@@ -73,4 +73,22 @@ TEST_F(SendProgress, AModalWindowIsCentredInTheWorkArea) {
     EXPECT_FALSE(IsWindow(window));
 }
 
+TEST_F(SendProgress, AnInlineReportsWindowLivesOnTheSendingThreadAndGoesWithIt) {
+    // The report runs on the raising thread: the window is that thread's, modeless, and is
+    // served by the sender's own pumping between its steps.
+    RunInline = true;
+    ShowSendProgress(false);
+    const HWND window = reinterpret_cast<HWND>(SendProgressWindow());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId());
+    EXPECT_TRUE(IsWindowVisible(window));
+    SetSendProgressText("Message 1/1: Connecting with server...");
+    SetSendProgressPosition(15);
+    EXPECT_EQ(ItemText(window, 100), "Message 1/1: Connecting with server...");
+    EXPECT_EQ(SendDlgItemMessageW(window, 101, PBM_GETPOS, 0, 0), 15);
+    CloseSendProgress();
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(SendProgressWindow(), 0u);
+}
+
 } // namespace

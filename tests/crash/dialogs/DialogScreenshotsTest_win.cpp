@@ -128,12 +128,13 @@ TEST_F(DialogScreenshots, DetailedDialogInBothModes) {
             Take(d, "crash-dialog.png");
             sign = ClientPixel(d, 8 + 16, 8 + 6);
             Click(d, 104); // Details
-            WaitUntil([&] { return IsWindowVisible(GetDlgItem(d, 1000)) != FALSE; });
-            WaitUntil([&] {
+            EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(GetDlgItem(d, 1000)) != FALSE; }))
+                << "the pages did not show";
+            EXPECT_TRUE(WaitUntil([&] {
                 RECT r{};
                 GetWindowRect(d, &r);
                 return r.right - r.left == 745;
-            });
+            })) << "the dialog did not take the detailed width";
             Take(d, "crash-dialog-details.png");
             Click(d, 102);
         });

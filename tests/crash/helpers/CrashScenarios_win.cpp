@@ -4,6 +4,8 @@
 // and "REPORT END"; "END" when the program reached its end.
 #include <windows.h>
 
+#include <httpext.h>
+
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -18,6 +20,8 @@
 #include "crash/capture/CrashLogMainWin.h"
 #include "crash/capture/CrashLogUtils.h"
 #include "crash/capture/TCrashLog.h"
+#include "crash/debug/ClDebugModules.h"
+#include "crash/report/ClReportHalf.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Services.h"
@@ -118,8 +122,13 @@ __attribute__((noinline)) void ThrowAndCatch() {
     } catch (const kv::Exception&) {}
 }
 
-__attribute__((noinline)) void FreezeSleeper() {
-    Sleep(3000);
+// Stands frozen (pumps no messages) until the freeze has been reported and that report is over,
+// a minute at most. A fixed sleep would give a second freeze report whenever the first one is
+// over before the sleep, which depends on the machine's speed.
+__attribute__((noinline)) bool FreezeSleeper(HANDLE reported) {
+    if (WaitForSingleObject(reported, 60000) != WAIT_OBJECT_0) return false;
+    while (detail::ReportInProgress()) Sleep(10);
+    return true;
 }
 
 // A form whose window procedure fails while SetWindowPos moves it.
@@ -325,6 +334,289 @@ void KeepTheZipInsteadOfSending(TCrashModuleOptions& o) {
     };
 }
 
+// A thrown class that no size record names.
+struct EUnrecordedWide : std::runtime_error {
+    EUnrecordedWide() : std::runtime_error("wide") {}
+    char payload[1500] = {};
+};
+
+template <class T> T OwnExport(const char* name) {
+    return reinterpret_cast<T>(GetProcAddress(GetModuleHandleW(nullptr), name));
+}
+
+std::string Hex(uintptr_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+__attribute__((noinline)) void ForwardedRaiseSite() {
+    Out("RAISE SITE");
+}
+
+// Raises as another module's component hands them over through this program's exports.
+void ForwardRaises() {
+    using TCallGeneralRaise = void(__stdcall*)(DWORD, DWORD, DWORD, DWORD, const ULONG_PTR*);
+    const auto raise = OwnExport<TCallGeneralRaise>("CrashLog_CallGeneralRaise");
+    const kv::Exception object(u"forwarded");
+    const auto site = reinterpret_cast<ULONG_PTR>(&ForwardedRaiseSite) + 16;
+    const auto position = static_cast<ULONG_PTR>(detail::StackPosition());
+    const ULONG_PTR args[8] = {
+        site, reinterpret_cast<ULONG_PTR>(&object), 0x11, 0x22, 0x33, 0x44, position, 0};
+    raise(0xE06D7363, 1, 7, position, args); // another runtime's raise
+    Out(std::string("OTHER CODE ") +
+        (GetLastExceptionObject() == &object ? "recorded" : "ignored"));
+    raise(0x0EEDFADE, 1, 7, position, args);
+    const detail::ThreadCaptureBlock& b = detail::Capture();
+    const CONTEXT& c = *reinterpret_cast<const CONTEXT*>(b.Context);
+    Out(std::string("LANGUAGE RAISE ") +
+        (GetLastExceptionObject() == &object && GetLastExceptionAddress() == site ? "recorded"
+                                                                                  : "ignored"));
+    Out("CONTEXT " + Hex(c.Eip + 5 - site) + " " + Hex(c.Ebx) + " " + Hex(c.Edi) + " " +
+        Hex(c.Esp - position) + " " + Hex(b.ExceptionRecord.ExceptionCode));
+    const auto stack = GetLastExceptionCallStack();
+    Out(std::string("STACK COPY ") + (stack && stack->Count() > 0 ? "made" : "none"));
+    raise(0x0EEDFADE, 0xC0000025, 8, position, args); // the second form, on the main thread
+    Out("SECOND FORM " + Hex(b.RaisedAddress - site));
+
+    using TCallExceptObject = void*(__stdcall*)(EXCEPTION_RECORD*, CONTEXT*, BOOL);
+    const auto translate = OwnExport<TCallExceptObject>("CrashLog_CallExceptObject");
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = 0xC0000005;
+    record.ExceptionAddress = reinterpret_cast<void*>(site);
+    record.NumberParameters = 2;
+    record.ExceptionInformation[0] = 1;
+    record.ExceptionInformation[1] = 0x10;
+    CONTEXT context{};
+    context.Esp = position;
+    const void* made = translate(&record, &context, TRUE);
+    Out("EXCEPT OBJECT " + GetValidObjectClassName(made) + " " +
+        (GetLastExceptionObject() == made ? "recorded" : "not recorded"));
+    Out("EXCEPT MESSAGE " + ExceptionMessageOf(made));
+    Out(std::string("NULL RECORD ") + (translate(nullptr, &context, TRUE) ? "object" : "null"));
+    record.ExceptionCode = 0x406D1388;
+    const void* naming = translate(&record, &context, TRUE);
+    Out("NAMING " + GetValidObjectClassName(naming) + " " +
+        (GetLastExceptionObject() == naming ? "recorded" : "not recorded"));
+}
+
+// A metadata library (a copy of the module fixture) whose options a hosting program's report
+// takes, and what is left of it once it is let go.
+void MetadataReports() {
+    char fixture[MAX_PATH] = {};
+    GetEnvironmentVariableA("KOLVANE_MODULE_FIXTURE", fixture, MAX_PATH);
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    const std::string copy = std::string(cwd) + "\\Metadata.dll";
+    CopyFileA(fixture, copy.c_str(), FALSE);
+    SetMetadataFilePath(copy);
+    Out(std::string("LOADED ") + (GetModuleHandleA(copy.c_str()) ? "yes" : "no"));
+    TCrashModuleOptions* metadata = DotNetCrashLogOptions();
+    Out("OPTIONS OF " + ExtractFileName(metadata->ModuleName()));
+    metadata->SetExceptionDialogType(edtNone);
+    metadata->SetSaveLogFile(true);
+    metadata->SetAutoCrashNumber(77);
+    ReportHalf.SaveReportToLogFile = [] {
+        const TCrashModuleOptions* o = Report.Options;
+        Out("REPORTED WITH " + std::to_string(o->AutoCrashNumber()) + " " +
+            ExtractFileName(o->ModuleName()) + " " +
+            (o->ModuleHandle() == reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr))
+                 ? "program"
+                 : "other"));
+    };
+    CallFromCOMObject = true;
+    StandardCrashError("hosted");
+    CallFromCOMObject = false;
+    StandardCrashError("own");
+    SetMetadataFilePath("");
+    Out(std::string("UNLOADED ") + (GetModuleHandleA(copy.c_str()) ? "no" : "yes") + " FILE " +
+        (GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES ? "deleted" : "kept"));
+    SetMetadataFilePath(copy); // no such file now
+    Out(std::string("MISSING ") +
+        (DotNetCrashLogOptions() == CurrentCrashLogOptions() ? "own options" : "other options"));
+    SetMetadataFilePath("");
+}
+
+// Reports asked for their log text only, with and without filters that take them.
+void LogTextOnly(TCrashModuleOptions& options) {
+    auto state = [](const char* label, const char* part) {
+        const std::string& text = Report.Record.LogText;
+        Out(std::string(label) +
+            (text.find(part) != std::string::npos ? " text"
+             : text.empty()                       ? " empty"
+                                                  : " other text") +
+            (CallForGetLogText ? " flag set" : " flag cleared"));
+    };
+    CallForGetLogText = true;
+    StandardCrashError("text only");
+    state("FIRST", "text only");
+    options.SetActivateHandle(true);
+    TCrashExceptionFilter filter;
+    filter.Active = true;
+    filter.ExceptionClassName = "ECrashLogGeneralError";
+    filter.HandlerType = fhtCrashLog;
+    filter.ActionType = fatTerminate;
+    options.ExceptionsFilters().Add(filter);
+    CallForGetLogText = true;
+    StandardCrashError("terminating filter");
+    state("TERMINATING FILTER", "terminating filter");
+    options.ExceptionsFilters().Clear();
+    filter.HandlerType = fhtNone;
+    filter.ActionType = fatNone;
+    options.ExceptionsFilters().Add(filter);
+    CallForGetLogText = true;
+    StandardCrashError("silent filter");
+    state("SILENT FILTER", "silent filter");
+    options.ExceptionsFilters().Clear();
+    StandardCrashError("normal report");
+}
+
+std::string g_served;
+
+BOOL WINAPI ServerWriteClient(HCONN, LPVOID buffer, LPDWORD bytes, DWORD) {
+    g_served.assign(static_cast<const char*>(buffer), *bytes);
+    return TRUE;
+}
+
+class EProgramFailure : public kv::Exception {
+public:
+    using Exception::Exception;
+};
+
+std::string ProgramClassHome(const void* object) {
+    const std::type_info* cls = GetValidObjectClass(object);
+    if (!cls) return "no object";
+    return FindModuleOfAddr(reinterpret_cast<uintptr_t>(cls)) ==
+                   reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr))
+               ? "program class"
+               : "foreign class";
+}
+
+void OnProgramNotify(TCrashExceptionRecord* record, bool&) {
+    Out("PROGRAM HANDLER " + ExceptionMessageOf(record->ExceptionObject) + " | " +
+        GetValidObjectClassName(record->ExceptionObject) + " | " +
+        ProgramClassHome(record->ExceptionObject));
+}
+
+// Exceptions between this program and a library that carries the component too.
+void EventsBetweenModules(TCrashModuleOptions& options) {
+    char fixture[MAX_PATH] = {};
+    GetEnvironmentVariableA("KOLVANE_EVENT_FIXTURE", fixture, MAX_PATH);
+    // The reports take this program's options (the library's as well): no log file.
+    options.SetSaveLogFile(false);
+    ExceptionNotify = &OnProgramNotify;
+    // Asked after the notification: the options the library's handler changed are read back.
+    CustomDataRequest = [](TCrashExceptionRecord* record, TStrings&) {
+        Out("PROGRAM DATA REQUEST autocrash " +
+            std::to_string(record->CurrentModuleOptions->AutoCrashNumber()));
+    };
+    const HMODULE library = LoadLibraryA(fixture);
+    if (!library) {
+        Out("NOT LOADED " + std::to_string(GetLastError()));
+        return;
+    }
+    using TProc = void (*)();
+    using TRaise = BOOL (*)();
+    using TNotify = BOOL(__stdcall*)(const void*, void*);
+    using TTranslate = void*(__stdcall*)(EXCEPTION_RECORD*, CONTEXT*, BOOL);
+    reinterpret_cast<TProc>(GetProcAddress(library, "FixtureSetUp"))();
+
+    // The library's exception: this program's component reports it.
+    const BOOL left =
+        reinterpret_cast<TRaise>(GetProcAddress(library, "FixtureRaiseIntoProgram"))();
+    Out(std::string("RAISED INTO PROGRAM ") + (left ? "left to the library" : "reported") + " | " +
+        (FindModuleOfAddr(GetLastExceptionAddress()) == reinterpret_cast<uintptr_t>(library)
+             ? "raise recorded here"
+             : "raise unknown here"));
+    Out("END OF LIBRARY REPORT");
+
+    // This program's exception, reported by the library's component.
+    const auto notify = reinterpret_cast<TNotify>(GetProcAddress(library, "StandardCrashNotify"));
+    const auto site = reinterpret_cast<uintptr_t>(&ForwardedRaiseSite) + 16;
+    const EProgramFailure failure(u"program failure");
+    notify(&failure, reinterpret_cast<void*>(site));
+    Out("END OF PROGRAM REPORT");
+
+    // A system exception whose object the library made: the program makes its own from the
+    // record.
+    const auto translate =
+        reinterpret_cast<TTranslate>(GetProcAddress(library, "CrashLog_CallExceptObject"));
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = 0xC0000005;
+    record.ExceptionAddress = reinterpret_cast<void*>(site);
+    record.NumberParameters = 2;
+    record.ExceptionInformation[1] = 0x20;
+    CONTEXT context{};
+    context.Esp = detail::StackPosition();
+    const void* object = translate(&record, &context, FALSE);
+    Out("LIBRARY OBJECT " + GetValidObjectClassName(object) + " | " + ProgramClassHome(object));
+    notify(object, reinterpret_cast<void*>(site));
+    Out("END OF SYSTEM REPORT");
+
+    // The library as an ISAPI extension: the page it writes to the server is kept.
+    using TExtension = DWORD(WINAPI*)(EXTENSION_CONTROL_BLOCK*);
+    using TLastPage = void (*)(char*, int);
+    EXTENSION_CONTROL_BLOCK ecb{};
+    ecb.cbSize = sizeof ecb;
+    ecb.WriteClient = &ServerWriteClient;
+    reinterpret_cast<TExtension>(GetProcAddress(library, "HttpExtensionProc"))(&ecb);
+    Out("SERVER GOT " + g_served);
+    char kept[256] = {};
+    reinterpret_cast<TLastPage>(GetProcAddress(library, "FixtureLastPage"))(kept, sizeof kept);
+    Out(std::string("LIBRARY KEPT ") + kept);
+}
+
+// A CGI program's page, written to its standard output through WriteFile.
+void CGIPage() {
+    SetEnvironmentVariableA("REQUEST_METHOD", "GET");
+    const HANDLE page = CreateFileA("page.out", GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    SetStdHandle(STD_OUTPUT_HANDLE, page);
+    const std::string html =
+        "Content-Type: text/html\r\n\r\n<html><body>the CGI page</body></html>";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), html.data(), static_cast<DWORD>(html.size()),
+              &written, nullptr);
+    // Another file is no page.
+    const HANDLE other = CreateFileA("other.out", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    WriteFile(other, "not a page", 10, &written, nullptr);
+    CloseHandle(other);
+    ReportHalf.SaveReportToLogFile = [] { Out("LAST PAGE " + Report.LastHTMLPage); };
+    StandardCrashError("cgi failure");
+}
+
+// A thrown object of a class no size record names, and one that was never thrown.
+void InstanceSizes() {
+    try {
+        throw EUnrecordedWide();
+    } catch (const EUnrecordedWide& e) {
+        Out("THROWN SIZE " + std::to_string(GetObjectInstanceSize(&e)));
+    }
+    const EUnrecordedWide local;
+    Out("LOCAL SIZE " + std::to_string(GetObjectInstanceSize(&local)));
+}
+
+// Runs the scenario when it is one of the engine's operations; false when it is not.
+bool RunOperationScenario(const std::string& scenario, TCrashModuleOptions& options) {
+    if (scenario == "instance-size") {
+        InstanceSizes();
+    } else if (scenario == "forwarded-raises") {
+        ForwardRaises();
+    } else if (scenario == "metadata") {
+        MetadataReports();
+    } else if (scenario == "log-text-only") {
+        LogTextOnly(options);
+    } else if (scenario == "modules") {
+        EventsBetweenModules(options);
+    } else if (scenario == "cgi-page") {
+        CGIPage();
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Runs the scenario when it is one of this group; false when it is not.
 bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& options) {
     if (scenario == "catch-on-report-thread") {
@@ -390,10 +682,8 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
         };
         for (int i = 0; i < 2; ++i) {
             options.SetFreezeActivate(true);
-            FreezeSleeper();
             // The next round starts once this one's report is over.
-            if (WaitForSingleObject(frozen, 60000) != WAIT_OBJECT_0) break;
-            while (detail::ReportInProgress()) Sleep(10);
+            if (!FreezeSleeper(frozen)) break;
             PumpFor(200);
         }
         ExceptionNotify = nullptr;
@@ -465,6 +755,16 @@ bool RunCaptureScenario(const std::string& scenario, TCrashModuleOptions& option
         options.ExceptionsFilters().Add(f);
         options.SetActivateHandle(true);
         Out(std::string("RESULT ") + (StandardCrashError("filtered") ? "true" : "false"));
+    } else if (scenario == "web-error-page") {
+        // Started as a CGI program (the test sets REQUEST_METHOD) or a WinCGI one (with a
+        // request file): the report answers the request.
+        options.SetExceptionDialogType(edtCrashLog);
+        ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool& flag) {
+            if (action == atShowedExceptionInfo)
+                Out(std::string("SHOWED ") + (flag ? "true" : "false"));
+        };
+        StandardCrashError("web <failure>");
+        ExceptionActionNotify = nullptr;
     } else if (scenario == "report") {
         CountNotifications();
         StandardCrashError("reported");
@@ -570,6 +870,20 @@ int Run(const std::string& scenario) {
         d.Include(edoShowInDetailedMode);
         options.SetExceptionDialogOptions(d);
         CrashNullDereference();
+    } else if (scenario == "send-mapi") {
+        // The report goes to the mail client the test registered (a fixture that writes down
+        // what it gets).
+        LogIntoWorkingFolder(options);
+        options.SetSaveLogFile(false);
+        options.SetEMailSendMode(esmEmailClient);
+        options.SetEMailAddresses("dev@example.test");
+        options.SetEMailSubject("Crash report send-mapi");
+        options.SetEMailMessage("The zip holds the log.");
+        ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool& go) {
+            if (action == atSentEmail) Out(std::string("SENT ") + (go ? "true" : "false"));
+        };
+        StandardCrashError("send me");
+        ExceptionActionNotify = nullptr;
     } else if (scenario.rfind("send-", 0) == 0) {
         // The report goes out by mail to the test's SMTP peer (scripts/net-run.sh); "send-fail"
         // finds no server and keeps a compressed copy in the working folder, "send-retry" has a
@@ -586,13 +900,30 @@ int Run(const std::string& scenario) {
         b.Include(boSaveCompressedCopyInCaseOfError);
         b.Exclude(boCopyLogInCaseOfError);
         options.SetBehaviourOptions(b);
-        if (scenario == "send-http" || scenario == "send-ftp" || scenario == "send-mantis") {
-            // The web step alone, to the HTTP, FTP or Mantis peer.
+        if (scenario == "send-http" || scenario == "send-https" || scenario == "send-ftp" ||
+            scenario == "send-mantis" || scenario == "send-bugzilla" ||
+            scenario == "send-fogbugz") {
+            // The web step alone, to the HTTP, HTTPS, FTP or a tracker's peer.
             options.SetEMailSendMode(esmNoSend);
             if (scenario == "send-http") {
                 options.SetWebSendMode(wsmHTTP);
                 options.SetWebURL("http://127.0.0.1/upload-" + scenario);
                 options.SetWebPort(8080);
+            } else if (scenario == "send-https") {
+                options.SetWebSendMode(wsmHTTPS);
+                options.SetWebURL("https://127.0.0.1/upload-" + scenario);
+                options.SetWebPort(8443);
+            } else if (scenario == "send-bugzilla" || scenario == "send-fogbugz") {
+                const bool bugzilla = scenario == "send-bugzilla";
+                options.SetWebSendMode(bugzilla ? wsmBugZilla : wsmFogBugz);
+                options.SetWebURL(bugzilla ? "http://127.0.0.1/bugzilla/"
+                                           : "http://127.0.0.1/fogbugz/");
+                options.SetWebPort(bugzilla ? 8182 : 8183);
+                options.SetTrakerUserID("kolvane");
+                options.SetTrakerPassword("secret");
+                options.SetTrakerProject("Kolvane");
+                options.SetTrakerCategory("Crash");
+                options.SetTrakerAssignTo("Dev One");
             } else if (scenario == "send-ftp") {
                 options.SetWebSendMode(wsmFTP);
                 options.SetWebURL("ftp://127.0.0.1/incoming");
@@ -608,6 +939,49 @@ int Run(const std::string& scenario) {
                 options.SetTrakerProject("Kolvane");
                 options.SetTrakerCategory("General");
             }
+        }
+        if (scenario == "send-zips") {
+            // Mail and upload of one report, the log in the mail's text: each step's zip is
+            // kept as it was sent ("sent-<step>.zip" in the working folder).
+            options.SetEMailSubject("Crash report send-zips");
+            options.SetAppendLogs(true);
+            options.SetWebSendMode(wsmHTTP);
+            options.SetWebURL("http://127.0.0.1/upload-send-zips");
+            options.SetWebPort(8080);
+            char cwd[MAX_PATH] = {};
+            GetCurrentDirectoryA(MAX_PATH, cwd);
+            const std::string folder = std::string(cwd) + "\\";
+            const HANDLE asked =
+                CreateFileA((folder + "asked.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD written = 0;
+            WriteFile(asked, "asked for", 9, &written, nullptr);
+            CloseHandle(asked);
+            options.SetAttachedFiles(folder + "asked.txt;" + folder + "missing.txt");
+            ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool&) {
+                if (action != atSendingEmail && action != atSendingWebMessage) return;
+                const std::string kept =
+                    action == atSendingEmail ? "sent-email.zip" : "sent-web.zip";
+                CopyFileA(GetBugReportZipFileName().c_str(), kept.c_str(), FALSE);
+            };
+        } else if (scenario == "send-thread") {
+            // Sent on the component's own thread: the failing thread goes on meanwhile, and the
+            // step waits (bounded) until it has.
+            TCommonSendOptions send = options.CommonSendOptions();
+            send.Include(sndSendInSeparatedThread);
+            options.SetCommonSendOptions(send);
+            static HANDLE returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            static const DWORD failing = GetCurrentThreadId();
+            ExceptionActionNotify = [](TCrashExceptionRecord*, TCrashActionType action, bool&) {
+                if (action != atSendingEmail) return;
+                const bool after = WaitForSingleObject(returned, 120000) == WAIT_OBJECT_0;
+                Out(std::string("SENDING ") + (after ? "after" : "before") + " the return, " +
+                    (GetCurrentThreadId() == failing ? "on the failing thread" : "elsewhere"));
+            };
+            StandardCrashError("send me");
+            Out("RETURNED");
+            SetEvent(returned);
+            return 0;
         }
         if (scenario == "send-retry") {
             static int retries = 1;
@@ -682,9 +1056,12 @@ int Run(const std::string& scenario) {
         form.Show();
         PumpFor(200);
         options.SetFreezeTimeout(1);
+        static HANDLE reported = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ExceptionNotify = [](TCrashExceptionRecord*, bool&) { SetEvent(reported); };
         options.SetFreezeActivate(true);
-        FreezeSleeper();
+        FreezeSleeper(reported);
         options.SetFreezeActivate(false);
+        ExceptionNotify = nullptr;
         form.Hide();
     } else if (scenario == "events") {
         kv::crash::TCrashLog first(nullptr), second(nullptr);
@@ -742,8 +1119,23 @@ int Run(const std::string& scenario) {
                                       : std::string();
         Out(std::string("STACK TEXT ") +
             (stack.find("Run") != std::string::npos ? "names Run" : stack));
-    } else if (!RunCaptureScenario(scenario, options)) {
+    } else if (!RunCaptureScenario(scenario, options) && !RunOperationScenario(scenario, options)) {
         Out("UNKNOWN " + scenario);
+        return 2;
+    }
+    return 0;
+}
+
+// A program without its stored data: the component stays out of the way.
+int RunInactive(const std::string& scenario) {
+    if (scenario == "inactive-probe") {
+        Out(std::string("HOOKS ") + (detail::Real.CreateThread ? "patched" : "none"));
+        Out(std::string("REPORT ") + (StandardCrashError("not reported") ? "made" : "refused"));
+        std::thread([] { Out("THREAD RAN"); }).join();
+    } else if (scenario == "inactive-throw") {
+        Out("THROWING");
+        throw std::runtime_error("left to the runtime");
+    } else {
         return 2;
     }
     return 0;
@@ -758,11 +1150,16 @@ int ScenarioMain() {
     RecordingServices services;
     kv::TServices* previous = kv::SetServices(&services);
     std::string scenario = __argc > 1 ? __argv[1] : "";
+    // Started by a WinCGI server: the first argument is the request file.
+    if (scenario.size() > 4 && scenario.compare(scenario.size() - 4, 4, ".ini") == 0)
+        scenario = "web-error-page";
     Out("START " + scenario + (IsCrashLogInstalled() ? " installed" : " inactive"));
     int result = 2;
     if (IsCrashLogInstalled()) {
         Configure(*CurrentCrashLogOptions());
         result = Run(scenario);
+    } else {
+        result = RunInactive(scenario);
     }
     Out("END");
     kv::SetServices(previous);

@@ -221,6 +221,16 @@ TEST(ClAsmView, NamesTargetsAndShowsTextAtImmediates) {
     EXPECT_EQ(AddressOf(lines[1]), "00401005");
 }
 
+TEST(ClAsmView, TextAtAnImmediateIsCutBetweenCharacters) {
+    FakeEnvironment env;
+    env.memory.Add(kCode, "\xB8" + Le32(0x00700000) + std::string(0x20, '\x90') + "\xC3");
+    env.memory.Add(0x00700000, std::string(31, 'x') + "\x95\x5C\x8E\xA6"); // 表 at the limit
+    const std::vector<std::string> lines = CodeLines(Build(env, kCode + 5));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find("  ; '" + std::string(31, 'x') + "'..."), std::string::npos)
+        << lines[0];
+}
+
 TEST(ClAsmView, CommentsAlignedAndTitleRule) {
     FakeEnvironment env;
     std::string code = std::string("\x90\xB8", 2) + Le32(0x00700000) + "\x90\x90\xC3\x90\x90";

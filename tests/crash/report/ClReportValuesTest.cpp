@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "crash/capture/CrashLogExceptions.h"
 #include "crash/report/ClReportValues.h"
 
 namespace {
@@ -132,6 +133,11 @@ TEST(ClReportValues, ExceptionTypeMessageAndModule) {
     EXPECT_EQ(ExceptionTypeValue(&object), "NotAnException");
     EXPECT_EQ(ReportExceptionTypeText, "NotAnException");
     EXPECT_EQ(ExceptionTypeValue(nullptr), "Unknown exception type");
+    // A foreign exception is reported by its own type, so that two types are two reports.
+    const TActiveXException io("System.IO.IOException\r\nSystem.Exception", "disk");
+    const TActiveXException format("System.FormatException\r\nSystem.Exception", "text");
+    EXPECT_EQ(ExceptionTypeValue(&io), "System.IO.IOException");
+    EXPECT_EQ(GetExceptionClassText(&format), "System.FormatException");
     EXPECT_EQ(ExceptionMessageValue(false, ""), "Unknown error message.");
     EXPECT_EQ(ReportExceptionMessageText, "Unknown error message.");
 
@@ -143,6 +149,8 @@ TEST(ClReportValues, ExceptionTypeMessageAndModule) {
 
     EXPECT_EQ(ModuleNameText("C:\\Kolvane\\Kolvane.exe", " CSV join "), "Kolvane.exe - (CSV join)");
     EXPECT_EQ(ModuleNameText("Kolvane.exe", " "), "Kolvane.exe");
+    // 表示.exe: the second byte of 表 is "\".
+    EXPECT_EQ(ModuleNameText("C:\\App\\\x95\x5C\x8E\xA6.exe", ""), "\x95\x5C\x8E\xA6.exe");
     EXPECT_EQ(WithoutVsHost("C:\\app\\Tool.vshost.exe"), "C:\\app\\Tool.exe");
     EXPECT_EQ(WithoutVsHost("C:\\x.vshost\\Tool.vshost.exe"), "C:\\x\\Tool.exe"); // every one
 }

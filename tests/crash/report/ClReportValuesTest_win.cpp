@@ -1,8 +1,13 @@
+#include <winsock2.h>
 #include <windows.h>
+#include <iphlpapi.h>
+#include <winspool.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "crash/report/ClReportValues.h"
 
@@ -16,6 +21,16 @@ TEST(ClReportValuesWin, SystemValues) {
     EXPECT_GE(v.Major, 5u);
     EXPECT_NE(GetWindowsVersionName(v, IsWorkstation(), IsWow64()).find("Microsoft Windows "),
               std::string::npos);
+    // A 32-bit program on a 64-bit system: the native processor differs from the program's.
+    SYSTEM_INFO native{};
+    GetNativeSystemInfo(&native);
+    EXPECT_EQ(IsWow64(), native.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_INTEL);
+    OSVERSIONINFOEXW workstation{};
+    workstation.dwOSVersionInfoSize = sizeof workstation;
+    workstation.wProductType = VER_NT_WORKSTATION;
+    EXPECT_EQ(IsWorkstation(),
+              VerifyVersionInfoW(&workstation, VER_PRODUCT_TYPE,
+                                 VerSetConditionMask(0, VER_PRODUCT_TYPE, VER_EQUAL)) != FALSE);
 }
 
 TEST(ClReportValuesWin, Registry) {
@@ -109,10 +124,56 @@ TEST(ClReportValuesWin, SystemTextsHaveTheirForm) {
     if (!privileges.empty()) EXPECT_EQ(privileges.substr(privileges.size() - 2), "\r\n");
     // A file without a version resource has no product version.
     EXPECT_EQ(GetProductVersionText("C:\\no\\such\\file.dll"), "");
-    EXPECT_NE(GetVideoCardText().find(" (driver "), std::string::npos);
-    GetPrinterText(); // Wine prefixes have no default printer: any text is accepted
-    EXPECT_FALSE(GetLanguageText().empty());
-    for (const TNetworkAdapter& a : GetNetworkAdapters()) EXPECT_FALSE(a.IPAddress.empty());
+}
+
+TEST(ClReportValuesWin, DevicesAndLanguageAgreeWithTheSystem) {
+    // The first display adapter's name, then its driver.
+    DISPLAY_DEVICEW display{};
+    display.cb = sizeof display;
+    ASSERT_TRUE(EnumDisplayDevicesW(nullptr, 0, &display, 0));
+    const std::string video = GetVideoCardText();
+    EXPECT_EQ(video.substr(0, video.find(" (driver ")), Ansi(display.DeviceString)) << video;
+    EXPECT_EQ(video.back(), ')') << video;
+
+    // The default printer and its driver; none (as in a fresh Wine prefix) gives no text.
+    wchar_t printer[512] = {};
+    DWORD size = 512;
+    if (GetDefaultPrinterW(printer, &size)) {
+        EXPECT_EQ(GetPrinterText().rfind(Ansi(printer) + " (driver ", 0), 0u) << GetPrinterText();
+    } else {
+        EXPECT_EQ(GetPrinterText(), "");
+    }
+
+    // The system's default language in English.
+    wchar_t language[256] = {};
+    ASSERT_TRUE(GetLocaleInfoW(MAKELCID(GetSystemDefaultLangID(), SORT_DEFAULT),
+                               LOCALE_SENGLANGUAGE, language, 256));
+    EXPECT_EQ(GetLanguageText(), Ansi(language));
+
+    // The IPv4 adapters other than the loopback, each with its first address.
+    std::vector<std::string> expected, actual;
+    ULONG bytes = 0;
+    GetAdaptersAddresses(AF_INET, 0, nullptr, nullptr, &bytes);
+    std::vector<unsigned char> buffer(bytes + 1);
+    auto* first = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+    if (bytes && GetAdaptersAddresses(AF_INET, 0, nullptr, first, &bytes) == ERROR_SUCCESS) {
+        for (const IP_ADAPTER_ADDRESSES* a = first; a; a = a->Next) {
+            if (a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
+            std::string address = "0.0.0.0";
+            if (a->FirstUnicastAddress) {
+                const auto* in = reinterpret_cast<const sockaddr_in*>(
+                    a->FirstUnicastAddress->Address.lpSockaddr);
+                const unsigned char* b = reinterpret_cast<const unsigned char*>(&in->sin_addr);
+                address = std::to_string(b[0]) + "." + std::to_string(b[1]) + "." +
+                          std::to_string(b[2]) + "." + std::to_string(b[3]);
+            }
+            expected.push_back(address);
+        }
+    }
+    for (const TNetworkAdapter& a : GetNetworkAdapters()) actual.push_back(a.IPAddress);
+    std::sort(expected.begin(), expected.end());
+    std::sort(actual.begin(), actual.end());
+    EXPECT_EQ(actual, expected);
 }
 
 } // namespace

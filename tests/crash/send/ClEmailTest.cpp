@@ -35,9 +35,12 @@ TEST(ClEmail, EncodeMailtoText) {
 
 TEST(ClEmail, MailtoURLAndCommandLine) {
     EXPECT_EQ(MailtoURL("a@b.c; d e@f.g", "Bug & fix", MailtoBody("Hi there", "Log 1")),
-              "mailto:a@b.c; d e@f.g?Subject=Bug%20%26%20fix"
+              "mailto:a%40b%2Ec%3B%20d%20e%40f%2Eg?Subject=Bug%20%26%20fix"
               "&Body=Hi%20there%0D%0A%0D%0A%0D%0ALog%201");
     EXPECT_EQ(MailtoURL("", "", ""), "mailto:?Subject=&Body=");
+    // A quote in the addresses stays inside the command's one quoted argument.
+    EXPECT_EQ(MailtoCommandLine("m.exe \"%1\"", MailtoURL("a@b.c\" -x \"y", "", "")),
+              "m.exe \"mailto:a%40b%2Ec%22%20-x%20%22y?Subject=&Body=\"");
 
     struct Case {
         const char* label;

@@ -39,6 +39,9 @@ TEST(ClMIMEMessage, SenderValues) {
     }
     // A quote in the display name cannot end the quoted name early.
     EXPECT_EQ(GetSMTPSender("a@b.c", "O\"Neil").FromValue, "\"O\\\"Neil\" <a@b.c>");
+    // ソフト: the "\" second byte of ソ is no backslash to escape.
+    EXPECT_EQ(GetSMTPSender("a@b.c", "\x83\x5C\x83\x74\x83\x67").FromValue,
+              "\"\x83\x5C\x83\x74\x83\x67\" <a@b.c>");
 }
 
 TEST(ClMIMEMessage, Base64LinesOf80Characters) {

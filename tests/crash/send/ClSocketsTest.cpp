@@ -39,6 +39,9 @@ TEST(ClSockets, ErrorTextLimit) {
     EXPECT_EQ(LimitSocketErrorText(exact), exact);
     const std::string longer = exact + "yz";
     EXPECT_EQ(LimitSocketErrorText(longer), exact + "...");
+    // A double-byte character across the limit goes whole.
+    const std::string before(1023, 'x');
+    EXPECT_EQ(LimitSocketErrorText(before + "\x95\x5C" + "yz"), before + "...");
 }
 
 TEST(ClSockets, ConnectedLine) {

@@ -252,6 +252,31 @@ TEST(ClWebForms, MalformedPagesAreReadWithinBounds) {
     }
 }
 
+// A tracker page may be as large as a reply can be (16 MB). Scanning it must take time in
+// proportion to its size whatever its markup: options that are never closed, a title of many
+// " - " and no "]". (Before, each option looked for "</option>" to the page's end, and each
+// " - " for "]": such a page took hours and never returned within the test's bound.)
+TEST(ClWebForms, LargePagesScanInOneSweep) {
+    constexpr size_t kPageSize = 16u << 20;
+    std::string page = "<select name=\"big\">";
+    while (page.size() < kPageSize) page += "<option value=1>One";
+    page += "<option value=\"last\">Crash</select>";
+    const auto body = FindSelectBody(page, "big");
+    ASSERT_TRUE(body.has_value());
+    EXPECT_EQ(OptionValueByTitle(*body, "crash"), "last");
+    EXPECT_EQ(SelectedOptionValue(*body), "");
+
+    std::string dashes;
+    while (dashes.size() < kPageSize) dashes += " - ";
+    const std::string title = "[v1.0" + dashes + " - 41]: EAccessViolation (A1)";
+    TStrings fields;
+    const std::string input = "<input name=\"summary\" value=\"" + title + "\">";
+    TWebForm form(input, "page", fields);
+    ASSERT_TRUE(form.GetBugCountField("summary"));
+    ASSERT_EQ(fields.size(), 1u);
+    EXPECT_EQ(fields[0], "summary=[v1.0" + dashes + " - 42]: EAccessViolation (A1)");
+}
+
 TEST(ClWebForms, OptionalField) {
     EXPECT_EQ(AddOptionalField("text", "steps"), "text\r\n\r\n---\r\n\r\nsteps");
     EXPECT_EQ(AddOptionalField("text", ""), "text");

@@ -229,6 +229,9 @@ TEST(ClWebTools, RequestPathsAndNames) {
     EXPECT_EQ(FTPRemoteName("", "C:\\reports\\a.zip"), "a.zip");
     EXPECT_EQ(FTPRemoteName("incoming", "a.zip"), "incoming/a.zip");
     EXPECT_EQ(FTPRemoteName("incoming/", "x/y.zip"), "incoming/y.zip");
+    // Code page 932 characters whose second byte is "\" (ソ, 表) stay whole.
+    EXPECT_EQ(FTPRemoteName("in", "C:\\\x83\x5C\\\x95\x5C\x8E\xA6.zip"), "in/\x95\x5C\x8E\xA6.zip");
+    EXPECT_EQ(BareFileName("C:\\Temp\\BugReport__PC\x83\x5C.zip"), "BugReport__PC\x83\x5C.zip");
 }
 
 TEST(ClWebTools, WinInetErrorTable) {

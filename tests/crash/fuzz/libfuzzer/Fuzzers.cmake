@@ -18,3 +18,16 @@ foreach(target DnsReply SmtpReply)
   target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
   target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
 endforeach()
+# The readers of stored reports, replies, tracker pages (alone and in the clients), WinCGI requests and zip archives: one
+# executable per reader over the same sources as the replay test.
+foreach(target LogFile LogXML WebReplies WebForms TrackerPages WinCGIRequest ZipExtraction)
+  add_executable(fuzz_${target} ${CMAKE_CURRENT_SOURCE_DIR}/crash/fuzz/libfuzzer/FuzzReader.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/crash/fuzz/ReaderFuzzers.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/support/TestFiles.cpp)
+  target_include_directories(fuzz_${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support)
+  target_compile_definitions(fuzz_${target} PRIVATE KOLVANE_FUZZ_READER=Fuzz${target}
+    KOLVANE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+  target_link_libraries(fuzz_${target} PRIVATE kv_crash_send)
+  target_compile_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_${target} PRIVATE -fsanitize=fuzzer)
+endforeach()
