@@ -188,14 +188,18 @@ TEST(CrashSendScenario, EachStepsZipHoldsTheFilesAskedForThatExist) {
     const std::filesystem::path folder(run.Folder);
     const auto email = ZipEntries((folder / "sent-email.zip").string());
     const auto web = ZipEntries((folder / "sent-web.zip").string());
-    // The mail carries the log in its text: its zip holds only the file asked for (the missing
-    // one left out); the upload's zip holds the log too.
-    ASSERT_EQ(email.size(), 1u) << run.Out;
+    // The mail carries the log in its text: its zip holds the file asked for (the missing one
+    // left out) and the screenshot the options ask for; the upload's zip holds the log too.
+    ASSERT_EQ(email.size(), 2u) << run.Out;
     EXPECT_EQ(email.count("asked.txt") ? email.at("asked.txt") : "", "asked for");
-    ASSERT_EQ(web.size(), 2u) << run.Out;
+    EXPECT_EQ(email.count("Screenshot.png") ? email.at("Screenshot.png").substr(0, 4) : "",
+              "\x89PNG");
+    ASSERT_EQ(web.size(), 3u) << run.Out;
     EXPECT_EQ(web.count("asked.txt") ? web.at("asked.txt") : "", "asked for");
+    EXPECT_EQ(web.count("Screenshot.png") ? web.at("Screenshot.png").substr(0, 4) : "", "\x89PNG");
     for (const auto& [name, bytes] : web)
-        if (name != "asked.txt") EXPECT_NE(bytes.find("send me"), std::string::npos) << name;
+        if (name != "asked.txt" && name != "Screenshot.png")
+            EXPECT_NE(bytes.find("send me"), std::string::npos) << name;
     const std::string mail = MailWithSubject("Crash report send-zips");
     EXPECT_NE(mail.find("send me"), std::string::npos) << mail;
     EXPECT_FALSE(PeerFileWith("http-", "POST /upload-send-zips").empty());
