@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "ScenarioOut_win.h"
 #include "crash/capture/CrashLogMain.h"
 #include "crash/capture/CrashLogMainWin.h"
 #include "crash/capture/CrashLogUtils.h"
@@ -31,19 +32,8 @@ using namespace kv::crash;
 
 namespace {
 
-std::mutex g_outLock;
-
 void Out(const std::string& line) {
-    std::lock_guard<std::mutex> lock(g_outLock);
-    char path[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA("KOLVANE_CRASH_OUT", path, MAX_PATH)) return;
-    const HANDLE f = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return;
-    const std::string text = line + "\n";
-    DWORD written = 0;
-    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(f);
+    kvtest::ScenarioOut(line);
 }
 
 // Message boxes of the window framework are written down, never shown.

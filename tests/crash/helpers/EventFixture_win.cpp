@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "ScenarioOut_win.h"
 #include "crash/capture/CrashLogMain.h"
 #include "crash/capture/CrashLogMainWin.h"
 #include "crash/capture/CrashLogUtils.h"
@@ -24,15 +25,7 @@ extern "C" BOOL __stdcall ExceptionManager(const void* object, void* address, in
 namespace {
 
 void Out(const std::string& line) {
-    char path[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA("KOLVANE_CRASH_OUT", path, MAX_PATH)) return;
-    const HANDLE f = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return;
-    const std::string text = line + "\n";
-    DWORD written = 0;
-    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(f);
+    kvtest::ScenarioOut(line);
 }
 
 class ELibraryFailure : public kv::Exception {
